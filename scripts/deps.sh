@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, only those still missing.
+set -euo pipefail
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-webengine-dev libgl-dev
+  libminizip-dev zlib1g-dev libcpp-httplib-dev
+  antiword                        # .doc text
+  similarity-tester               # sim_text, the comparer benchmark's peer
+  xvfb xauth imagemagick          # screenshots
+  fonts-wqy-microhei              # a CJK font, so the windows show Chinese text
+  zip unzip curl python3          # archive fixtures, benchmarks' peers, the vendor's server
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=(); [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,71 @@
+// trovalis-cli: runs the program's offline work on files.
+
+#include "cli.h"
+
+#include <QCoreApplication>
+
+#include <map>
+
+namespace {
+
+const char* kHelp =
+    "usage: trovalis-cli COMMAND [ARGS]\n"
+    "\n"
+    "commands:\n"
+    "  segment PAPER                          cut a paper into sentences\n"
+    "  query [--engine baidu|wenku|zhiwang] SENTENCE\n"
+    "                                         the query and URL for one sentence\n"
+    "  score SENTENCE PAGE                    score a result page\n"
+    "  stats TITLES                           rank result titles by occurrence\n"
+    "  compare PAPER REFERENCE [--cumulative] compare a paper with a reference text\n"
+    "  rewrite THESAURUS PAPER [--seed N]     rewrite a paper from a thesaurus\n"
+    "  thesaurus-page BODY OUT                turn a thesaurus page into a thesaurus file\n"
+    "  manifest FILE                          read an update manifest\n"
+    "  unzip ARCHIVE DEST                     unpack an archive as an update does\n"
+    "  doc2text FILE                          open a document as the File menu does\n"
+    "\n"
+    "Each command takes --help.";
+
+const std::map<QString, cli::Command>& commands()
+{
+    static const std::map<QString, cli::Command> table{
+        {QStringLiteral("segment"), cli::segment},
+        {QStringLiteral("query"), cli::query},
+        {QStringLiteral("score"), cli::score},
+        {QStringLiteral("stats"), cli::stats},
+        {QStringLiteral("compare"), cli::compare},
+        {QStringLiteral("rewrite"), cli::rewrite},
+        {QStringLiteral("thesaurus-page"), cli::thesaurusPage},
+        {QStringLiteral("manifest"), cli::manifest},
+        {QStringLiteral("unzip"), cli::unzip},
+        {QStringLiteral("doc2text"), cli::doc2text},
+    };
+    return table;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty() || args.first() == QLatin1String("--help")) {
+        cli::print(QString::fromUtf8(kHelp));
+        return args.isEmpty() ? cli::kUsage : cli::kOk;
+    }
+    const QString name = args.takeFirst();
+    const auto it = commands().find(name);
+    if (it == commands().end()) {
+        cli::printErr(QStringLiteral("trovalis-cli: unknown command %1 (see --help)").arg(name));
+        return cli::kUsage;
+    }
+    try {
+        return it->second(args);
+    } catch (const cli::UsageError& e) {
+        cli::printErr(QStringLiteral("trovalis-cli %1: %2").arg(name, QString::fromUtf8(e.what())));
+        return cli::kUsage;
+    } catch (const cli::InputError& e) {
+        cli::printErr(QStringLiteral("trovalis-cli %1: %2").arg(name, QString::fromUtf8(e.what())));
+        return cli::kBadInput;
+    }
+}

@@ -1,0 +1,125 @@
+#pragma once
+// The main window. Thin: one handler per event, each calling the logic of the
+// analysis and document libraries. Its handlers are spread over a few files by
+// concern (form1.cpp: start-up, layout, editing; form1_compare.cpp: queries,
+// scoring, automatic runs, statistics; form1_documents.cpp: new, open, save).
+
+#include "comparisonsession.h"
+#include "endpoints.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <QVariant>
+
+#include <functional>
+
+class BrowserView;
+class QAction;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class RichEditor;
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Form1(const Endpoints& endpoints, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Links to the other windows, set by the program before formLoad().
+    std::function<void()> openComparer;                 // duibiqi, Command6
+    std::function<void()> openUpdateWindow;             // gengxin, start-up step 10
+    std::function<void(const QUrl&)> loadInComparer;    // new-window redirection
+    std::function<void()> endProgram;                   // exit now; default quits the application
+
+    // Start-up sequence; call once before the window is shown.
+    void formLoad();
+
+    // Public state other windows use.
+    QVariant upl;                  // empty at start, 1 after start-up
+    ComparisonSession session;
+    const Endpoints endpoints;
+
+    // Controls
+    RichEditor* RichTextBox1 = nullptr;
+    BrowserView* WebBrowser1 = nullptr;  // search results
+    BrowserView* WebBrowser2 = nullptr;  // start-up request, sized to nothing
+    QListWidget* List1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* Command1 = nullptr;  // 进行分析
+    QPushButton* Command2 = nullptr;  // 手动对比
+    QPushButton* Command3 = nullptr;  // 启动自动对比
+    QPushButton* Command4 = nullptr;  // 停止自动对比！
+    QPushButton* Command5 = nullptr;  // 统计相似性网站
+    QPushButton* Command6 = nullptr;  // 对比
+    QPlainTextEdit* Text1 = nullptr;  // hidden work field of the analysis
+    QTimer Timer1;                    // control-state refresh
+    QTimer Timer2;                    // one automatic comparison step
+
+    // Menus
+    QMenu* wjcd = nullptr;
+    QMenu* yjcd = nullptr;
+    QMenu* yinqing = nullptr;
+    QAction* xinjian = nullptr;
+    QAction* dakai = nullptr;
+    QAction* baocun = nullptr;
+    QAction* tuichu = nullptr;
+    QAction* cx = nullptr;
+    QAction* jq = nullptr;
+    QAction* fz = nullptr;
+    QAction* nt = nullptr;
+    QAction* sc = nullptr;
+    QAction* qx = nullptr;
+    QAction* baidu = nullptr;
+    QAction* wenku = nullptr;
+    QAction* longyuan = nullptr;
+    QAction* zhiwang = nullptr;
+    QAction* duibiqi = nullptr;
+    QAction* gengxin = nullptr;
+
+    // --- handlers: start-up, layout, editing (form1.cpp) ---
+    void Command1_Click();  // analyse
+    void Form_Resize();
+    void tuichu_Click();
+    void qx_Click();
+    void fz_Click();
+    void jq_Click();
+    void nt_Click();
+    void sc_Click();
+    void cx_Click();
+    void RichTextBox1_KeyUp(int key);
+    void RichTextBox1_MouseDown(Qt::MouseButtons buttons, const QPoint& pos);
+    void Web_V1_NewWindow(const QUrl& url, bool* processed);
+
+    // --- handlers: comparison (form1_compare.cpp) ---
+    void Command2_Click();  // compare one sentence
+    void Command3_Click();  // start automatic
+    void Command4_Click();  // stop automatic
+    void Command5_Click();  // site statistics
+    void Command6_Click();  // open the comparer
+    void engine_Click(QAction* item);
+    void List1_Click();
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void WebBrowser1_DownloadBegin();
+    void WebBrowser1_DownloadComplete();
+
+    // --- handlers: documents (form1_documents.cpp) ---
+    void xinjian_Click();
+    void dakai_Click();
+    void baocun_Click();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;  // Form_Unload: ends the program
+
+private:
+    void createControls();
+    void createMenus();
+    void connectHandlers();
+    void connectCompareHandlers();   // form1_compare.cpp
+    void connectDocumentHandlers();  // form1_documents.cpp
+};

@@ -1,0 +1,33 @@
+#pragma once
+// The one seam for modal message boxes and file dialogs. Tests queue answers
+// ahead of time; with nothing queued the real modal dialog is shown.
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace dialogs {
+
+enum class Icon { None, Information, Question, Warning, Critical };
+enum class Buttons { Ok, YesNo };
+enum class Answer { Ok, Yes, No, Cancel };
+
+// Shows a modal message box. An empty title shows the program title "Trovalis".
+Answer message(QWidget* parent, const QString& text, const QString& title = {},
+               Icon icon = Icon::None, Buttons buttons = Buttons::Ok);
+
+// Returns the chosen file name or an empty string when cancelled.
+QString openFileName(QWidget* parent, const QString& title, const QString& filter,
+                     int filterIndex = 1);
+QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
+                     int filterIndex = 1);
+
+// --- for tests ---
+void queueAnswer(Answer answer);
+void queueFileName(const QString& fileName);  // "" means the user cancelled
+struct Shown { QString text; QString title; Icon icon; Buttons buttons; };
+QList<Shown> takeShownMessages();              // every message shown since the last call
+void reset();
+
+}  // namespace dialogs

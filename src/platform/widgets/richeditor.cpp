@@ -1,0 +1,1 @@
+#include "richeditor.h"
