@@ -1,1 +1,193 @@
 #include "browserview.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+
+namespace {
+
+// A JavaScript string literal holding `text` exactly.
+QString jsString(const QString& text)
+{
+    const QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+// Answers [body markup, body text]; a document without a body reads as empty.
+const char kSnapshotExpression[] =
+    "(function(){var b=document.body;return b?[b.innerHTML,b.innerText]:['',''];})()";
+
+}  // namespace
+
+// The page swallows the page's own dialogs and console output while silent and
+// refuses new windows that the view's owner has taken over.
+class BrowserView::Page : public QWebEnginePage {
+public:
+    explicit Page(BrowserView* view) : QWebEnginePage(view), view_(view) {}
+
+    bool silent = false;
+    bool refuseNextWindow = false;
+
+protected:
+    void javaScriptAlert(const QUrl& origin, const QString& msg) override
+    {
+        if (!silent)
+            QWebEnginePage::javaScriptAlert(origin, msg);
+    }
+    bool javaScriptConfirm(const QUrl& origin, const QString& msg) override
+    {
+        return silent ? false : QWebEnginePage::javaScriptConfirm(origin, msg);
+    }
+    bool javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& defaultValue,
+                          QString* result) override
+    {
+        return silent ? false
+                      : QWebEnginePage::javaScriptPrompt(origin, msg, defaultValue, result);
+    }
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int line, const QString& source) override
+    {
+        if (!silent)
+            QWebEnginePage::javaScriptConsoleMessage(level, message, line, source);
+    }
+    QWebEnginePage* createWindow(WebWindowType) override
+    {
+        // Reached only when newWindowRequested left the request unhandled.
+        if (std::exchange(refuseNextWindow, false))
+            return nullptr;
+        auto* window = new BrowserView;
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+        return window->page();
+    }
+
+private:
+    BrowserView* view_;
+};
+
+BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent), page_(new Page(this))
+{
+    setPage(page_);
+    QWebEngineSettings* settings = page_->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    connect(page_, &QWebEnginePage::loadStarted, this, &BrowserView::onLoadStarted);
+    connect(page_, &QWebEnginePage::loadFinished, this, &BrowserView::onLoadFinished);
+    connect(page_, &QWebEnginePage::newWindowRequested, this,
+            &BrowserView::onNewWindowRequested);
+}
+
+BrowserView::~BrowserView() = default;
+
+void BrowserView::navigate(const QUrl& url)
+{
+    busy_ = true;
+    awaitingStart_ = true;
+    ++serial_;
+    load(url);
+}
+
+bool BrowserView::busy() const { return busy_; }
+
+void BrowserView::setSilent(bool silent)
+{
+    page_->silent = silent;
+    page_->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, true);
+}
+
+bool BrowserView::silent() const { return page_->silent; }
+
+void BrowserView::reloadPage()
+{
+    busy_ = true;
+    awaitingStart_ = true;
+    ++serial_;
+    reload();
+}
+
+void BrowserView::writeDocument(const QString& html)
+{
+    const QString script = QStringLiteral("document.open();document.write(%1);document.close();%2")
+                               .arg(jsString(html), QLatin1String(kSnapshotExpression));
+    runAndStoreSnapshot(script);
+}
+
+void BrowserView::pasteHtml(const QString& fragment)
+{
+    // With a caret or selection in the body the fragment replaces it and the
+    // caret moves behind it; otherwise it is appended to the body. Either way
+    // the next paste lands after this one.
+    static const char kPaste[] = R"((function(html){
+  var body = document.body;
+  if (!body) return;
+  var sel = window.getSelection();
+  if (sel && sel.rangeCount > 0 && body.contains(sel.getRangeAt(0).commonAncestorContainer)) {
+    var range = sel.getRangeAt(0);
+    range.deleteContents();
+    var fragment = range.createContextualFragment(html);
+    var last = fragment.lastChild;
+    range.insertNode(fragment);
+    if (last) {
+      range.setStartAfter(last);
+      range.collapse(true);
+      sel.removeAllRanges();
+      sel.addRange(range);
+    }
+  } else {
+    body.insertAdjacentHTML('beforeend', html);
+  }
+})(%1);)";
+    runAndStoreSnapshot(QString::fromUtf8(kPaste).arg(jsString(fragment)) +
+                        QLatin1String(kSnapshotExpression));
+}
+
+QString BrowserView::bodyHtml() const { return bodyHtml_; }
+
+QString BrowserView::bodyText() const { return bodyText_; }
+
+void BrowserView::onLoadStarted()
+{
+    awaitingStart_ = false;
+    busy_ = true;
+    ++serial_;
+    emit downloadBegin();
+}
+
+void BrowserView::onLoadFinished(bool)
+{
+    // The end of a load that navigate() has already replaced.
+    if (awaitingStart_)
+        return;
+    const quint64 serial = serial_;
+    page_->runJavaScript(QLatin1String(kSnapshotExpression), [this, serial](const QVariant& v) {
+        if (serial != serial_)
+            return;  // a newer load has begun; its own snapshot will follow
+        storeSnapshot(v);
+        busy_ = false;
+        emit downloadComplete();
+    });
+}
+
+void BrowserView::runAndStoreSnapshot(const QString& script)
+{
+    const quint64 serial = serial_;
+    page_->runJavaScript(script, [this, serial](const QVariant& v) {
+        if (serial == serial_ && !busy_)
+            storeSnapshot(v);
+    });
+}
+
+void BrowserView::storeSnapshot(const QVariant& result)
+{
+    const QVariantList parts = result.toList();
+    bodyHtml_ = parts.value(0).toString();
+    bodyText_ = parts.value(1).toString();
+}
+
+void BrowserView::onNewWindowRequested(QWebEngineNewWindowRequest& request)
+{
+    bool processed = false;
+    emit newWindowRequested(request.requestedUrl(), &processed);
+    page_->refuseNextWindow = processed;
+}

@@ -7,10 +7,13 @@
 #include <QUrl>
 #include <QWebEngineView>
 
+class QWebEngineNewWindowRequest;
+
 class BrowserView : public QWebEngineView {
     Q_OBJECT
 public:
     explicit BrowserView(QWidget* parent = nullptr);
+    ~BrowserView() override;
 
     void navigate(const QUrl& url);   // returns at once
     bool busy() const;                // a navigation or snapshot still running
@@ -28,5 +31,22 @@ signals:
     void downloadBegin();
     void downloadComplete();
     // A page asked for a new window. Set *processed to true to stop it opening.
+    // When nobody sets it, the page opens in a browser window of its own.
     void newWindowRequested(const QUrl& url, bool* processed);
+
+private:
+    class Page;
+
+    void onLoadStarted();
+    void onLoadFinished(bool ok);
+    void onNewWindowRequested(QWebEngineNewWindowRequest& request);
+    void runAndStoreSnapshot(const QString& script);
+    void storeSnapshot(const QVariant& result);
+
+    Page* page_;
+    bool busy_ = false;
+    bool awaitingStart_ = false;  // navigate() called, its loadStarted not yet seen
+    quint64 serial_ = 0;          // counts loads, so that late snapshots of old pages are dropped
+    QString bodyHtml_;
+    QString bodyText_;
 };
