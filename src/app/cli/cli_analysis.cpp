@@ -1,29 +1,119 @@
 #include "cli.h"
 
+#include "query.h"
+#include "scoring.h"
+#include "segmentation.h"
+#include "sitestats.h"
+
+#include <map>
+
 namespace cli {
 
-int segment(const QStringList&)
+// The analyse command on a paper: Label1's summary, then List1's items.
+int segment(const QStringList& args)
 {
-    printErr(QStringLiteral("not built yet"));
-    return kUsage;
+    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli segment PAPER\n"
+                                       "Cuts PAPER (UTF-8) into sentences as the analyse command does;\n"
+                                       "prints the summary line, then one list item per line.")))
+        return kOk;
+    const QStringList files = positional(args, {}, {});
+    if (files.size() != 1)
+        throw UsageError("expects one PAPER (see --help)");
+    const segmentation::Analysis analysis = segmentation::analyse(readPaper(files.first()));
+    print(analysis.summary);
+    for (const QString& item : analysis.listItems)
+        print(item);
+    return kOk;
 }
 
-int query(const QStringList&)
+// The query and URL that Compare would send for one sentence.
+int query(const QStringList& args)
 {
-    printErr(QStringLiteral("not built yet"));
-    return kUsage;
+    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli query [--engine baidu|wenku|zhiwang] SENTENCE\n"
+                                       "Prints the query built from SENTENCE and its URL for the engine\n"
+                                       "(default baidu), or the single line \"skipped\".")))
+        return kOk;
+    const QStringList words = positional(args, {QStringLiteral("--engine")}, {});
+    if (words.size() != 1)
+        throw UsageError("expects one SENTENCE (see --help)");
+    const QString engineName = flagValue(args, QStringLiteral("--engine"));
+    static const std::map<QString, SearchEngine> kEngines{
+        {QString(), SearchEngine::Baidu},
+        {QStringLiteral("baidu"), SearchEngine::Baidu},
+        {QStringLiteral("wenku"), SearchEngine::Wenku},
+        {QStringLiteral("zhiwang"), SearchEngine::Zhiwang},
+    };
+    const auto engine = kEngines.find(engineName);
+    if (engine == kEngines.end())
+        throw UsageError("--engine takes baidu, wenku or zhiwang");
+    const QString q = buildQuery(words.first());
+    if (isSkippedQuery(q)) {
+        print(QStringLiteral("skipped"));
+        return kOk;
+    }
+    print(q);
+    print(*searchUrl(engine->second, q, Endpoints::builtIn()));
+    return kOk;
 }
 
-int score(const QStringList&)
+// Scores a result page as the first page after an analysis of one sentence.
+int score(const QStringList& args)
 {
-    printErr(QStringLiteral("not built yet"));
-    return kUsage;
+    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli score SENTENCE PAGE\n"
+                                       "Scores PAGE (UTF-8 body markup of a result page) as the first page\n"
+                                       "for SENTENCE; prints Label2, then each stored result: k, tab, title.")))
+        return kOk;
+    const QStringList words = positional(args, {}, {});
+    if (words.size() != 2)
+        throw UsageError("expects SENTENCE and PAGE (see --help)");
+    const QString page = readUtf8File(words[1]);
+
+    ComparisonSession session;
+    session.sentences = QStringList{words[0]};
+    for (qsizetype i = 0; i < session.slotCount(); ++i) {
+        session.resultBlocks.append(QString());
+        session.resultTitles.append(QString());
+        session.resultSites.append(std::nullopt);
+    }
+    session.nextIndex = 1;  // Compare has sent sentence 0
+    // The markup stands in for the body text: it only tells one page from the last.
+    const auto labels = scoring::pageArrived(session, page, page);
+    print(labels && labels->label2 ? *labels->label2 : QString());
+    for (int k = 0; labels && k < labels->storedResults; ++k)
+        print(QString::number(k) + u'\t' + session.resultTitles[k]);
+    return kOk;
 }
 
-int stats(const QStringList&)
+// The similar-website ranking over a file of titles, one slot per line.
+int stats(const QStringList& args)
 {
-    printErr(QStringLiteral("not built yet"));
-    return kUsage;
+    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli stats TITLES\n"
+                                       "TITLES (UTF-8) holds one result title per slot, 10 lines per sentence;\n"
+                                       "prints each row of the statistics table: title, tab, count.")))
+        return kOk;
+    const QStringList words = positional(args, {}, {});
+    if (words.size() != 1)
+        throw UsageError("expects one TITLES file (see --help)");
+    QStringList lines = readUtf8File(words.first()).split(u'\n');
+    if (lines.last().isEmpty())
+        lines.removeLast();  // the line break that ends the last line
+    for (QString& line : lines)
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+
+    ComparisonSession session;
+    const qsizetype sentences = (lines.size() + 9) / 10;
+    for (qsizetype i = 0; i < sentences; ++i)
+        session.sentences.append(QString());
+    for (qsizetype i = 0; i < session.slotCount(); ++i) {
+        session.resultTitles.append(i < lines.size() ? lines[i] : QString());
+        session.resultBlocks.append(session.resultTitles.last());
+        session.resultSites.append(std::nullopt);
+    }
+    const int siteTotal = sitestats::rebuild(session);
+    for (const sitestats::Row& row : sitestats::shownRows(session, siteTotal))
+        print(row.title + u'\t' + (row.count ? QString::number(*row.count) : QString()));
+    return kOk;
 }
 
 }  // namespace cli

@@ -1,0 +1,81 @@
+// trovalis-cli segment, through the real binary.
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestCliSegment : public QObject {
+    Q_OBJECT
+private:
+    QString cli() const { return qEnvironmentVariable("TROVALIS_CLI"); }
+
+    QProcess* run(const QStringList& args)
+    {
+        auto* process = new QProcess(this);
+        process->start(cli(), args);
+        if (!process->waitForFinished(30000))
+            qWarning() << "trovalis-cli did not finish";
+        return process;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (cli().isEmpty())
+            QSKIP("TROVALIS_CLI is not set; run through ctest");
+    }
+
+    void printsSummaryThenItems()
+    {
+        QTemporaryDir dir;
+        const QString paper = dir.filePath(QStringLiteral("paper.txt"));
+        QFile file(paper);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        // A BOM, LF line breaks and a tab at a line end, as an editor might save it.
+        file.write("\xEF\xBB\xBF" "Hello World!\n");
+        file.write(QStringLiteral("研究表明\t\n").repeated(10).toUtf8());
+        file.close();
+
+        QProcess* process = run({QStringLiteral("segment"), paper});
+        QCOMPARE(process->exitCode(), 0);
+        const QString expected = QStringLiteral(
+            "本文共 41 字，本次分析共分析出 2 句，请多次点击进行对比！\n"
+            "1-HelloWorld！研究表明研究表明研究表明研究表明研究表明研究表明研究表\n"
+            "2-明研究表明研究表明研究表明\n");
+        QCOMPARE(QString::fromUtf8(process->readAllStandardOutput()), expected);
+    }
+
+    void badInput_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("no paper") << QStringList{QStringLiteral("segment")} << 2;
+        QTest::newRow("missing file") << QStringList{QStringLiteral("segment"), QStringLiteral("/nonexistent/paper.txt")} << 1;
+    }
+
+    void badInput()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QProcess* process = run(args);
+        QCOMPARE(process->exitCode(), exitCode);
+        QVERIFY(process->readAllStandardOutput().isEmpty());
+        QVERIFY(!process->readAllStandardError().trimmed().isEmpty());
+    }
+
+    void invalidUtf8IsRefused()
+    {
+        QTemporaryDir dir;
+        const QString paper = dir.filePath(QStringLiteral("gbk.txt"));
+        QFile file(paper);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\xD1\xD0\xBE\xBF");  // "研究" in GBK, not UTF-8
+        file.close();
+        QProcess* process = run({QStringLiteral("segment"), paper});
+        QCOMPARE(process->exitCode(), 1);
+        QVERIFY(process->readAllStandardOutput().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliSegment)
+#include "test_cli_segment.moc"
