@@ -1,1 +1,392 @@
-// placeholder
+#include "form8.h"
+
+#include "dialogs.h"
+#include "endpoints.h"
+#include "gbk.h"
+#include "handover.h"
+#include "numberformat.h"
+#include "programfiles.h"
+#include "ziparchive.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScreen>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kUpdaterResource = 105;
+const QString kResourceType = QStringLiteral("CUSTOM");
+constexpr int kWaitTicks = 500;
+
+QString caption()
+{
+    return QStringLiteral("自动升级程序%1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision);
+}
+
+QString percent(double fraction)
+{
+    return numfmt::format(numfmt::roundHalfEven(fraction, 2) * 100) + u'%';
+}
+
+bool writeWhole(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+QByteArray readWhole(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+UpdateContext UpdateContext::forThisProgram(const QString& updateBase)
+{
+    UpdateContext context;
+    context.programFolder = QCoreApplication::applicationDirPath();
+    context.mainExecutable =
+        update::joinPath(context.programFolder, QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    context.updateBase = updateBase;
+    return context;
+}
+
+Form8::Form8(const UpdateContext& context, const MainWindowLink& mainWindow, QWidget* parent)
+    : QWidget(parent, Qt::Window), context_(context), main_(mainWindow)
+{
+    setWindowTitle(QStringLiteral("自动升级程序"));
+    createControls();
+    endProgram = [] {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    };
+    Timer1.setInterval(100);
+    connect(&Timer1, &QTimer::timeout, this, &Form8::Timer1_Timer);
+    connect(cmdUpdate, &QPushButton::clicked, this, &Form8::cmdUpdate_Click);
+    connect(cmdExit, &QPushButton::clicked, this, &Form8::cmdExit_Click);
+    inetOLUpdate.onProgress = [this](qint64 received, qint64 total) { showFileProgress(received, total); };
+}
+
+Form8::~Form8() = default;
+
+void Form8::createControls()
+{
+    Q_INIT_RESOURCE(update_ui);
+    Frame1 = new QGroupBox(QStringLiteral("欢迎使用在线升级程序"), this);
+    Picture1 = new QLabel(Frame1);
+    Picture1->setPixmap(QPixmap(QStringLiteral(":/update/picture1.jpg")));
+    Text1 = new QPlainTextEdit(Frame1);
+    Text1->setReadOnly(true);
+    proUpdate = new QProgressBar(Frame1);
+    proUpdate->setRange(0, 100);
+    proUpdate->setTextVisible(false);
+    lblScale = new QLabel(QStringLiteral("0%"), Frame1);
+    timUpdate = new QProgressBar(Frame1);
+    timUpdate->setRange(0, 100);
+    timUpdate->setTextVisible(false);
+    Label1 = new QLabel(QStringLiteral("0%"), Frame1);
+    lblNumber = new QLabel(QStringLiteral("请点击“升级”进行文件更新！"), Frame1);
+    cmdUpdate = new QPushButton(QStringLiteral("升级"), Frame1);
+    cmdExit = new QPushButton(QStringLiteral("取消"), Frame1);
+
+    auto* grid = new QGridLayout(Frame1);
+    grid->addWidget(Picture1, 0, 0, 1, 3);
+    grid->addWidget(Text1, 1, 0, 1, 3);
+    grid->addWidget(timUpdate, 2, 0, 1, 2);
+    grid->addWidget(Label1, 2, 2);
+    grid->addWidget(proUpdate, 3, 0, 1, 2);
+    grid->addWidget(lblScale, 3, 2);
+    grid->addWidget(lblNumber, 4, 0);
+    grid->addWidget(cmdUpdate, 4, 1);
+    grid->addWidget(cmdExit, 4, 2);
+    auto* outer = new QGridLayout(this);
+    outer->addWidget(Frame1, 0, 0);
+    resize(420, 320);
+}
+
+QString Form8::programFile(const QString& name) const
+{
+    return update::joinPath(context_.programFolder, name);
+}
+
+void Form8::pumpEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+update::UpdateTable Form8::getUpdateInfor(const QString&)
+{
+    return update::getUpdateInfor(context_.programFolder, [this] { pumpEvents(); });
+}
+
+// --- loading ---------------------------------------------------------------
+
+void Form8::Form_Load()
+{
+    hide();
+    cmdUpdate->setEnabled(true);
+    placeWindow();
+    if (handOverPending())
+        return;
+    QFile::remove(programFile(update::updaterFileName()));
+    QFile::remove(programFile(QStringLiteral("up.png")));
+    inetOLUpdate.setRequestTimeout(context_.checkTimeoutSeconds);
+    if (!checkVersion())
+        return;
+    showUpdateLog();
+    setWindowTitle(caption());
+    show();
+}
+
+void Form8::placeWindow()
+{
+    if (main_.window && main_.window->isVisible()) {
+        const QRect m = main_.window->frameGeometry();
+        move(m.left() + m.width() / 3, m.top() + m.height() / 3);
+        return;
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect s = screen->geometry();
+    move(s.width() / 2 - frameGeometry().width() / 2, s.height() / 2 - frameGeometry().height() / 2);
+}
+
+bool Form8::handOverPending()
+{
+    if (!QFileInfo::exists(programFile(update::kHandOverFile)))
+        return false;
+    const QString updater = programFile(update::updaterFileName());
+    update::saveResource(kUpdaterResource, kResourceType, updater);
+    // The updater looks for its files in its working directory: the program folder.
+    if (!update::startDetached(updater, context_.programFolder))
+        return false;  // stay usable; the hand-over waits for the next start
+    endProgram();
+    return true;
+}
+
+bool Form8::checkVersion()
+{
+    const update::FetchResult answer = inetOLUpdate.fetch(QUrl(context_.updateBase + QStringLiteral("/") + update::kManifestFile));
+    const QString text = answer.complete ? gbk::decode(answer.body) : QString();
+    if (!update::acceptableAnswer(text))
+        return true;
+    const QString copy = programFile(update::kManifestFile);
+    pumpEvents();
+    if (!writeWhole(copy, answer.body))
+        return true;
+    const QStringList lines = update::readTextLines(readWhole(copy), 1);
+    if (lines.isEmpty())
+        return true;
+    const QString serverVersion = lines.first();
+    const bool uplIsOne = main_.upl && main_.upl->toInt() == 1;
+    if (!update::isNewerVersion(serverVersion)) {
+        if (uplIsOne)
+            return true;
+        close();
+        return false;
+    }
+    const QString question = QStringLiteral("已出最新版，是否在线从") + QString::number(version::kBuildNumber)
+                             + QStringLiteral("版本更新到") + serverVersion + QStringLiteral("版本 ？");
+    if (dialogs::message(this, question, QStringLiteral("在线更新"), dialogs::Icon::Information,
+                         dialogs::Buttons::YesNo) == dialogs::Answer::Yes) {
+        if (main_.window) {
+            main_.window->setEnabled(false);
+            main_.window->showMinimized();
+        }
+        if (main_.upl)
+            *main_.upl = 1;
+        show();
+        return true;
+    }
+    dialogs::message(this, QStringLiteral("您忽略本次更新，如需要更新请点击帮助——更新即可！"));
+    if (main_.upl)
+        *main_.upl = 1;
+    close();
+    return false;
+}
+
+void Form8::showUpdateLog()
+{
+    const update::FetchResult answer = inetOLUpdate.fetch(QUrl(context_.updateBase + QStringLiteral("/") + update::kLogFile));
+    const QString text = answer.complete ? gbk::decode(answer.body) : QString();
+    if (!update::acceptableAnswer(text))
+        return;
+    const QString copy = programFile(update::kLogFile);
+    pumpEvents();
+    if (!writeWhole(copy, answer.body))
+        return;
+    const QByteArray bytes = readWhole(copy);
+    if (bytes.isEmpty())
+        Text1->setPlainText(QStringLiteral("谢谢您的使用，请点击“升级”进行更新！"));
+    else
+        Text1->setPlainText(update::readTextLines(bytes, 1).value(0));
+}
+
+// --- download run ------------------------------------------------------------
+
+void Form8::cmdUpdate_Click()
+{
+    if (running_)
+        return;  // a second click while the run pumps events must not start another
+    running_ = true;
+    updateInfor = getUpdateInfor(context_.updateBase);
+    inetOLUpdate.setRequestTimeout(context_.downloadTimeoutSeconds);
+    filesDone = 0;
+    Timer1.start();
+    const int count = update::fileCount(updateInfor);
+    proUpdate->setRange(0, count);
+    timUpdate->setRange(0, kWaitTicks);
+    QStringList failed;
+    QList<bool> downloaded(update::kTableSlots, false);
+    downloadFiles(count, &failed, &downloaded);
+    Timer1.stop();
+    timUpdate->setValue(timUpdate->maximum());
+    Label1->setText(QStringLiteral("100"));
+    if (!closeRequested_)
+        unpackArchives(count, downloaded);
+    running_ = false;
+    if (closeRequested_) {
+        close();
+        return;
+    }
+    // Never hand over an incomplete download: the old program stays as it is.
+    if (!failed.isEmpty() || !update::writeHandOverFile(context_.programFolder, context_.mainExecutable)) {
+        dialogs::message(this, QStringLiteral("下载错误，请重新运行下载程序！"), QStringLiteral("在线更新"),
+                         dialogs::Icon::Warning);
+        return;
+    }
+    const QString question = QStringLiteral("文件下载完毕，是否立即更新？（选择“否”则下次启动时自动更新！）");
+    if (dialogs::message(this, question, QStringLiteral("在线更新"), dialogs::Icon::Information,
+                         dialogs::Buttons::YesNo) == dialogs::Answer::Yes) {
+        handOverNow();
+        return;
+    }
+    if (main_.window)
+        main_.window->setEnabled(true);
+    close();
+}
+
+bool Form8::downloadFiles(int count, QStringList* failed, QList<bool>* downloaded)
+{
+    for (int slot = update::kFirstFileSlot; slot <= count + 1; ++slot) {
+        fileIndex = qint16(slot);
+        lblNumber->setText(QStringLiteral("文件更新(%1/%2)").arg(slot - 1).arg(count));
+        if (slot < update::kTableSlots) {  // slots past 20 name no file
+            const QString name = updateInfor[slot];
+            byteCountKnown_ = false;
+            timUpdate->setRange(0, kWaitTicks);
+            if (!update::isSafeFileName(name)) {
+                *failed << name;
+            } else {
+                const QUrl source(context_.updateBase + u'/' + QString::fromLatin1(QUrl::toPercentEncoding(name)));
+                const update::FetchResult result = inetOLUpdate.fetchToFile(source, programFile(name));
+                (*downloaded)[slot] = result.complete;
+                if (!result.complete)
+                    *failed << name;
+            }
+        }
+        if (closeRequested_)
+            return false;
+        filesDone = qint16(slot - 1);
+        proUpdate->setValue(filesDone);
+        lblScale->setText(percent(double(filesDone) / count));
+        waitTicks = 0;
+    }
+    return true;
+}
+
+void Form8::unpackArchives(int count, const QList<bool>& downloaded)
+{
+    for (int slot = update::kFirstFileSlot; slot <= count + 1 && slot < update::kTableSlots; ++slot) {
+        const QString name = updateInfor[slot];
+        if (!downloaded[slot] || !update::isArchiveName(name))
+            continue;
+        update::extractZip(context_.programFolder, programFile(name), [this] { pumpEvents(); });
+        QFile::remove(programFile(name));
+    }
+}
+
+bool Form8::handOverNow()
+{
+    const QString updater = programFile(update::updaterFileName());
+    update::saveResource(kUpdaterResource, kResourceType, updater);
+    update::startDetached(updater, context_.programFolder);
+    endProgram();
+    return true;
+}
+
+void Form8::showFileProgress(qint64 received, qint64 total)
+{
+    if (total <= 0)
+        return;
+    byteCountKnown_ = true;
+    // A progress bar counts in int: show kibibytes for files beyond its range.
+    const int shift = total > INT_MAX ? 10 : 0;
+    timUpdate->setRange(0, int(total >> shift));
+    timUpdate->setValue(int(std::min(received, total) >> shift));
+}
+
+void Form8::Timer1_Timer()
+{
+    if (waitTicks < kWaitTicks)
+        ++waitTicks;
+    if (!byteCountKnown_)
+        timUpdate->setValue(waitTicks);
+    Label1->setText(percent(double(waitTicks) / kWaitTicks));
+}
+
+// --- closing -------------------------------------------------------------------
+
+void Form8::cmdExit_Click()
+{
+    close();
+}
+
+void Form8::closeEvent(QCloseEvent* event)
+{
+    if (running_) {
+        // The run is inside a transfer or an unpacking step: stop it first, then close.
+        closeRequested_ = true;
+        inetOLUpdate.abort();
+        event->ignore();
+        return;
+    }
+    if (main_.reloadResultPage)
+        main_.reloadResultPage();
+    if (main_.window)
+        main_.window->setEnabled(true);
+    event->accept();
+}
+
+Form8* showUpdateWindow(const UpdateContext& context, const MainWindowLink& mainWindow)
+{
+    static QPointer<Form8> window;
+    if (window) {
+        if (window->isVisible()) {
+            window->raise();
+            window->activateWindow();
+        }
+        return window;
+    }
+    window = new Form8(context, mainWindow);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->Form_Load();
+    return window;
+}

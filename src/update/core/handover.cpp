@@ -1,0 +1,73 @@
+#include "handover.h"
+
+#include "gbk.h"
+#include "manifest.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace update {
+
+QString updaterFileName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("up.exe");
+#else
+    return QStringLiteral("up");
+#endif
+}
+
+static QString executableSuffix()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral(".exe");
+#else
+    return {};
+#endif
+}
+
+QString joinPath(const QString& folder, const QString& name)
+{
+    if (folder.endsWith(u'/') || folder.endsWith(u'\\'))
+        return folder + name;
+    return folder + u'/' + name;
+}
+
+QString mainExecutablePath(const QString& programFolder, const QString& executableName)
+{
+    return joinPath(programFolder, executableName + executableSuffix());
+}
+
+bool writeHandOverFile(const QString& folder, const QString& mainExecutable, QString* error)
+{
+    const QByteArray path = gbk::encode(mainExecutable);
+    bool valid = false;
+    if (gbk::decode(path, &valid) != mainExecutable || !valid) {
+        if (error)
+            *error = QStringLiteral("the program path cannot be written in the narrow code page: ") + mainExecutable;
+        return false;
+    }
+    QSaveFile file(joinPath(folder, kHandOverFile));
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    file.write("1\r\n" + gbk::encode(kNewExecutableFile) + "\r\n" + path + "\r\n");
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+QStringList readHandOverFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return readTextLines(file.readAll(), kTableSlots);
+}
+
+}  // namespace update

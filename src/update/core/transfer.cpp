@@ -1,0 +1,118 @@
+#include "transfer.h"
+
+#include "gbk.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSaveFile>
+
+namespace update {
+
+TransferClient::TransferClient() = default;
+
+TransferClient::~TransferClient()
+{
+    abort();
+}
+
+void TransferClient::abort()
+{
+    if (running_)
+        running_->abort();
+}
+
+FetchResult TransferClient::transfer(const QUrl& url, const Sink& sink)
+{
+    FetchResult result;
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    if (timeoutSeconds_ > 0)
+        request.setTransferTimeout(timeoutSeconds_ * 1000);
+
+    QNetworkReply* reply = manager_.get(request);
+    running_ = reply;
+    bool sinkFailed = false;
+    auto take = [&] {
+        const QByteArray chunk = reply->readAll();
+        if (chunk.isEmpty() || sinkFailed)
+            return;
+        result.received += chunk.size();
+        if (!sink(chunk)) {
+            sinkFailed = true;
+            reply->abort();
+            return;
+        }
+        if (onProgress)
+            onProgress(result.received, reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
+    };
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, take);
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec();
+    take();
+    running_ = nullptr;
+
+    result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    result.declaredLength = length.isValid() ? length.toLongLong() : -1;
+    if (sinkFailed)
+        result.error = QStringLiteral("the received data could not be stored");
+    else if (reply->error() != QNetworkReply::NoError)
+        result.error = reply->errorString();
+    else if (result.status < 200 || result.status > 299)
+        result.error = QStringLiteral("HTTP status %1").arg(result.status);
+    else if (result.declaredLength >= 0 && result.received != result.declaredLength)
+        result.error = QStringLiteral("%1 of %2 bytes arrived").arg(result.received).arg(result.declaredLength);
+    else
+        result.complete = true;
+    reply->deleteLater();
+    return result;
+}
+
+FetchResult TransferClient::fetch(const QUrl& url)
+{
+    QByteArray body;
+    FetchResult result = transfer(url, [&body](const QByteArray& chunk) {
+        body += chunk;
+        return true;
+    });
+    result.body = std::move(body);
+    return result;
+}
+
+QString TransferClient::fetchText(const QUrl& url)
+{
+    const FetchResult result = fetch(url);
+    return result.complete ? gbk::decode(result.body) : QString();
+}
+
+FetchResult TransferClient::fetchToFile(const QUrl& url, const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        FetchResult failed;
+        failed.error = file.errorString();
+        return failed;
+    }
+    FetchResult result = transfer(url, [&file](const QByteArray& chunk) {
+        return file.write(chunk) == chunk.size();
+    });
+    const bool keepExisting = result.complete && result.received == 0 && QFile::exists(path);
+    if (!result.complete || keepExisting) {
+        file.cancelWriting();
+        file.commit();  // discards the temporary file
+        return result;
+    }
+    if (!file.commit()) {
+        result.complete = false;
+        result.error = file.errorString();
+    }
+    return result;
+}
+
+}  // namespace update

@@ -1,0 +1,59 @@
+#pragma once
+// The update client's transfers over HTTP. A fetch runs synchronously (a
+// local event loop, so window events keep running) and reports whether the
+// response was a complete success: no network error, a 2xx status, and
+// exactly as many bytes as a Content-Length header promised. Only complete
+// successes are ever written over a file.
+
+#include <QByteArray>
+#include <QNetworkAccessManager>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+namespace update {
+
+struct FetchResult {
+    bool complete = false;    // the whole response arrived with a 2xx status
+    int status = 0;           // HTTP status, 0 when none arrived
+    qint64 received = 0;      // body bytes received
+    qint64 declaredLength = -1;
+    QByteArray body;          // fetch() only
+    QString error;            // why it is not complete
+};
+
+class TransferClient {
+public:
+    TransferClient();
+    ~TransferClient();
+
+    // Seconds without any data before a request is given up; 0 waits forever.
+    void setRequestTimeout(int seconds) { timeoutSeconds_ = seconds; }
+    int requestTimeout() const { return timeoutSeconds_; }
+
+    // Called as bytes arrive: bytes so far, and the Content-Length or -1.
+    std::function<void(qint64 received, qint64 total)> onProgress;
+
+    // The whole response in memory.
+    FetchResult fetch(const QUrl& url);
+    // The whole response as text in the narrow code page; empty unless complete.
+    QString fetchText(const QUrl& url);
+    // Streams the response into `path` through a temporary file in the same
+    // folder, renamed over `path` only on complete success. A complete but
+    // empty response leaves an existing file as it is and creates a missing one.
+    FetchResult fetchToFile(const QUrl& url, const QString& path);
+
+    // Gives up the transfer that is running now (it then reports failure).
+    void abort();
+
+private:
+    using Sink = std::function<bool(const QByteArray& chunk)>;
+    FetchResult transfer(const QUrl& url, const Sink& sink);
+
+    QNetworkAccessManager manager_;
+    QNetworkReply* running_ = nullptr;
+    int timeoutSeconds_ = 15;
+};
+
+}  // namespace update
