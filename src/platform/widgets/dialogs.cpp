@@ -72,22 +72,22 @@ Answer message(QWidget* parent, const QString& text, const QString& title, Icon 
 }
 
 QString openFileName(QWidget* parent, const QString& title, const QString& filter,
-                     int filterIndex)
+                     int filterIndex, const QString& fileName)
 {
     if (!queues().fileNames.isEmpty())
         return queues().fileNames.dequeue();
     QString chosenFilter = selectedFilter(filter, filterIndex);
-    return QFileDialog::getOpenFileName(parent, title, {}, filter, &chosenFilter);
+    return QFileDialog::getOpenFileName(parent, title, fileName, filter, &chosenFilter);
 }
 
 QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
-                     int filterIndex)
+                     int filterIndex, const QString& fileName)
 {
     if (!queues().fileNames.isEmpty())
         return queues().fileNames.dequeue();
     QString chosenFilter = selectedFilter(filter, filterIndex);
     // The program replaces an existing file without asking.
-    return QFileDialog::getSaveFileName(parent, title, {}, filter, &chosenFilter,
+    return QFileDialog::getSaveFileName(parent, title, fileName, filter, &chosenFilter,
                                         QFileDialog::DontConfirmOverwrite);
 }
 

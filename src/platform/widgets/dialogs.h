@@ -17,11 +17,12 @@ enum class Answer { Ok, Yes, No, Cancel };
 Answer message(QWidget* parent, const QString& text, const QString& title = {},
                Icon icon = Icon::None, Buttons buttons = Buttons::Ok);
 
-// Returns the chosen file name or an empty string when cancelled.
+// Returns the chosen file name or an empty string when cancelled. `fileName`
+// preselects a name (the one chosen last, for dialogs that remember it).
 QString openFileName(QWidget* parent, const QString& title, const QString& filter,
-                     int filterIndex = 1);
+                     int filterIndex = 1, const QString& fileName = {});
 QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
-                     int filterIndex = 1);
+                     int filterIndex = 1, const QString& fileName = {});
 
 // --- for tests ---
 void queueAnswer(Answer answer);
