@@ -1,29 +1,123 @@
 #include "cli.h"
 
+#include "documentfiles.h"
+
+#include "localcompare.h"
+#include "rewrite.h"
+#include "thesauruspage.h"
+
 namespace cli {
 
-int compare(const QStringList&)
+namespace {
+
+QStringList expectArguments(const QStringList& args, int count, const QStringList& withValue,
+                            const QStringList& plain)
 {
-    printErr(QStringLiteral("not built yet"));
-    return kUsage;
+    const QStringList files = positional(args, withValue, plain);
+    if (files.size() != count)
+        throw UsageError("wrong number of arguments (see --help)");
+    return files;
 }
 
-int rewrite(const QStringList&)
+}  // namespace
+
+int compare(const QStringList& args)
 {
-    printErr(QStringLiteral("not built yet"));
-    return kUsage;
+    if (wantsHelp(args, QStringLiteral(
+            "usage: trovalis-cli compare PAPER REFERENCE [--cumulative]\n"
+            "One compare-and-mark run in a fresh comparer: prints the report, then\n"
+            "one line per marked occurrence (start, a tab, length).")))
+        return kOk;
+    const QStringList files = expectArguments(args, 2, {}, {QStringLiteral("--cumulative")});
+    const QString paper = readPaper(files[0]);
+    const QString reference = readPaper(files[1]);
+    // In a fresh comparer the running totals are this run's counts, ticked or not.
+    const comparer::CompareResult result = comparer::compareAndMark(paper, reference);
+    const QString report =
+        comparer::compareReport(paper.size(), reference.size(), result.run, result.run.chars);
+    if (!report.isEmpty())
+        print(report);
+    for (const comparer::SentenceMarks& sentence : result.sentences) {
+        for (qsizetype start : sentence.starts)
+            print(QStringLiteral("%1\t%2").arg(start).arg(sentence.length));
+    }
+    return kOk;
 }
 
-int thesaurusPage(const QStringList&)
+int rewrite(const QStringList& args)
 {
-    printErr(QStringLiteral("not built yet"));
-    return kUsage;
+    if (wantsHelp(args, QStringLiteral(
+            "usage: trovalis-cli rewrite THESAURUS PAPER [--seed N]\n"
+            "Rewrites PAPER with THESAURUS (GBK, as ciku.txt) and prints the result;\n"
+            "the found count goes to stderr. --seed makes the draws repeatable.")))
+        return kOk;
+    const QStringList files = expectArguments(args, 2, {QStringLiteral("--seed")}, {});
+    comparer::RandomSource random = comparer::clockRandom();
+    if (hasFlag(args, QStringLiteral("--seed"))) {
+        bool ok = false;
+        const quint64 seed = flagValue(args, QStringLiteral("--seed")).toULongLong(&ok);
+        if (!ok)
+            throw UsageError("--seed needs a non-negative integer");
+        random = comparer::seededRandom(seed);
+    }
+    QStringList lines;
+    QString error;
+    switch (comparer::readThesaurus(files[0], &lines, &error)) {
+    case comparer::ThesaurusStatus::Ok:
+        break;
+    case comparer::ThesaurusStatus::Missing:
+        throw InputError(QStringLiteral("thesaurus not found: %1").arg(files[0]).toStdString());
+    case comparer::ThesaurusStatus::Unreadable:
+        throw InputError(QStringLiteral("cannot read %1: %2").arg(files[0], error).toStdString());
+    case comparer::ThesaurusStatus::InvalidEncoding:
+        throw InputError(QStringLiteral("%1 is not valid GBK text").arg(files[0]).toStdString());
+    }
+    const comparer::RewriteResult result =
+        comparer::rewriteText(readPaper(files[1]), lines, random);
+    printRaw(result.text);
+    printErr(QStringLiteral("found %1").arg(result.found));
+    return kOk;
 }
 
-int doc2text(const QStringList&)
+int thesaurusPage(const QStringList& args)
 {
-    printErr(QStringLiteral("not built yet"));
-    return kUsage;
+    if (wantsHelp(args, QStringLiteral(
+            "usage: trovalis-cli thesaurus-page BODY OUT\n"
+            "Turns a thesaurus page's body markup (UTF-8) into the thesaurus file OUT\n"
+            "and prints the caption the download ends with. OUT is left as it was\n"
+            "when the page carries no thesaurus or the file cannot be written.")))
+        return kOk;
+    const QStringList files = expectArguments(args, 2, {}, {});
+    const auto records = comparer::thesaurusRecords(readUtf8File(files[0]));
+    if (!records) {
+        print(QStringLiteral(u"网络连接失败，词库下载不成功！"));
+        printErr(QStringLiteral("%1 does not begin with the status mark 1").arg(files[0]));
+        return kBadInput;
+    }
+    QString error;
+    if (!comparer::writeThesaurusFile(files[1], *records, &error))
+        throw InputError(QStringLiteral("cannot write %1: %2").arg(files[1], error).toStdString());
+    print(QStringLiteral(u"词库下载成功！"));
+    return kOk;
+}
+
+int doc2text(const QStringList& args)
+{
+    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli doc2text FILE\n"
+                                       "Opens FILE as the File menu's Open does (.doc through the converter,\n"
+                                       "RTF with its formatting, other files as decoded text) and prints the\n"
+                                       "plain text that lands in the editor, line breaks as CR LF.")))
+        return kOk;
+    const QStringList files = positional(args, {}, {});
+    if (files.size() != 1)
+        throw UsageError("expects one FILE (see --help)");
+    const documents::LoadedDocument loaded = documents::loadDocumentFile(files.first());
+    if (!loaded.ok)
+        throw InputError(loaded.error.toStdString());
+    if (!loaded.warning.isEmpty())
+        throw InputError(loaded.warning.toStdString());
+    print(loaded.document.plainText(QStringLiteral("\r\n")));
+    return kOk;
 }
 
 }  // namespace cli
