@@ -9,6 +9,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <QUrl>
 #include <QVariant>
 
 #include <functional>
@@ -21,6 +22,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class RichEditor;
+namespace singleinstance { class RestoreServer; }
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -33,6 +35,15 @@ public:
     std::function<void()> openUpdateWindow;             // gengxin, start-up step 10
     std::function<void(const QUrl&)> loadInComparer;    // new-window redirection
     std::function<void()> endProgram;                   // exit now; default quits the application
+
+    // Seams of the start-up and exit commands, replaced by tests.
+    std::function<QString()> getProcessList;            // default: the running processes
+    QString executableName;                             // default: this program's file name
+    QString instanceServerName;                         // local socket of the running copy
+    std::function<bool(const QUrl&)> openInBrowser;     // default: the user's web browser
+
+    // True once the default endProgram has run (the program is ending).
+    static bool programEnded();
 
     // Start-up sequence; call once before the window is shown.
     void formLoad();
@@ -115,11 +126,19 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;  // Form_Unload: ends the program
+    void showEvent(QShowEvent* event) override;    // centred on the first show
 
 private:
     void createControls();
+    void createLabels(QWidget* client);
+    void createButtons(QWidget* client);
     void createMenus();
     void connectHandlers();
+    void restoreRunningCopy();
+    void resetEditorFormatting();
+    void fillList1(const QStringList& items);
+    singleinstance::RestoreServer* restoreServer = nullptr;
+    bool shownOnce = false;
     void connectCompareHandlers();   // form1_compare.cpp
     void connectDocumentHandlers();  // form1_documents.cpp
 };
