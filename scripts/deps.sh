@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev libgl-dev
   libminizip-dev zlib1g-dev libcpp-httplib-dev
   antiword                        # .doc text
+  libreoffice-writer-nogui        # .doc text antiword cannot read; reads our RTF in tests
   similarity-tester               # sim_text, the comparer benchmark's peer
   xvfb xauth imagemagick          # screenshots
   fonts-wqy-microhei              # a CJK font, so the windows show Chinese text

@@ -1,0 +1,127 @@
+#include "docconverter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+
+namespace documents {
+
+namespace {
+
+struct ProcessOutcome {
+    bool started = false;
+    bool finished = false;  // false: timed out and killed
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+ProcessOutcome runProcess(const QString& program, const QStringList& args, int timeoutMs)
+{
+    ProcessOutcome outcome;
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForStarted(timeoutMs))
+        return outcome;
+    outcome.started = true;
+    outcome.finished = process.waitForFinished(timeoutMs);
+    if (!outcome.finished) {
+        process.kill();
+        process.waitForFinished(5000);
+        return outcome;
+    }
+    outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    outcome.out = process.readAllStandardOutput();
+    outcome.err = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    return outcome;
+}
+
+bool isInstalled(const QString& program)
+{
+    return !QStandardPaths::findExecutable(program).isEmpty() ||
+           (program.contains(QLatin1Char('/')) && QFileInfo(program).isExecutable());
+}
+
+// The converters end lines with LF and may add blank lines at the end; the
+// word processor's own text ends with exactly one paragraph mark.
+QString tidyText(QString text)
+{
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    static const QRegularExpression trailingBlank(QStringLiteral("\\s+$"));
+    text.remove(trailingBlank);
+    return text.isEmpty() ? text : text + QLatin1Char('\n');
+}
+
+QString timeoutMessage(const QString& program, int timeoutMs)
+{
+    return QStringLiteral("转换程序 %1 在 %2 秒内没有完成，已停止。").arg(program).arg(timeoutMs / 1000);
+}
+
+DocConversion viaAntiword(const QString& path, const DocConverterSettings& s)
+{
+    // -w 0 keeps each paragraph on one line instead of wrapping it at 80 columns.
+    const ProcessOutcome r =
+        runProcess(s.antiword, {QStringLiteral("-w"), QStringLiteral("0"), QStringLiteral("-m"),
+                                QStringLiteral("UTF-8.txt"), path},
+                   s.timeoutMs);
+    if (!r.started)
+        return {false, {}, QStringLiteral("找不到转换程序 %1。").arg(s.antiword)};
+    if (!r.finished)
+        return {false, {}, timeoutMessage(s.antiword, s.timeoutMs)};
+    const QString text = tidyText(QString::fromUtf8(r.out));
+    if (r.exitCode != 0 || text.isEmpty())
+        return {false, {}, r.err.isEmpty() ? QStringLiteral("antiword 无法读取该文件。") : r.err};
+    return {true, text, {}};
+}
+
+DocConversion viaLibreOffice(const QString& path, const DocConverterSettings& s)
+{
+    QTemporaryDir work;
+    if (!work.isValid())
+        return {false, {}, QStringLiteral("无法创建临时文件夹。")};
+    const QString profile = QUrl::fromLocalFile(work.filePath(QStringLiteral("profile"))).toString();
+    const ProcessOutcome r = runProcess(
+        s.soffice,
+        {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
+         QStringLiteral("--convert-to"), QStringLiteral("txt:Text (encoded):UTF8"),
+         QStringLiteral("--outdir"), work.path(), path},
+        s.timeoutMs);
+    if (!r.started)
+        return {false, {}, QStringLiteral("找不到转换程序 %1。").arg(s.soffice)};
+    if (!r.finished)
+        return {false, {}, timeoutMessage(s.soffice, s.timeoutMs)};
+    QFile out(work.filePath(QFileInfo(path).completeBaseName() + QStringLiteral(".txt")));
+    if (r.exitCode != 0 || !out.open(QIODevice::ReadOnly))
+        return {false, {}, QStringLiteral("LibreOffice 无法读取该文件。")};
+    return {true, tidyText(QString::fromUtf8(out.readAll())), {}};
+}
+
+}  // namespace
+
+DocConverterSettings& docConverterSettings()
+{
+    static DocConverterSettings settings;
+    return settings;
+}
+
+DocConversion convertDoc(const QString& path, const DocConverterSettings& settings)
+{
+    if (!QFileInfo(path).isFile())
+        return {false, {}, QStringLiteral("文件不存在：%1").arg(QDir::toNativeSeparators(path))};
+    DocConversion result = viaAntiword(path, settings);
+    if (result.ok || !isInstalled(settings.soffice))
+        return result;
+    DocConversion fallback = viaLibreOffice(path, settings);
+    if (!fallback.ok)
+        fallback.error = result.error + QLatin1Char(' ') + fallback.error;
+    return fallback;
+}
+
+}  // namespace documents

@@ -1,0 +1,115 @@
+#include "richeditorfiles.h"
+
+#include "documentfiles.h"
+#include "richeditor.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+documents::CharFormat toModelFormat(const QTextCharFormat& format, const QFont& defaultFont)
+{
+    const QFont font = format.font().resolve(defaultFont);
+    documents::CharFormat out;
+    out.fontName = font.family();
+    out.pointSize = font.pointSizeF() > 0 ? font.pointSizeF() : 0;
+    if (format.hasProperty(QTextFormat::ForegroundBrush) &&
+        format.foreground().style() != Qt::NoBrush)
+        out.color = format.foreground().color().rgb() & 0xFFFFFF;
+    out.bold = font.bold();
+    out.italic = font.italic();
+    out.underline = font.underline();
+    return out;
+}
+
+QTextCharFormat toQtFormat(const documents::CharFormat& format)
+{
+    QTextCharFormat out;
+    if (!format.fontName.isEmpty())
+        out.setFontFamilies({format.fontName});
+    if (format.pointSize > 0)
+        out.setFontPointSize(format.pointSize);
+    if (format.color)
+        out.setForeground(QColor::fromRgb(*format.color | 0xFF000000u));
+    out.setFontWeight(format.bold ? QFont::Bold : QFont::Normal);
+    out.setFontItalic(format.italic);
+    out.setFontUnderline(format.underline);
+    return out;
+}
+
+// Appends a fragment's text; a line separator inside a block starts a new
+// paragraph, as the editor counts it as a line break.
+void appendFragment(documents::Document& model, const QString& text,
+                    const documents::CharFormat& format)
+{
+    const QStringList lines = text.split(QChar::LineSeparator);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            model.paragraphs.append(documents::Paragraph{});
+        QString line = lines[i];
+        line.remove(QChar::ObjectReplacementCharacter);  // images are not kept
+        model.paragraphs.last().append(line, format);
+    }
+}
+
+}  // namespace
+
+documents::Document documentToModel(const QTextDocument& document)
+{
+    documents::Document model;
+    const QFont defaultFont = document.defaultFont();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        model.paragraphs.append(documents::Paragraph{});
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.isValid())
+                appendFragment(model, fragment.text(),
+                               toModelFormat(fragment.charFormat(), defaultFont));
+        }
+    }
+    return model;
+}
+
+void modelToDocument(const documents::Document& model, QTextDocument* document)
+{
+    const bool undo = document->isUndoRedoEnabled();
+    document->setUndoRedoEnabled(false);
+    document->clear();
+    QTextCursor cursor(document);
+    bool first = true;
+    for (const documents::Paragraph& paragraph : model.paragraphs) {
+        if (!first)
+            cursor.insertBlock();
+        first = false;
+        for (const documents::Run& run : paragraph.runs)
+            cursor.insertText(run.text, toQtFormat(run.format));
+    }
+    document->setUndoRedoEnabled(undo);
+}
+
+bool loadDocument(RichEditor* editor, const QString& path, QString* error, QString* warning)
+{
+    const documents::LoadedDocument loaded = documents::loadDocumentFile(path);
+    if (!loaded.ok) {
+        if (error)
+            *error = loaded.error;
+        return false;
+    }
+    if (loaded.rich) {
+        editor->setCurrentCharFormat(QTextCharFormat());
+        modelToDocument(loaded.document, editor->document());
+        editor->setTextCursor(QTextCursor(editor->document()));
+    } else {
+        editor->setText(loaded.document.plainText(QStringLiteral("\r\n")));
+    }
+    if (warning)
+        *warning = loaded.warning;
+    return true;
+}
+
+bool saveDocument(const RichEditor* editor, const QString& path, QString* error)
+{
+    return documents::saveRtfFile(documentToModel(*editor->document()), path, error);
+}
