@@ -118,6 +118,11 @@ public:
     void WebBrowser1_DownloadBegin();
     void WebBrowser1_DownloadComplete();
 
+    // Comparison settings and state of the window (form1_compare.cpp).
+    float statisticsPauseSeconds = 3;  // the statistics page's time to load; tests shorten it
+    int pageWaitLimitMs = 30000;       // an automatic step gives up on a page that never comes
+    int siteTotal = 0;                 // titled slots found by the last statistics rebuild
+
     // --- handlers: documents (form1_documents.cpp) ---
     void xinjian_Click();
     void dakai_Click();
@@ -140,5 +145,8 @@ private:
     singleinstance::RestoreServer* restoreServer = nullptr;
     bool shownOnce = false;
     void connectCompareHandlers();   // form1_compare.cpp
+    void colourSentence(const QString& sentence);
+    bool waitForIdleBrowser();
+    bool timer2Ticking = false;
     void connectDocumentHandlers();  // form1_documents.cpp
 };

@@ -1,3 +1,336 @@
+// The main window's online comparison: sending sentences to the search
+// service, scoring the pages that come back, automatic runs and the
+// similar-website statistics.
+
 #include "form1.h"
 
-void Form1::connectCompareHandlers() {}
+#include "browserview.h"
+#include "dialogs.h"
+#include "numberformat.h"
+#include "pausing.h"
+#include "query.h"
+#include "richeditor.h"
+#include "scoring.h"
+#include "sitestats.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+// The control states only change when a handler runs; a slow refresh on top of
+// the refresh after each such handler keeps the program idle at rest.
+constexpr int kStateRefreshMs = 200;
+constexpr int kAutoStepMs = 1000;
+constexpr int kBusyPollMs = 20;
+
+const QColor kRed(255, 0, 0);
+const QColor kBlack(0, 0, 0);
+
+SearchEngine selectedEngine(const Form1& f)
+{
+    if (f.zhiwang->isChecked())
+        return SearchEngine::Zhiwang;
+    if (f.longyuan->isChecked())
+        return SearchEngine::Longyuan;
+    if (f.wenku->isChecked())
+        return SearchEngine::Wenku;
+    return SearchEngine::Baidu;
+}
+
+int windowWidthTwips(const QWidget* window)
+{
+    return twips::outerSize(window).width();
+}
+
+void showComparingLayout(Form1& f)
+{
+    const int width = windowWidthTwips(&f);
+    twips::setHeight(f.RichTextBox1, 2400);
+    twips::setWidth(f.RichTextBox1, width - 1605);
+    f.RichTextBox1->setSelColor(kBlack);
+    twips::setHeight(f.List1, 2400);
+    twips::setLeft(f.List1, width - 1500);
+    twips::setWidth(f.List1, 1100);
+    f.List1->show();
+}
+
+void showFullEditor(Form1& f)
+{
+    twips::setHeight(f.RichTextBox1, 6225);
+    twips::setWidth(f.RichTextBox1, 10140);
+    f.List1->hide();
+}
+
+void informUser(Form1& f, const QString& text)
+{
+    dialogs::message(&f, text, QString(), dialogs::Icon::Information, dialogs::Buttons::Ok);
+}
+
+}  // namespace
+
+void Form1::connectCompareHandlers()
+{
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
+    for (QAction* engine : {baidu, wenku, longyuan, zhiwang})
+        connect(engine, &QAction::triggered, this, [this, engine] { engine_Click(engine); });
+    connect(List1, &QListWidget::itemClicked, this, &Form1::List1_Click);
+    connect(WebBrowser1, &BrowserView::downloadBegin, this, &Form1::WebBrowser1_DownloadBegin);
+    connect(WebBrowser1, &BrowserView::downloadComplete, this, &Form1::WebBrowser1_DownloadComplete);
+
+    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    Timer1.start(kStateRefreshMs);
+    Timer2.start(kAutoStepMs);
+}
+
+// --- Compare -------------------------------------------------------------------
+
+void Form1::Command2_Click()
+{
+    session.pageHtml.clear();
+    session.pageMarked.clear();
+    session.pageText.clear();
+    WebBrowser1->writeDocument(QString());
+
+    if (session.suppressListClick && List1->count() > 0) {
+        // The first compare after an analysis starts from the top, like a first pick.
+        List1->setCurrentRow(0);
+        List1->setToolTip(session.sentences.value(0));
+        session.nextIndex = 0;
+        session.suppressListClick = false;
+    }
+    Label2->show();
+    Command5->setEnabled(true);
+    showComparingLayout(*this);
+    session.resultsPending = true;
+
+    if (RichTextBox1->text().isEmpty()) {
+        informUser(*this, QStringLiteral("请先输入关键字"));
+        session.autoRunning = false;
+        showFullEditor(*this);
+        Timer1_Timer();
+        return;
+    }
+    if (session.nextIndex < 0 || session.nextIndex >= session.sentences.size()) {
+        informUser(*this, QStringLiteral("本次对比结束！"));
+        Command4_Click();
+        return;
+    }
+
+    const QString sentence = session.sentences.at(session.nextIndex);
+    const QString query = buildQuery(sentence);
+    if (isSkippedQuery(query)) {
+        if (session.lastIndex != session.nextIndex) {
+            session.lastIndex = session.nextIndex;
+            ++session.nextIndex;
+        }
+        return;
+    }
+    if (const auto url = searchUrl(selectedEngine(*this), query, endpoints))
+        session.searchUrl = *url;
+    if (!session.searchUrl.isEmpty())
+        WebBrowser1->navigate(QUrl(session.searchUrl));
+    WebBrowser1->show();
+    if (!session.autoRunning)
+        Label1->setText(QStringLiteral("现在正在对比第 ") + numfmt::format(qint64(session.nextIndex) + 1)
+                        + QStringLiteral(" 句！共 ") + numfmt::format(qint64(session.sentences.size()))
+                        + QStringLiteral(" 句。"));
+
+    // Advance before colouring: the colouring lets events run, and a page that
+    // arrives meanwhile belongs to this sentence (nextIndex - 1).
+    session.lastIndex = session.nextIndex;
+    ++session.nextIndex;
+    List1->setCurrentRow(session.lastIndex);
+    if (!session.analysedText.isEmpty())
+        colourSentence(sentence);
+}
+
+// Colours every occurrence of the sentence red; the last one stays selected.
+void Form1::colourSentence(const QString& sentence)
+{
+    if (sentence.isEmpty())
+        return;
+    const QString text = RichTextBox1->text();
+    QPointer<Form1> self(this);
+    for (qsizetype at = text.indexOf(sentence); at >= 0; at = text.indexOf(sentence, at + sentence.size())) {
+        RichTextBox1->setSelStart(int(at));
+        RichTextBox1->setSelLength(int(sentence.size()));
+        RichTextBox1->setSelColor(kRed);
+        QCoreApplication::processEvents();
+        if (!self)
+            return;
+    }
+}
+
+void Form1::engine_Click(QAction* item)
+{
+    for (QAction* engine : {baidu, wenku, longyuan, zhiwang})
+        engine->setChecked(engine == item);
+}
+
+// --- automatic runs ---------------------------------------------------------------
+
+void Form1::Command3_Click()
+{
+    session.autoRunning = true;
+    Timer1_Timer();
+    Command2_Click();
+}
+
+void Form1::Command4_Click()
+{
+    session.autoRunning = false;
+    Command3->show();
+    Command4->hide();
+    Command5->setEnabled(true);
+    Timer1_Timer();
+}
+
+void Form1::Timer1_Timer()
+{
+    const bool running = session.autoRunning;
+    for (QWidget* w : std::initializer_list<QWidget*>{Command1, Command2, List1})
+        w->setEnabled(!running);
+    if (running)
+        Command5->setEnabled(false);
+    Command4->setVisible(running);
+    for (QPushButton* b : {Command3, Command5, Command6})
+        b->show();
+    wjcd->menuAction()->setEnabled(true);
+    yinqing->menuAction()->setEnabled(true);
+    duibiqi->setEnabled(true);
+}
+
+// Lets events run until the result browser is idle. A page that never comes
+// is given up after pageWaitLimitMs, so that the run can retry it.
+bool Form1::waitForIdleBrowser()
+{
+    QPointer<Form1> self(this);
+    QCoreApplication::processEvents();
+    QElapsedTimer waited;
+    waited.start();
+    while (self && WebBrowser1->busy()) {
+        if (waited.elapsed() > pageWaitLimitMs) {
+            WebBrowser1->stop();
+            break;
+        }
+        QEventLoop loop;
+        QTimer::singleShot(kBusyPollMs, &loop, &QEventLoop::quit);
+        connect(WebBrowser1, &BrowserView::downloadComplete, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return bool(self);
+}
+
+void Form1::Timer2_Timer()
+{
+    // A tick still waiting for the browser (or for the closing message of the
+    // run) is not entered a second time.
+    if (timer2Ticking)
+        return;
+    timer2Ticking = true;
+    QPointer<Form1> self(this);
+    const bool alive = waitForIdleBrowser();
+    if (!alive || !self)
+        return;
+    if (session.autoRunning) {
+        if (session.pageHtml.isEmpty() || session.pageMarked.isEmpty() || session.pageText.isEmpty()) {
+            session.nextIndex = session.lastIndex;
+            // A retry takes back a page that may never have been counted; the
+            // divisor of the overall similarity stays at least 1.
+            session.pageCount = std::max<qint32>(session.pageCount - 1, 1);
+            Label1->setText(QStringLiteral("网络不给力，正在重新对比第 ")
+                            + numfmt::format(qint64(session.nextIndex)) + QStringLiteral(" 句"));
+        } else {
+            Label1->setText(scoring::progressText(session));
+        }
+        Command2_Click();
+    }
+    if (self)
+        timer2Ticking = false;
+}
+
+void Form1::List1_Click()
+{
+    const int row = List1->currentRow();
+    const QListWidgetItem* item = List1->currentItem();
+    if (row >= 0 && item && item->isSelected()) {
+        List1->setToolTip(session.sentences.value(row));
+        session.nextIndex = row;
+        if (!session.suppressListClick)
+            Command2_Click();
+    }
+    session.suppressListClick = false;
+}
+
+void Form1::Command6_Click()
+{
+    if (openComparer)
+        openComparer();
+}
+
+// --- page arrival -------------------------------------------------------------------
+
+void Form1::WebBrowser1_DownloadBegin()
+{
+    WebBrowser1->setSilent(true);
+}
+
+void Form1::WebBrowser1_DownloadComplete()
+{
+    if (WebBrowser1->busy()) {
+        WebBrowser1->setSilent(true);
+        return;
+    }
+    const auto labels = scoring::pageArrived(session, WebBrowser1->bodyHtml(), WebBrowser1->bodyText());
+    if (labels) {
+        if (labels->label2)
+            Label2->setText(*labels->label2);
+        Label1->setText(labels->label1);
+    }
+    WebBrowser1->setSilent(true);
+}
+
+// --- site statistics ------------------------------------------------------------------
+
+void Form1::Command5_Click()
+{
+    // The page is not blanked by a document write first: that would abort the
+    // navigation; the statistics page replaces the document anyway.
+    WebBrowser1->navigate(QUrl(endpoints.statisticsPageUrl()));
+    Command5->setEnabled(false);
+    Command5->setText(QStringLiteral("正在统计中……"));
+    if (session.resultsPending)
+        siteTotal = sitestats::rebuild(session);
+
+    QPointer<Form1> self(this);
+    pauseSeconds(statisticsPauseSeconds);
+    if (!self)
+        return;
+
+    // One paste of the whole table: pasted piece by piece, an open <table>
+    // would be closed by the browser before its rows arrive.
+    QString table = sitestats::tableHead();
+    for (const sitestats::Row& row : sitestats::shownRows(session, siteTotal))
+        table += sitestats::tableRow(row);
+    table += sitestats::tableTail();
+    WebBrowser1->pasteHtml(table);
+
+    session.resultsPending = false;
+    Command5->setEnabled(true);
+    Command5->setText(QStringLiteral("统计相似性网站"));
+}
