@@ -1,17 +1,58 @@
 #include "cli.h"
 
+#include "manifest.h"
+#include "numberformat.h"
+#include "numberprefix.h"
+#include "ziparchive.h"
+
+#include <QFileInfo>
+
 namespace cli {
 
-int manifest(const QStringList&)
+// Reads a manifest file as the update window reads its local copy.
+int manifest(const QStringList& args)
 {
-    printErr(QStringLiteral("not built yet"));
-    return kUsage;
+    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli manifest FILE\n"
+                                       "Reads FILE as an update manifest; prints the number read from line 1,\n"
+                                       "then \"newer\" or \"not newer\", then each file name it names.\n"
+                                       "Names the update client refuses are reported on stderr.")))
+        return kOk;
+    const QStringList files = positional(args, {}, {});
+    if (files.size() != 1)
+        throw UsageError("expects one FILE (see --help)");
+    readBytes(files.first());  // a clear error for a missing or unreadable file
+    const update::UpdateTable table = update::readManifestFile(files.first());
+    print(numfmt::format(update::readNumberPrefix(table[0])));
+    print(update::isNewerVersion(table[0]) ? QStringLiteral("newer") : QStringLiteral("not newer"));
+    const int count = update::fileCount(table);
+    for (int slot = update::kFirstFileSlot; slot <= count + 1 && slot < update::kTableSlots; ++slot) {
+        print(table[slot]);
+        if (!update::isSafeFileName(table[slot]))
+            printErr(QStringLiteral("refused name: \"%1\" (not a plain file name in the program folder)").arg(table[slot]));
+    }
+    return kOk;
 }
 
-int unzip(const QStringList&)
+// Unpacks an archive into a folder as an update does.
+int unzip(const QStringList& args)
 {
-    printErr(QStringLiteral("not built yet"));
-    return kUsage;
+    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli unzip ARCHIVE DEST\n"
+                                       "Unpacks the zip ARCHIVE into the folder DEST as an update does.\n"
+                                       "Entries that would land outside DEST are refused and reported.")))
+        return kOk;
+    const QStringList files = positional(args, {}, {});
+    if (files.size() != 2)
+        throw UsageError("expects ARCHIVE and DEST (see --help)");
+    if (!QFileInfo(files.at(0)).isFile())
+        throw InputError(QStringLiteral("cannot read %1").arg(files.at(0)).toStdString());
+    const update::ExtractResult result = update::extractZip(files.at(1), files.at(0));
+    if (!result.opened)
+        throw InputError(QStringLiteral("%1 is not a readable zip archive").arg(files.at(0)).toStdString());
+    for (const QString& name : result.refused)
+        printErr(QStringLiteral("refused entry \"%1\": it would land outside %2").arg(name, files.at(1)));
+    if (!result.complete)
+        printErr(result.error);
+    return result.complete && result.refused.isEmpty() ? kOk : kBadInput;
 }
 
 }  // namespace cli

@@ -2,6 +2,7 @@
 
 #include "endpoints.h"
 #include "gbk.h"
+#include "numberformat.h"
 #include "numberprefix.h"
 
 #include <QDir>
@@ -85,6 +86,21 @@ bool isSafeFileName(const QString& name)
     return std::none_of(name.begin(), name.end(), [](QChar c) {
         return c == u'/' || c == u'\\' || c.unicode() < 0x20;
     });
+}
+
+QString fileProgressText(int number, int count)
+{
+    return QStringLiteral("文件更新(%1/%2)").arg(number).arg(count);
+}
+
+QString filesDoneText(int done, int count)
+{
+    return numfmt::format(numfmt::roundHalfEven(double(done) / count, 2) * 100) + u'%';
+}
+
+QString ticksText(int ticks, int total)
+{
+    return numfmt::format(numfmt::roundHalfEven(double(ticks) / total * 100, 2)) + u'%';
 }
 
 }  // namespace update

@@ -51,4 +51,11 @@ bool isArchiveName(const QString& name);
 // not empty, no separator, not "." or "..", no drive letter, no control character.
 bool isSafeFileName(const QString& name);
 
+// The download run's texts: "文件更新(3/5)"; lblScale's share of files done,
+// the fraction rounded to two places before it becomes a percentage ("33%");
+// Label1's share of timer ticks, the percentage rounded to two places ("0.2%").
+QString fileProgressText(int number, int count);
+QString filesDoneText(int done, int count);
+QString ticksText(int ticks, int total);
+
 }  // namespace update

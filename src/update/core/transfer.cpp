@@ -37,6 +37,8 @@ FetchResult TransferClient::transfer(const QUrl& url, const Sink& sink)
     running_ = reply;
     bool sinkFailed = false;
     auto take = [&] {
+        if (!reply->isOpen())
+            return;
         const QByteArray chunk = reply->readAll();
         if (chunk.isEmpty() || sinkFailed)
             return;
@@ -68,6 +70,10 @@ FetchResult TransferClient::transfer(const QUrl& url, const Sink& sink)
         result.error = QStringLiteral("HTTP status %1").arg(result.status);
     else if (result.declaredLength >= 0 && result.received != result.declaredLength)
         result.error = QStringLiteral("%1 of %2 bytes arrived").arg(result.received).arg(result.declaredLength);
+    else if (result.declaredLength < 0 && result.received == 0)
+        // Qt reports a chunked answer cut before its first chunk as a success;
+        // with neither a length nor any data there is nothing to trust.
+        result.error = QStringLiteral("the connection ended without data");
     else
         result.complete = true;
     reply->deleteLater();

@@ -111,6 +111,13 @@ bool writeEntry(unzFile archive, const QString& path, QString* error)
     return true;
 }
 
+// minizip cannot open an archive that is nothing but its 22-byte end record.
+bool isEmptyArchive(const QString& path)
+{
+    QFile file(path);
+    return file.size() == 22 && file.open(QIODevice::ReadOnly) && file.read(4) == QByteArrayLiteral("PK\x05\x06");
+}
+
 bool isInside(const QString& folder, const QString& path)
 {
     const QString root = QDir::cleanPath(folder) + u'/';
@@ -163,7 +170,8 @@ ExtractResult extractZip(const QString& destination, const QString& archive, con
     ExtractResult result;
     ArchiveHandle handle(archive);
     unzFile zip = handle.get();
-    if (!zip) {
+    const bool empty = !zip && isEmptyArchive(archive);
+    if (!zip && !empty) {
         result.error = QStringLiteral("cannot open archive %1").arg(archive);
         return result;
     }
@@ -171,6 +179,10 @@ ExtractResult extractZip(const QString& destination, const QString& archive, con
     QString root = withTrailingSeparator(destination);
     if (!QFileInfo(root).isDir() && makePath(root, pump).isEmpty()) {
         result.error = QStringLiteral("cannot create folder %1").arg(root);
+        return result;
+    }
+    if (empty) {
+        result.complete = true;
         return result;
     }
 

@@ -4,7 +4,6 @@
 #include "endpoints.h"
 #include "gbk.h"
 #include "handover.h"
-#include "numberformat.h"
 #include "programfiles.h"
 #include "ziparchive.h"
 
@@ -36,11 +35,6 @@ constexpr int kWaitTicks = 500;
 QString caption()
 {
     return QStringLiteral("自动升级程序%1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision);
-}
-
-QString percent(double fraction)
-{
-    return numfmt::format(numfmt::roundHalfEven(fraction, 2) * 100) + u'%';
 }
 
 bool writeWhole(const QString& path, const QByteArray& bytes)
@@ -287,7 +281,7 @@ bool Form8::downloadFiles(int count, QStringList* failed, QList<bool>* downloade
 {
     for (int slot = update::kFirstFileSlot; slot <= count + 1; ++slot) {
         fileIndex = qint16(slot);
-        lblNumber->setText(QStringLiteral("文件更新(%1/%2)").arg(slot - 1).arg(count));
+        lblNumber->setText(update::fileProgressText(slot - 1, count));
         if (slot < update::kTableSlots) {  // slots past 20 name no file
             const QString name = updateInfor[slot];
             byteCountKnown_ = false;
@@ -306,7 +300,7 @@ bool Form8::downloadFiles(int count, QStringList* failed, QList<bool>* downloade
             return false;
         filesDone = qint16(slot - 1);
         proUpdate->setValue(filesDone);
-        lblScale->setText(percent(double(filesDone) / count));
+        lblScale->setText(update::filesDoneText(filesDone, count));
         waitTicks = 0;
     }
     return true;
@@ -349,7 +343,7 @@ void Form8::Timer1_Timer()
         ++waitTicks;
     if (!byteCountKnown_)
         timUpdate->setValue(waitTicks);
-    Label1->setText(percent(double(waitTicks) / kWaitTicks));
+    Label1->setText(update::ticksText(waitTicks, kWaitTicks));
 }
 
 // --- closing -------------------------------------------------------------------
