@@ -10,6 +10,7 @@
 #include <chrono>
 #include <queue>
 #include <random>
+#include <unordered_map>
 #include <vector>
 
 namespace comparer {
@@ -66,10 +67,29 @@ quint64 keyOf(QStringView s)
     return (1ULL << 32) | (quint64(s[0].unicode()) << 16) | s[1].unicode();
 }
 
+// Replaces every non-overlapping occurrence, left to right, and notes where
+// each replacement landed in the result.
+QString replaceAll(const QString& text, const QString& from, const QString& to,
+                   QList<qsizetype>* insertedAt)
+{
+    QString out;
+    out.reserve(text.size());
+    qsizetype pos = 0;
+    for (qsizetype hit = text.indexOf(from); hit >= 0; hit = text.indexOf(from, pos)) {
+        out += QStringView(text).mid(pos, hit - pos);
+        insertedAt->append(out.size());
+        out += to;
+        pos = hit + from.size();
+    }
+    out += QStringView(text).mid(pos);
+    return out;
+}
+
 // The rewrite works segment by segment. A character that occurs in no entry
 // can never be matched, inserted or removed, so the text between two such
 // characters is rewritten independently of the rest. Within a segment, only
-// entries whose first two characters occur there are tried, in entry order.
+// entries whose first two characters (or only one) occur there are tried, in
+// entry order; a replacement adds the entries its new text makes possible.
 class SegmentRewriter {
 public:
     SegmentRewriter(const std::vector<Entry>& entries, bool emptyEntriesAlwaysFound,
@@ -77,71 +97,99 @@ public:
         : entries_(entries), found_(found), emptyAlwaysFound_(emptyEntriesAlwaysFound)
     {
         for (int e = 0; e < static_cast<int>(entries.size()); ++e)
-            postings_[keyOf(entries[e].text)].push_back(e);
+            postings_[keyOf(entries[e].text)].entries.push_back(e);
     }
 
     QString rewrite(QString segment) const
     {
-        int done = -1;  // entries up to here have had their turn
-        Queue queue = candidates(segment, done);
-        while (!queue.empty()) {
-            const Cursor top = queue.top();
-            queue.pop();
-            const int e = (*top.list)[top.index];
-            if (top.index + 1 < top.list->size())
-                queue.push({top.list, top.index + 1});
-            done = e;
+        Candidates candidates(postings_, ++segmentsSeen_);
+        candidates.addKeys(segment, 0, segment.size(), -1);
+        if (!segment.isEmpty() && !emptyAlwaysFound_)
+            candidates.add(kEmptyKey, -1);
+        while (!candidates.empty()) {
+            const int e = candidates.takeNext();
             const Entry& entry = entries_[e];
-            if (!entry.text.isEmpty() && !segment.contains(entry.text))
+            const bool occurs = entry.text.isEmpty() ? !segment.isEmpty()
+                                                     : segment.contains(entry.text);
+            if (!occurs)
                 continue;
             found_[e] = 1;
-            if (entry.replaces) {
-                segment.replace(entry.text, entry.replacement);
-                queue = candidates(segment, done);  // new text, new candidates
-            }
+            if (!entry.replaces)
+                continue;
+            QList<qsizetype> insertedAt;
+            segment = replaceAll(segment, entry.text, entry.replacement, &insertedAt);
+            for (qsizetype at : insertedAt)
+                candidates.addKeys(segment, at, entry.replacement.size(), e);
         }
         return segment;
     }
 
 private:
-    struct Cursor {
-        const std::vector<int>* list;
-        size_t index;
-        bool operator>(const Cursor& o) const { return (*list)[index] > (*o.list)[o.index]; }
+    struct Posting {
+        std::vector<int> entries;  // ascending
+        mutable int queuedFor = 0;  // the segment whose queue holds a cursor for it
     };
-    using Queue = std::priority_queue<Cursor, std::vector<Cursor>, std::greater<Cursor>>;
+    using Postings = std::unordered_map<quint64, Posting>;
 
-    Queue candidates(const QString& segment, int done) const
-    {
-        std::vector<quint64> keys;
-        keys.reserve(segment.size() * 2 + 1);
-        for (qsizetype i = 0; i < segment.size(); ++i) {
-            keys.push_back(keyOf(QStringView(segment).mid(i, 1)));
-            if (i + 1 < segment.size())
-                keys.push_back(keyOf(QStringView(segment).mid(i, 2)));
+    // Entries still to try, smallest first: one cursor per posting list whose
+    // key occurs (or occurred) in the segment. Entries whose key has gone are
+    // weeded out by the real search.
+    class Candidates {
+    public:
+        Candidates(const Postings& postings, int segment) : postings_(postings), segment_(segment) {}
+
+        bool empty() const { return queue_.empty(); }
+
+        int takeNext()
+        {
+            const Cursor top = queue_.top();
+            queue_.pop();
+            if (top.index + 1 < top.list->size())
+                queue_.push({(*top.list)[top.index + 1], top.list, top.index + 1});
+            return top.entry;
         }
-        if (!segment.isEmpty() && !emptyAlwaysFound_)
-            keys.push_back(kEmptyKey);
-        std::sort(keys.begin(), keys.end());
-        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
 
-        std::vector<Cursor> cursors;
-        for (quint64 key : keys) {
+        // A key already queued keeps its cursor: it already covers every later entry.
+        void add(quint64 key, int done)
+        {
             const auto it = postings_.find(key);
-            if (it == postings_.end())
-                continue;
-            const std::vector<int>& list = it->second;
+            if (it == postings_.end() || it->second.queuedFor == segment_)
+                return;
+            it->second.queuedFor = segment_;
+            const std::vector<int>& list = it->second.entries;
             const auto next = std::upper_bound(list.begin(), list.end(), done);
             if (next != list.end())
-                cursors.push_back({&list, static_cast<size_t>(next - list.begin())});
+                queue_.push({*next, &list, static_cast<size_t>(next - list.begin())});
         }
-        return Queue(std::greater<Cursor>(), std::move(cursors));
-    }
+
+        // The keys of the characters [from, from + length) and of every pair
+        // that touches them (for length 0, the pair around `from`).
+        void addKeys(QStringView text, qsizetype from, qsizetype length, int done)
+        {
+            for (qsizetype i = from; i < from + length; ++i)
+                add(keyOf(text.mid(i, 1)), done);
+            for (qsizetype i = std::max<qsizetype>(from - 1, 0);
+                 i < from + length && i + 1 < text.size(); ++i)
+                add(keyOf(text.mid(i, 2)), done);
+        }
+
+    private:
+        struct Cursor {
+            int entry;  // (*list)[index], kept here for cheap comparisons
+            const std::vector<int>* list;
+            size_t index;
+            bool operator>(const Cursor& o) const { return entry > o.entry; }
+        };
+        const Postings& postings_;
+        std::priority_queue<Cursor, std::vector<Cursor>, std::greater<Cursor>> queue_;
+        int segment_;
+    };
 
     const std::vector<Entry>& entries_;
     std::vector<char>& found_;
     bool emptyAlwaysFound_;
-    std::unordered_map<quint64, std::vector<int>> postings_;
+    Postings postings_;
+    mutable int segmentsSeen_ = 0;
 };
 
 }  // namespace
