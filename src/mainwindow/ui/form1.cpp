@@ -20,6 +20,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -37,8 +41,6 @@ const QString kHowTo = QStringLiteral(
     "3. 点击“手动对比”逐句对比，或点击“启动自动对比”每秒对比一句。\n"
     "4. 对比后点击“统计相似性网站”，查看与论文相似的网站排名。\n"
     "5. “对比器”可以不联网，把论文与参考文献逐句比对。");
-
-bool g_programEnded = false;
 
 // "宋体" is rarely installed off Windows. Without it every line is shaped
 // through font fallback, which is slow on long papers and may pick a font
@@ -61,10 +63,16 @@ void substituteSongTi()
     }
 }
 
+// Ends the whole process: no other window is asked, nothing is saved. Inside
+// the event loop, leaving it lets the browser engine shut down cleanly.
 void quitProgram()
 {
-    g_programEnded = true;
-    QCoreApplication::exit(0);
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    std::fflush(nullptr);
+    std::_Exit(0);
 }
 
 }  // namespace
@@ -91,8 +99,6 @@ Form1::Form1(const Endpoints& endpoints, QWidget* parent)
 }
 
 Form1::~Form1() = default;
-
-bool Form1::programEnded() { return g_programEnded; }
 
 // --- controls ---------------------------------------------------------------
 

@@ -42,9 +42,6 @@ public:
     QString instanceServerName;                         // local socket of the running copy
     std::function<bool(const QUrl&)> openInBrowser;     // default: the user's web browser
 
-    // True once the default endProgram has run (the program is ending).
-    static bool programEnded();
-
     // Start-up sequence; call once before the window is shown.
     void formLoad();
 
