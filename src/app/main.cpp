@@ -1,8 +1,12 @@
 #include "form1.h"
 #include "browserview.h"
 #include "form8.h"
+#include "form2.h"
+#include "richeditor.h"
 
 #include <QApplication>
+
+#include <memory>
 
 int main(int argc, char* argv[])
 {
@@ -12,6 +16,15 @@ int main(int argc, char* argv[])
         showUpdateWindow(UpdateContext::forThisProgram(form1.endpoints.updateBase),
                          MainWindowLink{&form1, &form1.upl, [&form1] { form1.WebBrowser1->reloadPage(); }});
     };
+    // The comparer: one window object from its first use to the end of the program.
+    std::unique_ptr<Form2> form2;
+    const auto comparer = [&]() -> Form2& {
+        if (!form2)
+            form2 = std::make_unique<Form2>(form1.endpoints, [&form1] { return form1.RichTextBox1->text(); });
+        return *form2;
+    };
+    form1.openComparer = [&] { comparer().open(); };
+    form1.loadInComparer = [&](const QUrl& url) { comparer().loadPage(url); };
     form1.formLoad();
     form1.show();
     return app.exec();

@@ -1,1 +1,369 @@
-// placeholder
+#include "form2.h"
+
+#include "browserview.h"
+#include "dialogs.h"
+#include "richeditor.h"
+#include "richeditorfiles.h"
+#include "thesauruspage.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDir>
+#include <QEventLoop>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+const QColor kRed(255, 0, 0);
+const QColor kBlack(0, 0, 0);
+
+// The client area of the design, in twips.
+constexpr int kDesignWidth = 9240;
+constexpr int kDesignHeight = 7200;
+
+void letEventsThrough() { QCoreApplication::processEvents(); }
+
+}  // namespace
+
+Form2::Form2(const Endpoints& endpointsIn, std::function<QString()> mainPaper, QWidget* parent)
+    : QWidget(parent),
+      programFolder(QCoreApplication::applicationDirPath()),
+      saveRichText(saveDocument),
+      endpoints(endpointsIn),
+      mainPaper_(std::move(mainPaper))
+{
+    setWindowTitle(QStringLiteral(u"Trovalis-对比器"));
+    setAttribute(Qt::WA_QuitOnClose, false);  // the main window decides when the program ends
+    resize(twips::toPixels(kDesignWidth), twips::toPixels(kDesignHeight));
+    createControls();
+    createMenu();
+}
+
+Form2::~Form2() = default;
+
+void Form2::createControls()
+{
+    const QFont songti9(QStringLiteral(u"宋体"), 9);
+    RichTextBox1 = new RichEditor(this);
+    RichTextBox1->setFont(songti9);
+    twips::setGeometry(RichTextBox1, 90, 90, 4470, 6270);
+    RichTextBox2 = new RichEditor(this);
+    RichTextBox2->setFont(songti9);
+    twips::setGeometry(RichTextBox2, 4680, 90, 4470, 6270);
+
+    Label1 = new QLabel(this);
+    QFont labelFont(QStringLiteral(u"宋体"));
+    labelFont.setPointSizeF(10.5);
+    Label1->setFont(labelFont);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    twips::setGeometry(Label1, 180, 6435, 6090, 645);
+
+    Check1 = new QCheckBox(QStringLiteral(u"累计标注"), this);
+    twips::setGeometry(Check1, 6480, 6390, 1050, 240);
+    Command1 = new QPushButton(QStringLiteral(u"对比并标注"), this);
+    twips::setGeometry(Command1, 6240, 6675, 1380, 465);
+    Command2 = new QPushButton(QStringLiteral(u"自动翻改"), this);
+    twips::setGeometry(Command2, 7695, 6690, 870, 465);
+    Command3 = new QPushButton(QStringLiteral(u"下载词库"), this);
+    twips::setGeometry(Command3, 8640, 6690, 525, 465);
+
+    // The two browsers are never seen: 15 x 15 twips, not moved by the layout.
+    WebBrowser1 = new BrowserView(this);
+    twips::setGeometry(WebBrowser1, 3825, 6300, 15, 15);
+    WebBrowser2 = new BrowserView(this);
+    twips::setGeometry(WebBrowser2, 7785, 6750, 15, 15);
+
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
+    connect(RichTextBox1, &RichEditor::mouseDown, this, &Form2::RichTextBox1_MouseDown);
+    connect(WebBrowser1, &BrowserView::downloadBegin, this, &Form2::WebBrowser1_DownloadBegin);
+    connect(WebBrowser1, &BrowserView::downloadComplete, this,
+            &Form2::WebBrowser1_DownloadComplete);
+}
+
+void Form2::createMenu()
+{
+    yjcd = new QMenu(QStringLiteral(u"菜单"), this);
+    const auto item = [this](const QString& caption, const QKeySequence& keys,
+                             void (Form2::*handler)()) {
+        QAction* action = yjcd->addAction(caption);
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    baocun = item(QStringLiteral(u"保存"), QKeySequence(Qt::CTRL | Qt::Key_S), &Form2::baocun_Click);
+    cx = item(QStringLiteral(u"撤销"), QKeySequence(Qt::CTRL | Qt::Key_Z), &Form2::cx_Click);
+    yjcd->addSeparator();
+    jq = item(QStringLiteral(u"剪切"), QKeySequence(Qt::CTRL | Qt::Key_X), &Form2::jq_Click);
+    fz = item(QStringLiteral(u"复制"), QKeySequence(Qt::CTRL | Qt::Key_C), &Form2::fz_Click);
+    nt = item(QStringLiteral(u"粘贴"), QKeySequence(Qt::CTRL | Qt::Key_V), &Form2::nt_Click);
+    sc = item(QStringLiteral(u"删除"), QKeySequence(Qt::Key_Delete), &Form2::sc_Click);
+    yjcd->addSeparator();
+    qx = item(QStringLiteral(u"全选"), QKeySequence(Qt::CTRL | Qt::Key_A), &Form2::qx_Click);
+    // The editor handles the other keys itself; Ctrl+S saves while the menu is closed.
+    addAction(baocun);
+}
+
+// --- loading, closing, layout ---
+
+void Form2::open()
+{
+    ensureLoaded();
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form2::loadPage(const QUrl& url)
+{
+    ensureLoaded();
+    WebBrowser1->navigate(url);
+}
+
+void Form2::ensureLoaded()
+{
+    if (!loaded_)
+        Form_Load();
+}
+
+void Form2::Form_Load()
+{
+    loaded_ = true;
+    // Every control back to its design content, as a freshly created window has it.
+    RichTextBox2->setText(QStringLiteral(u"对比的文字"));
+    Label1->clear();
+    Check1->setChecked(false);
+    RichTextBox1->setText(mainPaper_ ? mainPaper_() : QString());
+}
+
+void Form2::closeEvent(QCloseEvent* event)
+{
+    loaded_ = false;
+    event->accept();
+}
+
+void Form2::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form2::Form_Resize()
+{
+    const QSize outer = twips::outerSize(this);
+    layoutForOuterSize(outer.width(), outer.height());
+}
+
+void Form2::layoutForOuterSize(int w, int h)
+{
+    const int halfWidth = w / 2 - 300;
+    twips::setHeight(RichTextBox1, h - 1600);
+    twips::setWidth(RichTextBox1, halfWidth);
+    twips::setLeft(RichTextBox2, twips::geometry(RichTextBox1).width() + 300);
+    twips::setHeight(RichTextBox2, h - 1600);
+    twips::setWidth(RichTextBox2, halfWidth);
+    twips::setTop(Label1, h - 1400);
+    twips::setTop(Command1, h - 1100);
+    twips::setLeft(Command1, w - 3300);
+    twips::setTop(Command2, h - 1100);
+    twips::setLeft(Command2, w - 1800);
+    twips::setTop(Command3, h - 1100);
+    twips::setLeft(Command3, w - 800);
+    twips::setTop(Check1, h - 1350);
+    twips::setLeft(Check1, w - 2500);
+}
+
+// --- compare and mark ---
+
+void Form2::Command1_Click()
+{
+    if (!Check1->isChecked()) {
+        RichTextBox1->setSelStart(0);
+        RichTextBox1->setSelLength(static_cast<int>(RichTextBox1->text().size()));
+        RichTextBox1->setSelColor(kBlack);
+    }
+    const comparer::CompareResult result =
+        comparer::compareAndMark(RichTextBox1->text(), RichTextBox2->text());
+    totals += result.run;
+    markOccurrences(result);
+
+    const comparer::CompareCounts& shown = Check1->isChecked() ? totals : result.run;
+    const QString report = comparer::compareReport(
+        RichTextBox1->text().size(), RichTextBox2->text().size(), shown, result.run.chars);
+    if (!report.isEmpty())
+        Label1->setText(report);
+}
+
+void Form2::markOccurrences(const comparer::CompareResult& result)
+{
+    for (const comparer::SentenceMarks& sentence : result.sentences) {
+        letEventsThrough();
+        for (qsizetype i = 0; i < sentence.starts.size(); ++i) {
+            if (i > 0)
+                letEventsThrough();
+            RichTextBox1->setSelStart(static_cast<int>(sentence.starts[i]));
+            RichTextBox1->setSelLength(static_cast<int>(sentence.length));
+            RichTextBox1->setSelColor(kRed);
+        }
+    }
+}
+
+// --- thesaurus rewrite ---
+
+QString Form2::thesaurusPath() const
+{
+    return QDir(programFolder).filePath(QStringLiteral("ciku.txt"));
+}
+
+void Form2::Command2_Click()
+{
+    QStringList lines;
+    QString error;
+    switch (comparer::readThesaurus(thesaurusPath(), &lines, &error, letEventsThrough)) {
+    case comparer::ThesaurusStatus::Ok:
+        break;
+    case comparer::ThesaurusStatus::Missing:
+        dialogs::message(this, QStringLiteral(u"题库不存在，请下载最新题库！"));
+        return;
+    case comparer::ThesaurusStatus::Unreadable:
+        dialogs::message(this, QStringLiteral(u"词库文件无法读取：") + error, {},
+                         dialogs::Icon::Warning);
+        return;
+    case comparer::ThesaurusStatus::InvalidEncoding:
+        dialogs::message(this, QStringLiteral(u"词库文件已损坏，请重新下载词库！"), {},
+                         dialogs::Icon::Warning);
+        return;
+    }
+    if (lines.isEmpty())
+        return;  // nothing to exchange: both editors stay as they are
+    const comparer::RewriteResult result =
+        comparer::rewriteText(RichTextBox1->text(), lines, random);
+    Label1->setText(QStringLiteral(u"正在查找替换第") + QString::number(result.found)
+                    + QStringLiteral(u"个词语请耐心等待！"));
+    RichTextBox2->setText(result.text);
+}
+
+// --- thesaurus download ---
+
+void Form2::Command3_Click()
+{
+    if (downloading_)
+        return;  // one download at a time; the first is still waiting for its page
+    if (dialogs::message(this, QStringLiteral(u"词库已经准备完毕，确认下载？"), {},
+                         dialogs::Icon::Question, dialogs::Buttons::YesNo)
+        != dialogs::Answer::Yes)
+        return;
+    downloading_ = true;
+    const bool arrived = fetchThesaurusPage();
+    downloading_ = false;
+
+    const auto records = arrived ? comparer::thesaurusRecords(WebBrowser2->bodyHtml())
+                                 : std::nullopt;
+    if (!records) {
+        Label1->setText(QStringLiteral(u"网络连接失败，词库下载不成功！"));
+        return;
+    }
+    QString error;
+    if (!comparer::writeThesaurusFile(thesaurusPath(), *records, &error, letEventsThrough)) {
+        Label1->setText(QStringLiteral(u"词库保存失败：") + error);
+        return;
+    }
+    Label1->setText(QStringLiteral(u"词库下载成功！"));
+}
+
+// Navigates the fetcher and waits until the page has arrived (or the time-out).
+bool Form2::fetchThesaurusPage()
+{
+    QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    bool arrived = false;
+    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(WebBrowser2, &BrowserView::downloadComplete, &loop, [&] {
+        if (!WebBrowser2->busy()) {
+            arrived = true;
+            loop.quit();
+        }
+    });
+    WebBrowser2->navigate(QUrl(endpoints.thesaurusPageUrl()));
+    timeout.start(pageTimeoutMs);
+    loop.exec();
+    return arrived;
+}
+
+// --- popup menu ---
+
+void Form2::RichTextBox1_MouseDown(Qt::MouseButtons buttons, const QPoint& pos)
+{
+    if (buttons & Qt::RightButton)
+        yjcd->popup(RichTextBox1->mapToGlobal(pos));
+}
+
+void Form2::qx_Click()
+{
+    RichTextBox1->setSelStart(0);
+    RichTextBox1->setSelLength(static_cast<int>(RichTextBox1->text().size()));
+}
+
+void Form2::fz_Click()
+{
+    QGuiApplication::clipboard()->setText(RichTextBox1->selText());
+}
+
+void Form2::nt_Click()
+{
+    RichTextBox1->setSelText(QString());
+    RichTextBox1->setSelText(QGuiApplication::clipboard()->text());
+}
+
+void Form2::jq_Click()
+{
+    QGuiApplication::clipboard()->setText(RichTextBox1->selText());
+    RichTextBox1->setSelText(QString());
+}
+
+void Form2::sc_Click()
+{
+    RichTextBox1->setSelText(QString());
+}
+
+void Form2::cx_Click()
+{
+    RichTextBox1->undo();
+}
+
+void Form2::baocun_Click()
+{
+    const QString fileName = dialogs::saveFileName(
+        this, QStringLiteral(u"请输入文件名"),
+        QStringLiteral(u"WORD文档(*.doc);;文本文件(*.txt);;写字板文件(*.rtf)"));
+    if (fileName.isEmpty())
+        return;  // cancelled: nothing is saved
+    RichTextBox1->setSelColor(kBlack);
+    QString error;
+    if (!saveRichText(RichTextBox1, fileName, &error))
+        dialogs::message(this, QStringLiteral(u"保存失败：") + error, {},
+                         dialogs::Icon::Critical);
+}
+
+// --- page loader ---
+
+void Form2::WebBrowser1_DownloadBegin()
+{
+    WebBrowser1->setSilent(true);
+}
+
+void Form2::WebBrowser1_DownloadComplete()
+{
+    WebBrowser1->setSilent(true);
+    if (loaded_ && !WebBrowser1->busy())
+        RichTextBox2->setText(WebBrowser1->bodyText());
+}

@@ -1,0 +1,100 @@
+#pragma once
+// The comparer window. One object for the program's whole life (it keeps the
+// running totals of compare-and-mark); closing it only unloads it, and the
+// next use loads it again: the paper is copied afresh from the main editor and
+// every control returns to its design content.
+
+#include "endpoints.h"
+#include "localcompare.h"
+#include "rewrite.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class BrowserView;
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class RichEditor;
+
+class Form2 : public QWidget {
+    Q_OBJECT
+public:
+    // `mainPaper` returns the main editor's text; it is read at each load.
+    Form2(const Endpoints& endpoints, std::function<QString()> mainPaper,
+          QWidget* parent = nullptr);
+    ~Form2() override;
+
+    // What the main window does with the comparer.
+    void open();                     // load if needed, then show
+    void loadPage(const QUrl& url);  // load hidden if needed, page loader navigates
+    bool isLoaded() const { return loaded_; }
+
+    // Where ciku.txt lives; the program folder unless a test says otherwise.
+    QString programFolder;
+    // Draws of the rewrite; clock-seeded unless a test says otherwise.
+    comparer::RandomSource random = comparer::clockRandom();
+    // How long the download waits for the thesaurus page.
+    int pageTimeoutMs = 20000;
+    // Writes the editor's content as rich text; returns false with a reason.
+    std::function<bool(const RichEditor*, const QString&, QString*)> saveRichText;
+
+    const Endpoints endpoints;
+    comparer::CompareCounts totals;  // every run since the window object was made
+
+    // Controls
+    RichEditor* RichTextBox1 = nullptr;  // the paper
+    RichEditor* RichTextBox2 = nullptr;  // the reference text
+    QLabel* Label1 = nullptr;
+    QCheckBox* Check1 = nullptr;         // 累计标注
+    QPushButton* Command1 = nullptr;     // 对比并标注
+    QPushButton* Command2 = nullptr;     // 自动翻改
+    QPushButton* Command3 = nullptr;     // 下载词库
+    BrowserView* WebBrowser1 = nullptr;  // page loader for reference pages
+    BrowserView* WebBrowser2 = nullptr;  // thesaurus page fetcher
+    QMenu* yjcd = nullptr;
+    QAction* baocun = nullptr;
+    QAction* cx = nullptr;
+    QAction* jq = nullptr;
+    QAction* fz = nullptr;
+    QAction* nt = nullptr;
+    QAction* sc = nullptr;
+    QAction* qx = nullptr;
+
+    // Handlers
+    void Form_Load();
+    void Form_Resize();
+    void layoutForOuterSize(int width, int height);  // twips, frame included
+    void Command1_Click();  // compare and mark
+    void Command2_Click();  // rewrite from the thesaurus
+    void Command3_Click();  // download the thesaurus
+    void RichTextBox1_MouseDown(Qt::MouseButtons buttons, const QPoint& pos);
+    void baocun_Click();
+    void cx_Click();
+    void jq_Click();
+    void fz_Click();
+    void nt_Click();
+    void sc_Click();
+    void qx_Click();
+    void WebBrowser1_DownloadBegin();
+    void WebBrowser1_DownloadComplete();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void createMenu();
+    void ensureLoaded();
+    void markOccurrences(const comparer::CompareResult& result);
+    bool fetchThesaurusPage();
+    QString thesaurusPath() const;
+
+    std::function<QString()> mainPaper_;
+    bool loaded_ = false;
+    bool downloading_ = false;
+};
