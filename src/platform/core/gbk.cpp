@@ -13,8 +13,11 @@ namespace {
 constexpr const char* kCodecName = "GBK";
 
 // One entry per BMP code unit: its two GBK bytes, or 0 when it is not double-byte.
+// The few non-ASCII characters written as one byte (0x80 is the euro sign) have
+// their byte in `single`, so that what decode() accepts encodes back unchanged.
 struct Table {
     std::array<quint16, 65536> pair{};
+    std::array<quint8, 65536> single{};
     Table()
     {
         QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
@@ -25,6 +28,8 @@ struct Table {
             const QChar ch(static_cast<char16_t>(u));
             // A character GBK lacks comes back as a one-byte substitute.
             const QByteArray bytes = encoder.encode(QStringView(&ch, 1));
+            if (bytes.size() == 1 && static_cast<unsigned char>(bytes[0]) >= 0x80)
+                single[u] = static_cast<quint8>(bytes[0]);
             if (bytes.size() != 2)
                 continue;
             const auto lead = static_cast<unsigned char>(bytes[0]);
@@ -57,6 +62,8 @@ QByteArray encode(QStringView text)
         } else if (const quint16 p = t.pair[u]) {
             out.append(static_cast<char>(p >> 8));
             out.append(static_cast<char>(p & 0xFF));
+        } else if (const quint8 b = t.single[u]) {
+            out.append(static_cast<char>(b));
         } else {
             out.append('?');
         }
