@@ -1,0 +1,270 @@
+// The update window against a real update server on 127.0.0.1: the loading
+// sequence's outcomes, the download run with its archives and hand-over, and
+// an end-to-end update in which the real `up` replaces the executable.
+
+#include "dialogs.h"
+#include "fixtureserver.h"
+#include "form8.h"
+#include "gbk.h"
+#include "testdata.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using dialogs::Answer;
+
+namespace {
+
+const QByteArray kLog = gbk::encode(u"新版本修正了若干问题\r\n第二行");
+
+QByteArray makeZip(const QString& folder)
+{
+    QProcess zip;
+    zip.setWorkingDirectory(folder);
+    testdata::writeFile(folder + "/inside.txt", "unpacked");
+    zip.start("python3", {"-c", "import zipfile; z=zipfile.ZipFile('a.zip','w'); z.write('inside.txt'); z.close()"});
+    zip.waitForFinished(30000);
+    return testdata::readFile(folder + "/a.zip");
+}
+
+// One update window over a temporary program folder and a stand-in main window.
+struct Setup {
+    FixtureServer server;
+    QTemporaryDir dir;
+    QWidget mainWindow;
+    QVariant upl;
+    int reloads = 0;
+    int ended = 0;
+
+    Setup()
+    {
+        dialogs::reset();
+        server.serve("/trvs/Uplog.inf", kLog, "text/plain");
+    }
+    QString file(const QString& name) const { return dir.filePath(name); }
+    void manifest(const QByteArray& text) { server.serve("/trvs/UpdateInfor.inf", text, "text/plain"); }
+
+    QPointer<Form8> load()
+    {
+        UpdateContext context;
+        context.programFolder = dir.path();
+        context.mainExecutable = file("trovalis");
+        context.updateBase = server.base() + "/trvs";
+        context.checkTimeoutSeconds = 3;
+        context.downloadTimeoutSeconds = 5;
+        auto* window = new Form8(context, MainWindowLink{&mainWindow, &upl, [this] { ++reloads; }});
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->endProgram = [this] { ++ended; };
+        QPointer<Form8> pointer(window);
+        window->Form_Load();
+        return pointer;
+    }
+};
+
+bool closedSoon(const QPointer<Form8>& window)
+{
+    QTest::qWait(0);
+    return QTest::qWaitFor([&] { return window.isNull(); }, 2000);
+}
+
+}  // namespace
+
+class TestForm8 : public QObject {
+    Q_OBJECT
+private slots:
+    void loading_data()
+    {
+        QTest::addColumn<QByteArray>("manifest");
+        QTest::addColumn<bool>("fromMenu");
+        QTest::addColumn<int>("answer");  // -1: no question expected
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("same build at start-up") << QByteArray("20170323\r\n0\r\n") << false << -1 << false;
+        QTest::newRow("same build from the menu") << QByteArray("20170323\r\n0\r\n") << true << -1 << true;
+        QTest::newRow("newer, yes") << QByteArray("2017 0324beta\r\n0\r\n") << false << int(Answer::Yes) << true;
+        QTest::newRow("newer, no") << QByteArray("20170324\r\n0\r\n") << false << int(Answer::No) << false;
+        QTest::newRow("799 characters") << "20170324\r\n" + QByteArray(789, 'x') << false << int(Answer::Yes) << true;
+        QTest::newRow("800 characters") << "20170324\r\n" + QByteArray(790, 'x') << false << -1 << true;
+        QTest::newRow("no manifest") << QByteArray() << false << -1 << true;
+    }
+    void loading()
+    {
+        QFETCH(QByteArray, manifest);
+        QFETCH(bool, fromMenu);
+        QFETCH(int, answer);
+        QFETCH(bool, shown);
+        Setup s;
+        if (!manifest.isEmpty())
+            s.manifest(manifest);
+        if (fromMenu)
+            s.upl = 1;
+        if (answer >= 0)
+            dialogs::queueAnswer(Answer(answer));
+        dialogs::queueAnswer(Answer::Ok);
+        QPointer<Form8> window = s.load();
+        const QList<dialogs::Shown> messages = dialogs::takeShownMessages();
+
+        QCOMPARE(messages.size(), answer < 0 ? 0 : answer == int(Answer::No) ? 2 : 1);
+        if (answer >= 0) {
+            const QString version = gbk::decode(manifest.left(manifest.indexOf('\r')));
+            QCOMPARE(messages[0].text, u"已出最新版，是否在线从20170323版本更新到"_qs + version + u"版本 ？"_qs);
+            QCOMPARE(messages[0].title, u"在线更新"_qs);
+            QCOMPARE(messages[0].buttons, dialogs::Buttons::YesNo);
+            QCOMPARE(s.upl.toInt(), 1);
+        }
+        if (answer == int(Answer::No))
+            QCOMPARE(messages[1].text, u"您忽略本次更新，如需要更新请点击帮助——更新即可！"_qs);
+        QCOMPARE(s.mainWindow.isEnabled(), answer != int(Answer::Yes));
+        if (!shown) {
+            QVERIFY(closedSoon(window));
+            return;
+        }
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), u"自动升级程序2017.3.23"_qs);
+        QCOMPARE(window->Text1->toPlainText(), u"新版本修正了若干问题"_qs);
+        QCOMPARE(testdata::readFile(s.file("Uplog.inf")), kLog);
+        delete window;
+    }
+
+    void downloadRun()
+    {
+        Setup s;
+        s.upl = 1;
+        s.manifest("20170323\r\n4\r\nTemp.png\r\ndata.xls\r\ndata.XLS\r\nmy.data.xls\r\n");
+        QTemporaryDir work;
+        const QByteArray zip = makeZip(work.path());
+        s.server.serve("/trvs/Temp.png", "new program", "application/octet-stream");
+        for (const char* name : {"/trvs/data.xls", "/trvs/data.XLS", "/trvs/my.data.xls"})
+            s.server.serve(name, zip, "application/octet-stream");
+        QPointer<Form8> window = s.load();
+        QVERIFY(window);
+        dialogs::queueAnswer(Answer::No);
+        window->cmdUpdate_Click();
+
+        QCOMPARE(testdata::readFile(s.file("inside.txt")), "unpacked");
+        QVERIFY(!QFile::exists(s.file("data.xls")));
+        QCOMPARE(testdata::readFile(s.file("data.XLS")), zip);
+        QCOMPARE(testdata::readFile(s.file("my.data.xls")), zip);
+        QCOMPARE(testdata::readFile(s.file("Temp.png")), "new program");
+        QCOMPARE(testdata::readFile(s.file("up.inf")), "1\r\nTemp.png\r\n" + gbk::encode(s.file("trovalis")) + "\r\n");
+        const QList<dialogs::Shown> messages = dialogs::takeShownMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].text, u"文件下载完毕，是否立即更新？（选择“否”则下次启动时自动更新！）"_qs);
+        QCOMPARE(s.ended, 0);
+        QVERIFY(closedSoon(window));
+        QVERIFY(s.mainWindow.isEnabled());
+        QVERIFY(s.reloads > 0);
+    }
+
+    void noFiles()
+    {
+        Setup s;
+        s.upl = 1;
+        s.manifest("20170323\r\n0\r\n");
+        QPointer<Form8> window = s.load();
+        dialogs::queueAnswer(Answer::No);
+        window->cmdUpdate_Click();
+        QCOMPARE(window->Label1->text(), "100");
+        QCOMPARE(dialogs::takeShownMessages().size(), 1);
+        QVERIFY(QFile::exists(s.file("up.inf")));
+        QVERIFY(closedSoon(window));
+    }
+
+    void progressLabels()
+    {
+        Setup s;
+        s.upl = 1;
+        s.manifest("20170323\r\n3\r\na.dll\r\nb.dll\r\nc.dll\r\n");
+        for (const char* name : {"/trvs/a.dll", "/trvs/b.dll", "/trvs/c.dll"})
+            s.server.serve(name, "x", "application/octet-stream");
+        QPointer<Form8> window = s.load();
+        dialogs::queueAnswer(Answer::No);
+        window->cmdUpdate_Click();
+        QVERIFY(window);  // closed, deleted only once events run
+        QCOMPARE(window->lblNumber->text(), u"文件更新(3/3)"_qs);
+        QCOMPARE(window->lblScale->text(), "100%");
+        QCOMPARE(window->proUpdate->value(), 3);
+        QCOMPARE(window->Label1->text(), "100");
+        QCOMPARE(window->filesDone, 3);
+        QVERIFY(closedSoon(window));
+    }
+
+    void brokenDownloadsAreNotHandedOver_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("declaredLength");
+        QTest::newRow("truncated executable") << "Temp.png" << 100000;
+        QTest::newRow("hostile name") << "../evil.dll" << -1;
+    }
+    void brokenDownloadsAreNotHandedOver()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, declaredLength);
+        Setup s;
+        s.upl = 1;
+        s.manifest("20170323\r\n1\r\n" + name.toLatin1() + "\r\n");
+        FixtureServer::Reply reply;
+        reply.body = "partial";
+        reply.declaredLength = declaredLength;
+        reply.contentType = "application/octet-stream";
+        s.server.setFallback([&](const QString&, const QString&) { return reply; });
+        testdata::writeFile(s.file("Temp.png"), "previous");
+        QPointer<Form8> window = s.load();
+        dialogs::queueAnswer(Answer::Ok);
+        window->cmdUpdate_Click();
+        const QList<dialogs::Shown> messages = dialogs::takeShownMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].text, u"下载错误，请重新运行下载程序！"_qs);
+        QVERIFY(!QFile::exists(s.file("up.inf")));
+        QCOMPARE(testdata::readFile(s.file("Temp.png")), "previous");
+        QVERIFY(!QFile::exists(s.dir.filePath("../evil.dll")));
+        QVERIFY(!s.server.requests().join(' ').contains("evil"));
+        QVERIFY(window && window->isVisible());  // the user can try again
+        delete window;
+    }
+
+    // End to end: the real `up`, written out of this program's resource, replaces
+    // the copied main executable by the downloaded one and starts it.
+    void endToEnd_data()
+    {
+        QTest::addColumn<bool>("updateNow");
+        QTest::newRow("update now") << true;
+        QTest::newRow("at the next start") << false;
+    }
+    void endToEnd()
+    {
+        QFETCH(bool, updateNow);
+        Setup s;
+        QVERIFY(QFile::copy(TROVALIS_BIN, s.file("trovalis")));
+        const QByteArray newBuild = testdata::readFile(MARKER_BIN);
+        s.manifest("20170324\r\n1\r\nTemp.png\r\n");
+        s.server.serve("/trvs/Temp.png", newBuild, "application/octet-stream");
+
+        dialogs::queueAnswer(Answer::Yes);  // the version question
+        QPointer<Form8> window = s.load();
+        QVERIFY(window && window->isVisible());
+        dialogs::queueAnswer(updateNow ? Answer::Yes : Answer::No);
+        window->cmdUpdate_Click();
+        if (!updateNow) {
+            QCOMPARE(s.ended, 0);
+            QVERIFY(closedSoon(window));
+            QVERIFY(QFile::exists(s.file("up.inf")));
+            const int manifestHits = s.server.hits("/trvs/UpdateInfor.inf");
+            window = s.load();  // the next start hands over before anything else
+            QCOMPARE(s.server.hits("/trvs/UpdateInfor.inf"), manifestHits);
+        }
+        QCOMPARE(s.ended, 1);
+        QVERIFY(QFileInfo(s.file("up")).isExecutable());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(s.file("started.txt")), 20000);
+        QCOMPARE(testdata::readFile(s.file("trovalis")), newBuild);
+        QVERIFY(!QFile::exists(s.file("up.inf")));
+        QVERIFY(!QFile::exists(s.file("Temp.png")));
+        delete window;
+    }
+};
+
+QTEST_MAIN(TestForm8)
+#include "test_form8.moc"
