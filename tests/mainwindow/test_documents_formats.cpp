@@ -434,16 +434,28 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("ours.rtf"));
         QString error;
         QVERIFY(saveRtfFile(document, path, &error));
-        QProcess soffice;
-        soffice.start(QStringLiteral("soffice"),
-                      {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
-                       QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-                       QStringLiteral("txt:Text (encoded):UTF8"), QStringLiteral("--outdir"), dir.path(), path});
-        QVERIFY(soffice.waitForFinished(120000));
+        const auto convert = [&](const QString& format) {
+            QProcess soffice;
+            soffice.start(QStringLiteral("soffice"),
+                          {QStringLiteral("-env:UserInstallation=") +
+                               QUrl::fromLocalFile(dir.filePath(QStringLiteral("profile"))).toString(),
+                           QStringLiteral("--headless"), QStringLiteral("--convert-to"), format,
+                           QStringLiteral("--outdir"), dir.path(), path});
+            return soffice.waitForFinished(120000) && soffice.exitCode() == 0;
+        };
+        QVERIFY(convert(QStringLiteral("txt:Text (encoded):UTF8")));
         QString text = QString::fromUtf8(testdata::readFile(dir.filePath(QStringLiteral("ours.txt"))));
         text.remove(QChar(0xFEFF));
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         QCOMPARE(withoutTrailingNewlines(text), document.plainText());
+
+        // Fonts, sizes, colours and bold as LibreOffice sees them (its flat XML format).
+        QVERIFY(convert(QStringLiteral("fodt")));
+        const QString xml = QString::fromUtf8(testdata::readFile(dir.filePath(QStringLiteral("ours.fodt"))));
+        const QRegularExpression redBoldSong(QStringLiteral(
+            "fo:color=\"#ff0000\"[^>]*style:font-name=\"宋体\"[^>]*fo:font-size=\"10.5pt\""
+            "[^>]*fo:font-weight=\"bold\"[^>]*style:font-name-asian=\"宋体"));
+        QVERIFY2(redBoldSong.match(xml).hasMatch(), "the red bold 宋体 10.5pt run");
     }
 
     void cliPrintsTheEditorText()

@@ -147,7 +147,11 @@ private:
     void writeRun(QByteArray& out, const Run& run) const
     {
         const CharFormat& f = run.format;
-        out.append("{\\f").append(QByteArray::number(std::max<qsizetype>(0, findFont(f.fontName))));
+        const qsizetype font = std::max<qsizetype>(0, findFont(f.fontName));
+        const QByteArray index = QByteArray::number(font);
+        out.append("{\\f").append(index);
+        if (fonts_[font].chinese)
+            out.append("\\dbch\\af").append(index);  // also the font of the Chinese characters
         if (f.pointSize > 0)
             out.append("\\fs").append(QByteArray::number(qRound(f.pointSize * 2)));
         if (f.color)
