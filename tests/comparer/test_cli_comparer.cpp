@@ -1,0 +1,128 @@
+// trovalis-cli compare, rewrite and thesaurus-page, through the real binary.
+
+#include "gbk.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString u(const char16_t* s) { return QString::fromUtf16(s); }
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+}  // namespace
+
+class TestCliComparer : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir_;
+
+    QString file(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = dir_.filePath(name);
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+        return path;
+    }
+
+    Run run(const QStringList& args)
+    {
+        QProcess process;
+        process.start(qEnvironmentVariable("TROVALIS_CLI"), args);
+        if (!process.waitForFinished(30000))
+            qWarning() << "trovalis-cli did not finish";
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (qEnvironmentVariable("TROVALIS_CLI").isEmpty())
+            QSKIP("TROVALIS_CLI is not set; run through ctest");
+    }
+
+    void compare()
+    {
+        // LF in the files becomes CR LF, as the editor reports the text.
+        const QString paper = file("paper.txt", u(u"\uFEFF甲乙丙丁戊己。\n甲乙丙丁戊己。").toUtf8());
+        const QString reference = file("ref.txt", u(u"甲乙丙丁戊己.很好。").toUtf8());
+        for (const QStringList& extra : {QStringList{}, QStringList{"--cumulative"}}) {
+            const Run r = run(QStringList{"compare", paper, reference} + extra);
+            QCOMPARE(r.exitCode, 0);
+            QCOMPARE(r.out, u(u"你的文章一共 16 字，重复 1 段， 1 句， 7 字\r\n"
+                              u"        重复部分占你的文章的： 44 %\r\n"
+                              u"        与参考文章的相似度为： 70 %\n"
+                              u"0\t7\n9\t7\n"));
+        }
+        // An empty reference: no caption, no marks.
+        const Run empty = run({"compare", paper, file("empty.txt", {})});
+        QCOMPARE(empty.exitCode, 0);
+        QCOMPARE(empty.out, QString());
+    }
+
+    void rewrite()
+    {
+        const QString thesaurus = file("ciku.txt", gbk::encode(u(u"1\r\n提高,提升,增强\r\n")));
+        const QString paper = file("p.txt", u(u"要提高\n再提高").toUtf8());
+        const Run a = run({"rewrite", thesaurus, paper, "--seed", "5"});
+        const Run b = run({"rewrite", thesaurus, paper, "--seed", "5"});
+        QCOMPARE(a.exitCode, 0);
+        QCOMPARE(a.out, b.out);
+        QVERIFY(a.out == u(u"要提升\r\n再提升") || a.out == u(u"要增强\r\n再增强"));
+        QVERIFY(a.err.startsWith("found "));
+    }
+
+    void thesaurusPage()
+    {
+        const QString out = file("out.txt", "old");
+        const Run ok = run({"thesaurus-page", file("body.html", u(u"1##提高,提升##增加,增添").toUtf8()), out});
+        QCOMPARE(ok.exitCode, 0);
+        QCOMPARE(ok.out, u(u"词库下载成功！\n"));
+        QFile written(out);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), gbk::encode(u(u"1\r\n提高,提升\r\n增加,增添\r\n")));
+    }
+
+    void badInput_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("compare: one file") << QStringList{"compare", "x"} << 2;
+        QTest::newRow("compare: missing paper") << QStringList{"compare", "/nonexistent/a", "/nonexistent/b"} << 1;
+        QTest::newRow("rewrite: missing thesaurus") << QStringList{"rewrite", "/nonexistent/ciku.txt", "@paper"} << 1;
+        QTest::newRow("rewrite: damaged thesaurus") << QStringList{"rewrite", "@bad", "@paper"} << 1;
+        QTest::newRow("rewrite: bad seed") << QStringList{"rewrite", "@bad", "@paper", "--seed", "x"} << 2;
+        QTest::newRow("thesaurus-page: error page") << QStringList{"thesaurus-page", "@errorpage", "@out"} << 1;
+        QTest::newRow("thesaurus-page: unwritable") << QStringList{"thesaurus-page", "@goodpage", "/nonexistent/ciku.txt"} << 1;
+    }
+    void badInput()
+    {
+        QFETCH(QStringList, args);
+        const QString out = file("kept.txt", "kept");
+        for (QString& a : args) {
+            if (a == "@paper") a = file("paper.txt", "text");
+            if (a == "@bad") a = file("bad.txt", "\x81\x20\r\n");
+            if (a == "@errorpage") a = file("error.html", "<h1>404 Not Found</h1>");
+            if (a == "@goodpage") a = file("good.html", "1##a,b");
+            if (a == "@out") a = out;
+        }
+        const Run r = run(args);
+        QTEST(r.exitCode, "exitCode");
+        QVERIFY(!r.err.trimmed().isEmpty());
+        QFile kept(out);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("kept"));  // nothing half-written
+    }
+};
+
+QTEST_APPLESS_MAIN(TestCliComparer)
+#include "test_cli_comparer.moc"
