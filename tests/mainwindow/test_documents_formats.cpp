@@ -138,6 +138,12 @@ private slots:
             << QByteArray("{\\rtf1\\ansi\\ansicpg936{\\upr{\\'d6\\'d0}{\\*\\ud{\\u20013?}}}}")
             << QStringLiteral("中");
         QTest::newRow("empty document") << QByteArray("{\\rtf1}") << QString();
+        QTest::newRow("hidden text") << QByteArray("{\\rtf1\\ansi a{\\v hidden}b\\v c\\v0 d}")
+                                     << QStringLiteral("abd");
+        QTest::newRow("symbol-font bullet in a GBK document")
+            << QByteArray("{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0\\fcharset134 SimSun;}{\\f1\\fcharset2 Symbol;}}"
+                          "{\\pntext\\f1 \\'b7\\tab}\\f0 \\'d6\\'d0}")
+            << QStringLiteral("\u00B7\t中");
     }
 
     void readsText()

@@ -27,6 +27,7 @@ struct GroupState {
     int fontIndex = -1;    // -1: the document's default font
     int colorIndex = 0;    // 0: automatic
     int unicodeSkip = 1;   // \ucN: fallback characters after each \uN
+    bool hidden = false;   // \v: text the word processor does not show
 };
 
 struct FontEntry {
@@ -402,6 +403,9 @@ private:
             state.format = rootState().format;
             state.fontIndex = -1;
             state.colorIndex = 0;
+            state.hidden = false;
+        } else if (w == "v") {
+            state.hidden = on;
         } else if (w == "f") {
             state.fontIndex = param;
         } else if (w == "fs") {
@@ -465,7 +469,7 @@ private:
         if (stack_.empty())
             return;
         const GroupState& state = stack_.back();
-        if (state.destination == Destination::Text)
+        if (state.destination == Destination::Text && !state.hidden)
             paragraph_.append(text, resolvedFormat(state));
         else if (state.destination == Destination::FontTable)
             fontName_ += text;
@@ -583,7 +587,8 @@ int codePageOfCharset(int charset)
     case 204: return 1251;
     case 222: return 874;
     case 238: return 1250;
-    default: return 0;  // ANSI, default, symbol: the document's own code page
+    case 2: return 1252;  // symbol fonts: bullets such as \'b7 are single bytes
+    default: return 0;    // ANSI and default: the document's own code page
     }
 }
 
