@@ -10,7 +10,7 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 constexpr QChar kIdeographicSpace(0x3000);
 
-// Visual Basic's Trim: spaces only, so a tab at a piece's edge stays.
+// Trims spaces only, so a tab at a piece's edge stays.
 QString trimSpaces(const QString& text)
 {
     qsizetype begin = 0;
