@@ -64,6 +64,14 @@ QString timeoutMessage(const QString& program, int timeoutMs)
     return QStringLiteral("转换程序 %1 在 %2 秒内没有完成，已停止。").arg(program).arg(timeoutMs / 1000);
 }
 
+// The converter's own words (English) follow our sentence when it gave any.
+QString converterRefused(const QString& converter, const QString& reason)
+{
+    const QString sentence = QStringLiteral("%1 无法读取该文件").arg(converter);
+    return reason.isEmpty() ? sentence + QStringLiteral("。")
+                            : sentence + QStringLiteral("（") + reason.simplified() + QStringLiteral("）。");
+}
+
 DocConversion viaAntiword(const QString& path, const DocConverterSettings& s)
 {
     // -w 0 keeps each paragraph on one line instead of wrapping it at 80 columns.
@@ -77,7 +85,7 @@ DocConversion viaAntiword(const QString& path, const DocConverterSettings& s)
         return {false, {}, timeoutMessage(s.antiword, s.timeoutMs)};
     const QString text = tidyText(QString::fromUtf8(r.out));
     if (r.exitCode != 0 || text.isEmpty())
-        return {false, {}, r.err.isEmpty() ? QStringLiteral("antiword 无法读取该文件。") : r.err};
+        return {false, {}, converterRefused(QStringLiteral("antiword"), r.err)};
     return {true, text, {}};
 }
 
@@ -99,7 +107,7 @@ DocConversion viaLibreOffice(const QString& path, const DocConverterSettings& s)
         return {false, {}, timeoutMessage(s.soffice, s.timeoutMs)};
     QFile out(work.filePath(QFileInfo(path).completeBaseName() + QStringLiteral(".txt")));
     if (r.exitCode != 0 || !out.open(QIODevice::ReadOnly))
-        return {false, {}, QStringLiteral("LibreOffice 无法读取该文件。")};
+        return {false, {}, converterRefused(QStringLiteral("LibreOffice"), r.err)};
     return {true, tidyText(QString::fromUtf8(out.readAll())), {}};
 }
 
