@@ -1,12 +1,12 @@
 #include "transfer.h"
 
 #include "gbk.h"
+#include "partfile.h"
 
 #include <QEventLoop>
 #include <QFile>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 
 namespace update {
 
@@ -36,17 +36,18 @@ FetchResult TransferClient::transfer(const QUrl& url, const Sink& sink)
     QNetworkReply* reply = manager_.get(request);
     running_ = reply;
     bool sinkFailed = false;
+    QByteArray buffer(64 * 1024, Qt::Uninitialized);
     auto take = [&] {
-        if (!reply->isOpen())
+        if (!reply->isOpen() || sinkFailed)
             return;
-        const QByteArray chunk = reply->readAll();
-        if (chunk.isEmpty() || sinkFailed)
-            return;
-        result.received += chunk.size();
-        if (!sink(chunk)) {
-            sinkFailed = true;
-            reply->abort();
-            return;
+        qint64 count = 0;
+        while ((count = reply->read(buffer.data(), buffer.size())) > 0) {
+            result.received += count;
+            if (!sink(buffer.constData(), count)) {
+                sinkFailed = true;
+                reply->abort();
+                return;
+            }
         }
         if (onProgress)
             onProgress(result.received, reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
@@ -83,8 +84,8 @@ FetchResult TransferClient::transfer(const QUrl& url, const Sink& sink)
 FetchResult TransferClient::fetch(const QUrl& url)
 {
     QByteArray body;
-    FetchResult result = transfer(url, [&body](const QByteArray& chunk) {
-        body += chunk;
+    FetchResult result = transfer(url, [&body](const char* data, qint64 size) {
+        body.append(data, size);
         return true;
     });
     result.body = std::move(body);
@@ -99,21 +100,16 @@ QString TransferClient::fetchText(const QUrl& url)
 
 FetchResult TransferClient::fetchToFile(const QUrl& url, const QString& path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    PartFile file(path);
+    if (!file.open()) {
         FetchResult failed;
         failed.error = file.errorString();
         return failed;
     }
-    FetchResult result = transfer(url, [&file](const QByteArray& chunk) {
-        return file.write(chunk) == chunk.size();
-    });
+    FetchResult result = transfer(url, [&file](const char* data, qint64 size) { return file.write(data, size); });
     const bool keepExisting = result.complete && result.received == 0 && QFile::exists(path);
-    if (!result.complete || keepExisting) {
-        file.cancelWriting();
-        file.commit();  // discards the temporary file
-        return result;
-    }
+    if (!result.complete || keepExisting)
+        return result;  // the part file is discarded
     if (!file.commit()) {
         result.complete = false;
         result.error = file.errorString();

@@ -48,7 +48,7 @@ public:
     void abort();
 
 private:
-    using Sink = std::function<bool(const QByteArray& chunk)>;
+    using Sink = std::function<bool(const char* data, qint64 size)>;
     FetchResult transfer(const QUrl& url, const Sink& sink);
 
     QNetworkAccessManager manager_;

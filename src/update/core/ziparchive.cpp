@@ -1,11 +1,11 @@
 #include "ziparchive.h"
 
 #include "gbk.h"
+#include "partfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <unzip.h>
 
@@ -78,8 +78,8 @@ Entry currentEntry(unzFile archive)
 // Copies the open entry into `path`; an empty entry leaves an existing file alone.
 bool writeEntry(unzFile archive, const QString& path, QString* error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    PartFile file(path);
+    if (!file.open()) {
         *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
         return false;
     }
@@ -89,9 +89,9 @@ bool writeEntry(unzFile archive, const QString& path, QString* error)
         const int count = unzReadCurrentFile(archive, buffer, kReadBufferSize);
         if (count == 0)
             break;
-        if (count < 0 || file.write(buffer, count) != count) {
+        if (count < 0 || !file.write(buffer, count)) {
             *error = QStringLiteral("cannot unpack %1").arg(path);
-            return false;  // QSaveFile discards the partial copy
+            return false;  // the partial copy is discarded
         }
         total += count;
     }
@@ -101,7 +101,7 @@ bool writeEntry(unzFile archive, const QString& path, QString* error)
         return false;
     }
     if (total == 0 && QFileInfo::exists(path)) {
-        file.cancelWriting();
+        file.discard();
         return true;
     }
     if (!file.commit()) {
