@@ -69,6 +69,17 @@ Document documentOf(std::initializer_list<QList<Run>> paragraphs)
     return d;
 }
 
+// True while /proc shows the process alive (a zombie has ended).
+bool processIsRunning(const QByteArray& pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid)));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray fields = stat.readAll();
+    const qsizetype close = fields.lastIndexOf(')');
+    return close < 0 || fields.mid(close + 2, 1) != "Z";
+}
+
 // Raises the file-size limit again when a test ends.
 struct FileSizeLimit {
     rlimit saved{};
@@ -393,7 +404,9 @@ private slots:
         SHARED_FILE_OR_SKIP(docPath, "doc/test11.doc");
         QTemporaryDir dir;
         const QString script = dir.filePath(QStringLiteral("slow-antiword"));
-        testdata::writeFile(script, "#!/bin/sh\nexec sleep 30\n");
+        const QString pidFile = dir.filePath(QStringLiteral("child.pid"));
+        // A converter that hangs in a child process of its own, as LibreOffice does.
+        testdata::writeFile(script, "#!/bin/sh\nsleep 30 &\necho $! > '" + pidFile.toUtf8() + "'\nwait\n");
         QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner);
         DocConverterSettings settings;
         settings.antiword = script;
@@ -404,6 +417,8 @@ private slots:
         const DocConversion result = convertDoc(docPath, settings);
         QVERIFY(!result.ok);
         QVERIFY(timer.elapsed() < 10000);
+        const QByteArray childPid = testdata::readFile(pidFile).trimmed();
+        QTRY_VERIFY_WITH_TIMEOUT(!processIsRunning(childPid), 3000);
     }
 
     void saveFailureKeepsTheOldFile()

@@ -337,7 +337,9 @@ private:
         if (w == "bin")
             return skipBinary(cw.param.value_or(0));
         if (w == "u") {
-            emitText(QString(QChar(static_cast<char16_t>(param < 0 ? param + 65536 : param))));
+            const bool valid = param >= -32768 && param <= 65535;
+            emitText(QString(QChar(valid ? static_cast<char16_t>(param < 0 ? param + 65536 : param)
+                                         : u'\xFFFD')));
             pendingSkip_ = state.unicodeSkip;
         } else if (w == "uc") {
             state.unicodeSkip = std::max(0, param);
