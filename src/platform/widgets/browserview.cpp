@@ -21,14 +21,13 @@ const char kSnapshotExpression[] =
 
 }  // namespace
 
-// The page swallows the page's own dialogs and console output while silent and
-// refuses new windows that the view's owner has taken over.
+// Swallows the page's own dialogs and console output while silent, and routes
+// new-window requests to newWindowRequested.
 class BrowserView::Page : public QWebEnginePage {
 public:
-    explicit Page(BrowserView* view) : QWebEnginePage(view), view_(view) {}
+    explicit Page(QObject* parent) : QWebEnginePage(parent) {}
 
     bool silent = false;
-    bool refuseNextWindow = false;
 
 protected:
     void javaScriptAlert(const QUrl& origin, const QString& msg) override
@@ -54,17 +53,10 @@ protected:
     }
     QWebEnginePage* createWindow(WebWindowType) override
     {
-        // Reached only when newWindowRequested left the request unhandled.
-        if (std::exchange(refuseNextWindow, false))
-            return nullptr;
-        auto* window = new BrowserView;
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        window->show();
-        return window->page();
+        // No page here: the request then comes to newWindowRequested, which
+        // knows the URL and lets the owner take it over.
+        return nullptr;
     }
-
-private:
-    BrowserView* view_;
 };
 
 BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent), page_(new Page(this))
@@ -72,6 +64,9 @@ BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent), page_(new Pa
     setPage(page_);
     QWebEngineSettings* settings = page_->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    // A failed load leaves an empty body rather than the engine's own error
+    // page, so that callers see "no page" and not a page of error text.
+    settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     connect(page_, &QWebEnginePage::loadStarted, this, &BrowserView::onLoadStarted);
     connect(page_, &QWebEnginePage::loadFinished, this, &BrowserView::onLoadFinished);
     connect(page_, &QWebEnginePage::newWindowRequested, this,
@@ -83,7 +78,6 @@ BrowserView::~BrowserView() = default;
 void BrowserView::navigate(const QUrl& url)
 {
     busy_ = true;
-    awaitingStart_ = true;
     ++serial_;
     load(url);
 }
@@ -93,7 +87,6 @@ bool BrowserView::busy() const { return busy_; }
 void BrowserView::setSilent(bool silent)
 {
     page_->silent = silent;
-    page_->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, true);
 }
 
 bool BrowserView::silent() const { return page_->silent; }
@@ -101,7 +94,6 @@ bool BrowserView::silent() const { return page_->silent; }
 void BrowserView::reloadPage()
 {
     busy_ = true;
-    awaitingStart_ = true;
     ++serial_;
     reload();
 }
@@ -148,7 +140,6 @@ QString BrowserView::bodyText() const { return bodyText_; }
 
 void BrowserView::onLoadStarted()
 {
-    awaitingStart_ = false;
     busy_ = true;
     ++serial_;
     emit downloadBegin();
@@ -156,9 +147,6 @@ void BrowserView::onLoadStarted()
 
 void BrowserView::onLoadFinished(bool)
 {
-    // The end of a load that navigate() has already replaced.
-    if (awaitingStart_)
-        return;
     const quint64 serial = serial_;
     page_->runJavaScript(QLatin1String(kSnapshotExpression), [this, serial](const QVariant& v) {
         if (serial != serial_)
@@ -189,5 +177,10 @@ void BrowserView::onNewWindowRequested(QWebEngineNewWindowRequest& request)
 {
     bool processed = false;
     emit newWindowRequested(request.requestedUrl(), &processed);
-    page_->refuseNextWindow = processed;
+    if (processed)
+        return;
+    auto* window = new BrowserView;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    request.openIn(window->page());
+    window->show();
 }

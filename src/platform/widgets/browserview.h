@@ -45,7 +45,6 @@ private:
 
     Page* page_;
     bool busy_ = false;
-    bool awaitingStart_ = false;  // navigate() called, its loadStarted not yet seen
     quint64 serial_ = 0;          // counts loads, so that late snapshots of old pages are dropped
     QString bodyHtml_;
     QString bodyText_;

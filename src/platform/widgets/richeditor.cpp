@@ -211,7 +211,8 @@ void RichEditor::keyReleaseEvent(QKeyEvent* event)
 
 void RichEditor::mousePressEvent(QMouseEvent* event)
 {
-    emit mouseDown(event->buttons(), event->position().toPoint());
+    // Mouse events arrive in viewport coordinates; callers work in the editor's.
+    emit mouseDown(event->buttons(), viewport()->mapTo(this, event->position().toPoint()));
     QTextEdit::mousePressEvent(event);
 }
 

@@ -1,0 +1,82 @@
+// Times the editor's CR LF position mapping on a large paper and the bulk
+// replacement of its text. Prints the figures; not run by CTest.
+#include "richeditor.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+
+#include <cstdio>
+
+namespace {
+
+// `lines` lines of Chinese and Latin text, `totalChars` characters in all.
+QString makePaper(int totalChars, int lines)
+{
+    const QString pattern = QString::fromUtf8("论文中的句子，包含一些文字 and words。");
+    const int perLine = totalChars / lines - 2;  // the CR LF counts too
+    QString paper;
+    paper.reserve(totalChars + lines);
+    for (int line = 0; line < lines; ++line) {
+        for (int i = 0; i < perLine; ++i)
+            paper += pattern[(line + i) % pattern.size()];
+        paper += QLatin1String("\r\n");
+    }
+    return paper;
+}
+
+double msSince(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e6; }
+
+void benchMapping(RichEditor& editor, int calls)
+{
+    const int length = editor.text().size();
+    QRandomGenerator random(42);
+    QList<int> positions;
+    for (int i = 0; i < calls; ++i)
+        positions.append(random.bounded(length + 1));
+
+    QElapsedTimer timer;
+    timer.start();
+    qint64 sum = 0;
+    for (int pos : positions) {
+        editor.setSelStart(pos);
+        editor.setSelLength(38);
+        sum += editor.selStart() + editor.selLength();
+    }
+    const double ms = msSince(timer);
+    std::printf("setSelStart+setSelLength+selStart+selLength: %d calls in %.1f ms (%.2f us per round, checksum %lld)\n",
+                calls, ms, ms * 1000 / calls, static_cast<long long>(sum));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    RichEditor editor;
+    editor.resize(800, 600);
+    editor.show();
+
+    const QString paper = makePaper(1'000'000, 20'000);
+    QElapsedTimer timer;
+    timer.start();
+    editor.setText(paper);
+    std::printf("setText of %lld characters, 20000 lines: %.1f ms\n",
+                static_cast<long long>(paper.size()), msSince(timer));
+    timer.restart();
+    const QString text = editor.text();
+    std::printf("text() of the same: %.1f ms (%lld characters)\n", msSince(timer),
+                static_cast<long long>(text.size()));
+    benchMapping(editor, 100'000);
+
+    // 5 MB as UTF-8: about 1.7 million CJK characters.
+    const QString big = makePaper(1'700'000, 50'000);
+    timer.restart();
+    editor.setText(big);
+    std::printf("setText of %.1f MB (UTF-8), %lld characters: %.1f ms\n",
+                big.toUtf8().size() / 1e6, static_cast<long long>(big.size()), msSince(timer));
+    timer.restart();
+    QApplication::processEvents();
+    std::printf("first event processing after it: %.1f ms\n", msSince(timer));
+    return 0;
+}

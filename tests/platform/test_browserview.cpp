@@ -1,0 +1,232 @@
+#include "browserview.h"
+#include "fixtureserver.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+constexpr int kLoadTimeoutMs = 30000;
+
+QByteArray page(const char* body) { return QByteArray("<html><body>") + body + "</body></html>"; }
+
+// Browser windows other than `except`.
+QList<BrowserView*> topLevelBrowsers(const BrowserView* except = nullptr)
+{
+    QList<BrowserView*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* view = qobject_cast<BrowserView*>(w); view && view != except)
+            found.append(view);
+    return found;
+}
+
+// Reads a value straight from the live page, bypassing the snapshot.
+QString liveValue(BrowserView& view, const QString& expression)
+{
+    QString value;
+    bool done = false;
+    view.page()->runJavaScript(expression, [&](const QVariant& v) {
+        value = v.toString();
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, kLoadTimeoutMs))
+        return QStringLiteral("<no answer>");
+    return value;
+}
+
+}  // namespace
+
+class TestBrowserView : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        server_.serve("/a", page("<p>第一页 <EM>highlighted</EM></p>"));
+        server_.serve("/b", page("<p>second page</p>"));
+        server_.serve("/silent", page("<p id='p'>before</p><script>alert('x');"
+                                      "document.getElementById('p').textContent="
+                                      "'after ' + confirm('y') + ' ' + prompt('z');</script>"));
+        FixtureServer::Reply dropped;
+        dropped.dropConnection = true;
+        server_.serve("/dropped", dropped);
+        server_.serve("/popup-link",
+                      page("<a id='l' target='_blank' href='/b'>open</a>"
+                           "<script>document.getElementById('l').click();</script>"));
+        server_.serve("/popup-script", page("<script>window.open('/b?from=script');</script>"));
+    }
+
+    void cleanup()
+    {
+        for (BrowserView* view : topLevelBrowsers())
+            delete view;
+    }
+
+    void loadGivesSnapshotAfterDownloadComplete()
+    {
+        BrowserView view;
+        QSignalSpy begins(&view, &BrowserView::downloadBegin);
+        QSignalSpy completes(&view, &BrowserView::downloadComplete);
+        QVERIFY(!view.busy());
+
+        view.navigate(server_.url("/a"));
+        QVERIFY(view.busy());
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+        QVERIFY(!view.busy());
+        QVERIFY(begins.size() >= 1);
+        QCOMPARE(view.bodyHtml(), QString::fromUtf8("<p>第一页 <em>highlighted</em></p>"));
+        QCOMPARE(view.bodyText(), QString::fromUtf8("第一页 highlighted"));
+
+        // Right after the next navigation the reads still see the page before.
+        view.navigate(server_.url("/b"));
+        QVERIFY(view.busy());
+        QCOMPARE(view.bodyText(), QString::fromUtf8("第一页 highlighted"));
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+        QCOMPARE(view.bodyText(), QString("second page"));
+    }
+
+    void newNavigationSupersedesARunningOne()
+    {
+        FixtureServer::Reply slow;
+        slow.body = page("slow");
+        slow.delayMs = 1500;
+        server_.serve("/slow", slow);
+        BrowserView view;
+        QSignalSpy completes(&view, &BrowserView::downloadComplete);
+        view.navigate(server_.url("/slow"));
+        QTest::qWait(200);
+        view.navigate(server_.url("/b"));
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+        QCOMPARE(view.bodyText(), QString("second page"));
+        QVERIFY(!view.busy());
+    }
+
+    void failedLoadStillCompletes()
+    {
+        BrowserView view;
+        QSignalSpy completes(&view, &BrowserView::downloadComplete);
+        view.navigate(server_.url("/dropped"));
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+        QVERIFY(!view.busy());
+        QCOMPARE(view.bodyText(), QString());
+        QCOMPARE(view.bodyHtml(), QString());
+    }
+
+    void reloadLoadsAgain()
+    {
+        BrowserView view;
+        QSignalSpy completes(&view, &BrowserView::downloadComplete);
+        view.navigate(server_.url("/b"));
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+        const int hitsBefore = server_.hits("/b");
+        view.reloadPage();
+        QVERIFY(view.busy());
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+        QCOMPARE(server_.hits("/b"), hitsBefore + 1);
+        QCOMPARE(view.bodyText(), QString("second page"));
+    }
+
+    void silentSwallowsPageDialogs()
+    {
+        BrowserView view;
+        view.setSilent(true);
+        QVERIFY(view.silent());
+        QSignalSpy completes(&view, &BrowserView::downloadComplete);
+        view.navigate(server_.url("/silent"));
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+        QCOMPARE(view.bodyText(), QString("after false null"));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    void writeDocumentReplacesOrBlanksThePage()
+    {
+        BrowserView view;
+        QSignalSpy completes(&view, &BrowserView::downloadComplete);
+        view.navigate(server_.url("/a"));
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+
+        view.writeDocument("<p>written</p>");
+        QTRY_COMPARE_WITH_TIMEOUT(view.bodyText(), QString("written"), kLoadTimeoutMs);
+        QCOMPARE(view.bodyHtml(), QString("<p>written</p>"));
+
+        view.writeDocument("");
+        QTRY_COMPARE_WITH_TIMEOUT(view.bodyHtml(), QString(), kLoadTimeoutMs);
+        QCOMPARE(liveValue(view, "document.body.innerHTML"), QString());
+        QVERIFY(!view.busy());
+    }
+
+    void pastesLandInOrder()
+    {
+        BrowserView view;
+        QSignalSpy completes(&view, &BrowserView::downloadComplete);
+        view.navigate(server_.url("/b"));
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+
+        view.pasteHtml("<table><tr><td>出现次数：3</td></tr></table>");
+        view.pasteHtml("<p>two</p>");
+        view.pasteHtml("<p>three</p>");
+        const QString expected =
+            QString::fromUtf8("<p>second page</p><table><tbody><tr><td>出现次数：3</td></tr>"
+                              "</tbody></table><p>two</p><p>three</p>");
+        QTRY_COMPARE_WITH_TIMEOUT(view.bodyHtml(), expected, kLoadTimeoutMs);
+        QCOMPARE(liveValue(view, "document.body.innerHTML"), expected);
+    }
+
+    void pasteAtTheCaretFollowsThePreviousPaste()
+    {
+        BrowserView view;
+        QSignalSpy completes(&view, &BrowserView::downloadComplete);
+        view.navigate(server_.url("/a"));
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+        // A caret right after "第一页 ".
+        liveValue(view, "(function(){var t=document.querySelector('p').firstChild;"
+                        "var r=document.createRange();r.setStart(t,4);r.collapse(true);"
+                        "var s=getSelection();s.removeAllRanges();s.addRange(r);return 'ok';})()");
+        view.pasteHtml("<b>1</b>");
+        view.pasteHtml("<b>2</b>");
+        QTRY_COMPARE_WITH_TIMEOUT(
+            view.bodyHtml(),
+            QString::fromUtf8("<p>第一页 <b>1</b><b>2</b><em>highlighted</em></p>"), kLoadTimeoutMs);
+    }
+
+    void newWindowRequestTakenOverOpensNothing_data()
+    {
+        QTest::addColumn<QString>("pagePath");
+        QTest::addColumn<QString>("requested");
+        QTest::newRow("target=_blank link") << "/popup-link" << "/b";
+        QTest::newRow("window.open") << "/popup-script" << "/b?from=script";
+    }
+    void newWindowRequestTakenOverOpensNothing()
+    {
+        QFETCH(QString, pagePath);
+        QFETCH(QString, requested);
+        BrowserView view;
+        QList<QUrl> urls;
+        connect(&view, &BrowserView::newWindowRequested, this, [&](const QUrl& url, bool* processed) {
+            urls.append(url);
+            *processed = true;
+        });
+        const int hitsBefore = server_.hits("/b");
+        view.navigate(server_.url(pagePath));
+        QTRY_COMPARE_WITH_TIMEOUT(urls.size(), 1, kLoadTimeoutMs);
+        QCOMPARE(urls.first(), server_.url(requested));
+        QTest::qWait(500);
+        QCOMPARE(topLevelBrowsers(&view).size(), 0);
+        QCOMPARE(server_.hits("/b"), hitsBefore);
+    }
+
+    void newWindowRequestLeftAloneOpensAWindow()
+    {
+        BrowserView view;
+        view.navigate(server_.url("/popup-script"));
+        QTRY_COMPARE_WITH_TIMEOUT(topLevelBrowsers(&view).size(), 1, kLoadTimeoutMs);
+        BrowserView* window = topLevelBrowsers(&view).first();
+        QTRY_COMPARE_WITH_TIMEOUT(window->bodyText(), QString("second page"), kLoadTimeoutMs);
+    }
+
+private:
+    FixtureServer server_;
+};
+
+QTEST_MAIN(TestBrowserView)
+#include "test_browserview.moc"

@@ -1,0 +1,277 @@
+#include "richeditor.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace {
+
+const QString kEmoji = QString::fromUtf8("\xF0\x9F\x98\x80");       // U+1F600, two code units
+const QString kExtB = QString::fromUtf8("\xF0\xA0\x80\x80");        // U+20000, CJK Ext-B
+const QChar kNbsp(0x00A0);
+
+// The CR LF count of a position, found by walking the text from the start:
+// the reference the fast mapping must agree with. A position between CR and LF
+// reads back as the position of the CR.
+int expectedReadBack(const QString& crlfText, int pos)
+{
+    if (pos > 0 && pos < crlfText.size() && crlfText[pos - 1] == u'\r' && crlfText[pos] == u'\n')
+        return pos - 1;
+    return pos;
+}
+
+QTextCharFormat formatAt(RichEditor& editor, int docPos)
+{
+    QTextCursor c(editor.document());
+    c.setPosition(docPos + 1);
+    return c.charFormat();
+}
+
+}  // namespace
+
+class TestRichEditor : public QObject {
+    Q_OBJECT
+private slots:
+    void textReadsWithCrLf_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("LF") << "a\nb" << "a\r\nb";
+        QTest::newRow("CR LF") << "a\r\nb" << "a\r\nb";
+        QTest::newRow("lone CR") << "a\rb" << "a\r\nb";
+        QTest::newRow("empty lines") << "\n\nx\n" << "\r\n\r\nx\r\n";
+        QTest::newRow("line separator") << QString("a") + QChar::LineSeparator + "b" << "a\r\nb";
+        QTest::newRow("nbsp kept") << QString("a") + kNbsp + "b" << QString("a") + kNbsp + "b";
+        QTest::newRow("non-BMP") << kEmoji + "\n" + kExtB << kEmoji + "\r\n" + kExtB;
+        QTest::newRow("empty") << "" << "";
+    }
+    void textReadsWithCrLf()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        RichEditor editor;
+        editor.setText(input);
+        QCOMPARE(editor.text(), expected);
+    }
+
+    // Every position of the CR LF text, written and read back, agrees with a
+    // walk over the text; selecting any occurrence that indexOf finds selects
+    // exactly that occurrence.
+    void positionsMapBothWays_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("needle");
+        QTest::newRow("multi-line") << "第一行\n第二行 abc\n第三行 abc" << "abc";
+        QTest::newRow("empty lines") << "\n\nab\n\n\nab\n" << "ab";
+        QTest::newRow("across a break") << "xx ab\ncd ab\ncd" << "ab\r\ncd";
+        QTest::newRow("emoji") << kEmoji + "a\n" + kEmoji + kEmoji + "a\n" + kEmoji << kEmoji + "a";
+        QTest::newRow("CJK Ext-B") << kExtB + "\n\n中" + kExtB + "中\n" + kExtB + "中" << kExtB + "中";
+        QTest::newRow("nbsp") << QString("a") + kNbsp + "b\nb" + kNbsp + "c" << QString(kNbsp);
+    }
+    void positionsMapBothWays()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, needle);
+        RichEditor editor;
+        editor.setText(input);
+        const QString text = editor.text();
+
+        for (int pos = 0; pos <= text.size(); ++pos) {
+            editor.setSelStart(pos);
+            QCOMPARE(editor.selStart(), expectedReadBack(text, pos));
+            QCOMPARE(editor.selLength(), 0);
+        }
+
+        int occurrences = 0;
+        for (int at = text.indexOf(needle); at >= 0; at = text.indexOf(needle, at + 1)) {
+            editor.setSelStart(at);
+            editor.setSelLength(needle.size());
+            QCOMPARE(editor.selStart(), at);
+            QCOMPARE(editor.selLength(), needle.size());
+            QCOMPARE(editor.selText(), needle);
+            ++occurrences;
+        }
+        QVERIFY(occurrences >= 2);
+    }
+
+    void outOfRangeSelectionIsClamped()
+    {
+        RichEditor editor;
+        editor.setText("ab\ncd");
+        editor.setSelStart(-5);
+        QCOMPARE(editor.selStart(), 0);
+        editor.setSelStart(100);
+        QCOMPARE(editor.selStart(), 6);
+        editor.setSelStart(1);
+        editor.setSelLength(100);
+        QCOMPARE(editor.selText(), QString("b\r\ncd"));
+        editor.setSelLength(-3);
+        QCOMPARE(editor.selLength(), 0);
+    }
+
+    void replacingTheSelection_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("replacement");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("caretAfter");
+        QTest::newRow("across a break") << 1 << 4 << "X" << "aXde\r\nf" << 2;
+        QTest::newRow("empty deletes") << 1 << 4 << "" << "ade\r\nf" << 1;
+        QTest::newRow("inserting breaks") << 2 << 0 << "1\r\n2\n" << "ab1\r\n2\r\n\r\ncde\r\nf" << 8;
+        QTest::newRow("whole line with its break") << 0 << 4 << "" << "cde\r\nf" << 0;
+    }
+    void replacingTheSelection()
+    {
+        QFETCH(int, start);
+        QFETCH(int, length);
+        QFETCH(QString, replacement);
+        QFETCH(QString, expected);
+        QFETCH(int, caretAfter);
+        RichEditor editor;
+        editor.setText("ab\r\ncde\r\nf");
+        editor.setSelStart(start);
+        editor.setSelLength(length);
+        editor.setSelText(replacement);
+        QCOMPARE(editor.text(), expected);
+        QCOMPARE(editor.selStart(), caretAfter);
+        QCOMPARE(editor.selLength(), 0);
+    }
+
+    void selectionFormatAppliesToTheSelectionOnly()
+    {
+        RichEditor editor;
+        editor.setText("红色\n文字 plain");
+        editor.setSelStart(1);
+        editor.setSelLength(4);  // "色\r\n文"
+        editor.setSelColor(QColor(255, 0, 0));
+        editor.setSelFontName(QString::fromUtf8("宋体"));
+        editor.setSelFontSize(14);
+
+        QCOMPARE(editor.selColor(), QColor(255, 0, 0));
+        QCOMPARE(editor.selFontName(), QString::fromUtf8("宋体"));
+        QCOMPARE(editor.selFontSize(), 14.0);
+        // Document positions: 红0 色1 |2 文3 字4
+        QCOMPARE(formatAt(editor, 1).foreground().color(), QColor(255, 0, 0));
+        QCOMPARE(formatAt(editor, 3).foreground().color(), QColor(255, 0, 0));
+        QVERIFY(formatAt(editor, 0).foreground().style() == Qt::NoBrush);
+        QVERIFY(formatAt(editor, 4).foreground().style() == Qt::NoBrush);
+        // The selection itself is untouched.
+        QCOMPARE(editor.selText(), QString("色\r\n文"));
+    }
+
+    void formatWithoutSelectionAppliesToTypedText()
+    {
+        RichEditor editor;
+        editor.setText("abc");
+        editor.setSelStart(3);
+        editor.setSelColor(QColor(255, 0, 0));
+        editor.setSelFontName(QString::fromUtf8("宋体"));
+        QTest::keyClicks(&editor, "xy");
+
+        QCOMPARE(editor.text(), QString("abcxy"));
+        QVERIFY(formatAt(editor, 2).foreground().style() == Qt::NoBrush);
+        for (int pos : {3, 4}) {
+            QCOMPARE(formatAt(editor, pos).foreground().color(), QColor(255, 0, 0));
+            QCOMPARE(formatAt(editor, pos).fontFamilies().toStringList().value(0),
+                     QString::fromUtf8("宋体"));
+        }
+    }
+
+    void setTextDropsFormatting()
+    {
+        RichEditor editor;
+        editor.setText("abc");
+        editor.setSelStart(0);
+        editor.setSelLength(3);
+        editor.setSelColor(Qt::red);
+        editor.setSelStart(3);
+        editor.setSelColor(Qt::red);  // and the format of the text typed next
+
+        editor.setText("new text");
+        QVERIFY(formatAt(editor, 0).foreground().style() == Qt::NoBrush);
+        editor.setSelStart(8);
+        QTest::keyClicks(&editor, "z");
+        QVERIFY(formatAt(editor, 8).foreground().style() == Qt::NoBrush);
+    }
+
+    void undoRevertsTheLastChange()
+    {
+        RichEditor editor;
+        editor.setText("one\ntwo");
+        editor.setSelStart(5);
+        editor.setSelLength(3);
+        editor.setSelText("2");
+        QCOMPARE(editor.text(), QString("one\r\n2"));
+        editor.undo();
+        QCOMPARE(editor.text(), QString("one\r\ntwo"));
+
+        editor.setSelStart(0);
+        editor.setSelLength(3);
+        editor.setSelColor(Qt::red);
+        editor.undo();
+        QVERIFY(formatAt(editor, 0).foreground().style() == Qt::NoBrush);
+        QCOMPARE(editor.text(), QString("one\r\ntwo"));
+    }
+
+    // Pasting never carries formatting, and pasted line breaks of any kind
+    // keep the position mapping exact.
+    void pasteIsPlainText()
+    {
+        RichEditor editor;
+        editor.setText("ab");
+        editor.setSelStart(1);
+        auto* mime = new QMimeData;
+        mime->setHtml("<b style='color:red'>X</b><br>Y");
+        mime->setText(QString("X") + QChar::LineSeparator + "Y\nZ");
+        QApplication::clipboard()->setMimeData(mime);
+        editor.paste();
+
+        QCOMPARE(editor.text(), QString("aX\r\nY\r\nZb"));
+        QVERIFY(formatAt(editor, 1).fontWeight() != QFont::Bold);
+        QVERIFY(formatAt(editor, 1).foreground().style() == Qt::NoBrush);
+        const int at = editor.text().indexOf("Zb");
+        editor.setSelStart(at);
+        editor.setSelLength(2);
+        QCOMPARE(editor.selText(), QString("Zb"));
+    }
+
+    void shiftEnterStartsAParagraph()
+    {
+        RichEditor editor;
+        editor.setText("ab");
+        editor.setSelStart(1);
+        QTest::keyClick(&editor, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(editor.text(), QString("a\r\nb"));
+        QCOMPARE(editor.selStart(), 3);
+    }
+
+    void keyUpAndMouseDownAreRaised()
+    {
+        RichEditor editor;
+        editor.resize(300, 200);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QSignalSpy keys(&editor, &RichEditor::keyUp);
+        QSignalSpy mouse(&editor, &RichEditor::mouseDown);
+
+        QTest::keyClick(&editor, Qt::Key_Space);
+        QTest::keyClick(&editor, Qt::Key_A);
+        QCOMPARE(keys.size(), 2);
+        QCOMPARE(keys[0][0].toInt(), 32);
+        QCOMPARE(keys[1][0].toInt(), int('A'));
+        QCOMPARE(editor.text(), QString(" a"));
+
+        QTest::mousePress(editor.viewport(), Qt::RightButton, {}, QPoint(20, 30));
+        QCOMPARE(mouse.size(), 1);
+        QVERIFY(mouse[0][0].value<Qt::MouseButtons>() & Qt::RightButton);
+        QCOMPARE(mouse[0][1].toPoint(), editor.viewport()->mapTo(&editor, QPoint(20, 30)));
+    }
+};
+
+QTEST_MAIN(TestRichEditor)
+#include "test_richeditor.moc"
