@@ -175,17 +175,25 @@ bool Form8::handOverPending()
     return true;
 }
 
-bool Form8::checkVersion()
+std::optional<QByteArray> Form8::refreshLocalCopy(const QString& name)
 {
-    const update::FetchResult answer = inetOLUpdate.fetch(QUrl(context_.updateBase + QStringLiteral("/") + update::kManifestFile));
+    const update::FetchResult answer = inetOLUpdate.fetch(QUrl(context_.updateBase + u'/' + name));
     const QString text = answer.complete ? gbk::decode(answer.body) : QString();
     if (!update::acceptableAnswer(text))
-        return true;
-    const QString copy = programFile(update::kManifestFile);
+        return std::nullopt;
+    const QString copy = programFile(name);
     pumpEvents();
     if (!writeWhole(copy, answer.body))
+        return std::nullopt;
+    return readWhole(copy);
+}
+
+bool Form8::checkVersion()
+{
+    const std::optional<QByteArray> manifest = refreshLocalCopy(update::kManifestFile);
+    if (!manifest)
         return true;
-    const QStringList lines = update::readTextLines(readWhole(copy), 1);
+    const QStringList lines = update::readTextLines(*manifest, 1);
     if (lines.isEmpty())
         return true;
     const QString serverVersion = lines.first();
@@ -218,19 +226,13 @@ bool Form8::checkVersion()
 
 void Form8::showUpdateLog()
 {
-    const update::FetchResult answer = inetOLUpdate.fetch(QUrl(context_.updateBase + QStringLiteral("/") + update::kLogFile));
-    const QString text = answer.complete ? gbk::decode(answer.body) : QString();
-    if (!update::acceptableAnswer(text))
+    const std::optional<QByteArray> log = refreshLocalCopy(update::kLogFile);
+    if (!log)
         return;
-    const QString copy = programFile(update::kLogFile);
-    pumpEvents();
-    if (!writeWhole(copy, answer.body))
-        return;
-    const QByteArray bytes = readWhole(copy);
-    if (bytes.isEmpty())
+    if (log->isEmpty())
         Text1->setPlainText(QStringLiteral("谢谢您的使用，请点击“升级”进行更新！"));
     else
-        Text1->setPlainText(update::readTextLines(bytes, 1).value(0));
+        Text1->setPlainText(update::readTextLines(*log, 1).value(0));
 }
 
 // --- download run ------------------------------------------------------------

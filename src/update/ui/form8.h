@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QGroupBox;
 class QLabel;
@@ -81,6 +82,8 @@ private:
     void createControls();
     void placeWindow();
     bool handOverPending();
+    // Fetches a server text file; a usable answer replaces the local copy, whose bytes are returned.
+    std::optional<QByteArray> refreshLocalCopy(const QString& name);
     bool checkVersion();  // false: the loading sequence ends here
     void showUpdateLog();
     bool downloadFiles(int count, QStringList* failed, QList<bool>* downloaded);
