@@ -13,11 +13,18 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -29,6 +36,64 @@ constexpr int kDesignWidth = 9240;
 constexpr int kDesignHeight = 7200;
 
 void letEventsThrough() { QCoreApplication::processEvents(); }
+
+// Every colour change makes the editor lay out its paragraph again, and every
+// repaint with a moved selection shapes the visible lines again: a
+// millisecond or more per mark on long paragraphs. So the marks are coloured
+// in slices: inside an edit block (one layout per slice) and without
+// repainting; between slices the window repaints and takes user input. A
+// slice lasts at least twice as long as the layout that closed the one
+// before, so the layout never dominates the run.
+// Positions in the editor's text (CR LF line breaks) turned into document
+// positions (one character per paragraph break).
+class EditorPositions {
+public:
+    explicit EditorPositions(const QString& text)
+    {
+        for (qsizetype i = text.indexOf(u'\n'); i >= 0; i = text.indexOf(u'\n', i + 1))
+            lineFeeds_.push_back(i);
+    }
+    int toDocument(qsizetype pos) const
+    {
+        // Each CR LF before `pos` counts one character less in the document.
+        const auto breaks = std::lower_bound(lineFeeds_.begin(), lineFeeds_.end(), pos)
+                            - lineFeeds_.begin();
+        return static_cast<int>(pos - breaks);
+    }
+
+private:
+    std::vector<qsizetype> lineFeeds_;
+};
+
+class ColouringSlices {
+public:
+    explicit ColouringSlices(QTextDocument* document) : cursor_(document)
+    {
+        cursor_.beginEditBlock();
+        clock_.start();
+    }
+    ~ColouringSlices() { cursor_.endEditBlock(); }
+
+    // One of the run's yield points: events go through once the slice is over.
+    void yield()
+    {
+        if (clock_.elapsed() < sliceMs_)
+            return;
+        QElapsedTimer layout;
+        layout.start();
+        cursor_.endEditBlock();
+        sliceMs_ = std::max<qint64>(kMinSliceMs, 2 * layout.elapsed());
+        letEventsThrough();
+        cursor_.beginEditBlock();
+        clock_.restart();
+    }
+
+private:
+    static constexpr qint64 kMinSliceMs = 50;
+    QTextCursor cursor_;
+    QElapsedTimer clock_;
+    qint64 sliceMs_ = kMinSliceMs;
+};
 
 }  // namespace
 
@@ -190,10 +255,10 @@ void Form2::Command1_Click()
         RichTextBox1->setSelLength(static_cast<int>(RichTextBox1->text().size()));
         RichTextBox1->setSelColor(kBlack);
     }
-    const comparer::CompareResult result =
-        comparer::compareAndMark(RichTextBox1->text(), RichTextBox2->text());
+    const QString paper = RichTextBox1->text();
+    const comparer::CompareResult result = comparer::compareAndMark(paper, RichTextBox2->text());
     totals += result.run;
-    markOccurrences(result);
+    markOccurrences(paper, result);
 
     const comparer::CompareCounts& shown = Check1->isChecked() ? totals : result.run;
     const QString report = comparer::compareReport(
@@ -202,17 +267,37 @@ void Form2::Command1_Click()
         Label1->setText(report);
 }
 
-void Form2::markOccurrences(const comparer::CompareResult& result)
+void Form2::markOccurrences(const QString& paper, const comparer::CompareResult& result)
 {
-    for (const comparer::SentenceMarks& sentence : result.sentences) {
-        letEventsThrough();
-        for (qsizetype i = 0; i < sentence.starts.size(); ++i) {
-            if (i > 0)
-                letEventsThrough();
-            RichTextBox1->setSelStart(static_cast<int>(sentence.starts[i]));
-            RichTextBox1->setSelLength(static_cast<int>(sentence.length));
-            RichTextBox1->setSelColor(kRed);
+    // Marks are coloured through a cursor of their own: moving the editor's
+    // selection to every mark would make the editor scroll-check (and shape)
+    // the line each time. The selection ends on the last mark, as if it had.
+    const EditorPositions positions(paper);
+    QTextCursor marker(RichTextBox1->document());
+    QTextCharFormat red;
+    red.setForeground(kRed);
+    const comparer::SentenceMarks* last = nullptr;
+    qsizetype lastStart = 0;
+    {
+        ColouringSlices slices(RichTextBox1->document());
+        for (const comparer::SentenceMarks& sentence : result.sentences) {
+            slices.yield();
+            for (qsizetype i = 0; i < sentence.starts.size(); ++i) {
+                if (i > 0)
+                    slices.yield();
+                const qsizetype start = sentence.starts[i];
+                marker.setPosition(positions.toDocument(start));
+                marker.setPosition(positions.toDocument(start + sentence.length),
+                                   QTextCursor::KeepAnchor);
+                marker.mergeCharFormat(red);
+                last = &sentence;
+                lastStart = start;
+            }
         }
+    }
+    if (last) {
+        RichTextBox1->setSelStart(static_cast<int>(lastStart));
+        RichTextBox1->setSelLength(static_cast<int>(last->length));
     }
 }
 

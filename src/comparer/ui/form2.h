@@ -90,7 +90,7 @@ private:
     void createControls();
     void createMenu();
     void ensureLoaded();
-    void markOccurrences(const comparer::CompareResult& result);
+    void markOccurrences(const QString& paper, const comparer::CompareResult& result);
     bool fetchThesaurusPage();
     QString thesaurusPath() const;
 
