@@ -9,6 +9,8 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("up"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
     updater::Form1 form1;
     form1.showMinimized();
     return app.exec();

@@ -22,6 +22,7 @@
 #include <QSaveFile>
 #include <QScreen>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -247,7 +248,7 @@ void Form8::cmdUpdate_Click()
     filesDone = 0;
     Timer1.start();
     const int count = update::fileCount(updateInfor);
-    proUpdate->setRange(0, count);
+    proUpdate->setRange(0, std::max(count, 1));  // a 0..0 bar would turn into a busy indicator
     timUpdate->setRange(0, kWaitTicks);
     QStringList failed;
     QList<bool> downloaded(update::kTableSlots, false);
