@@ -129,6 +129,9 @@ void Form2::createControls()
     Label1->setFont(labelFont);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     twips::setGeometry(Label1, 180, 6435, 6090, 645);
+    // The design height clips the report's third line with the fonts at hand.
+    Label1->resize(Label1->width(),
+                   std::max(Label1->height(), 3 * Label1->fontMetrics().lineSpacing()));
 
     Check1 = new QCheckBox(QStringLiteral(u"累计标注"), this);
     twips::setGeometry(Check1, 6480, 6390, 1050, 240);
