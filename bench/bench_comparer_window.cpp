@@ -7,9 +7,12 @@
 #include "form2.h"
 #include "localcompare.h"
 #include "richeditor.h"
+#include "thesauruspage.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -49,6 +52,33 @@ void measure(int sentences, int step)
                 coreMs, windowMs, windowMs / std::max<qint64>(1, result.run.sentences));
 }
 
+// The rewrite through the window: reading ciku.txt (made from the vendor's
+// page) with its yields, the rewrite, and the reference editor filled.
+void measureRewrite()
+{
+    QFile page(QStringLiteral(TROVALIS_SERVER_DIR "/trvs/ck.asp"));
+    if (!page.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(page.fileName()));
+    const auto records = comparer::thesaurusRecords(QString::fromUtf8(page.readAll()));
+    QTemporaryDir folder;
+    QString error;
+    if (!records || !comparer::writeThesaurusFile(folder.filePath("ciku.txt"), *records, &error))
+        qFatal("cannot make ciku.txt");
+    QString paper;
+    for (int i = 0; paper.size() < 100000; ++i)
+        paper += records->at(1 + i % (records->size() - 1)).section(u',', 0, 0)
+                 + QStringLiteral(u"的研究表明，");
+    Form2 form(Endpoints::builtIn(), [&] { return paper; });
+    form.programFolder = folder.path();
+    form.open();
+    QElapsedTimer timer;
+    timer.start();
+    form.Command2_Click();
+    std::printf("rewrite through the window, %lld-char paper, %lld thesaurus lines: %.1f ms\n",
+                static_cast<long long>(paper.size()), static_cast<long long>(records->size()),
+                timer.nsecsElapsed() / 1e6);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -57,5 +87,6 @@ int main(int argc, char* argv[])
     measure(2000, 2);
     measure(8000, 2);
     measure(8000, 1);
+    measureRewrite();
     return 0;
 }
