@@ -155,6 +155,46 @@ private slots:
         QVERIFY(!view.busy());
     }
 
+    void writeIntoAViewNeverNavigated()
+    {
+        BrowserView view;
+        view.writeDocument("<p>fresh</p>");
+        QTRY_COMPARE_WITH_TIMEOUT(view.bodyText(), QString("fresh"), kLoadTimeoutMs);
+        QVERIFY(!view.busy());
+    }
+
+    // The statistics run writes into the old page right after navigating to
+    // the new one; the navigation must go on.
+    void writingDuringANavigationKeepsIt()
+    {
+        FixtureServer::Reply slow;
+        slow.body = page("<p>arrived</p>");
+        slow.delayMs = 800;
+        server_.serve("/slow-stats", slow);
+        BrowserView view;
+        QSignalSpy completes(&view, &BrowserView::downloadComplete);
+        view.navigate(server_.url("/a"));
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+
+        view.navigate(server_.url("/slow-stats"));
+        view.writeDocument("");
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+        QCOMPARE(view.bodyText(), QString("arrived"));
+    }
+
+    void destroyingWithScriptsPendingIsSafe()
+    {
+        auto* view = new BrowserView;
+        QSignalSpy completes(view, &BrowserView::downloadComplete);
+        view->navigate(server_.url("/b"));
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+        view->writeDocument("<p>x</p>");
+        view->pasteHtml("<p>y</p>");
+        view->navigate(server_.url("/a"));
+        delete view;
+        QTest::qWait(300);
+    }
+
     void pastesLandInOrder()
     {
         BrowserView view;

@@ -148,8 +148,9 @@ void BrowserView::onLoadStarted()
 void BrowserView::onLoadFinished(bool)
 {
     const quint64 serial = serial_;
-    page_->runJavaScript(QLatin1String(kSnapshotExpression), [this, serial](const QVariant& v) {
-        if (serial != serial_)
+    page_->runJavaScript(QLatin1String(kSnapshotExpression),
+                         [this, alive = std::weak_ptr(alive_), serial](const QVariant& v) {
+        if (alive.expired() || serial != serial_)
             return;  // a newer load has begun; its own snapshot will follow
         storeSnapshot(v);
         busy_ = false;
@@ -160,8 +161,8 @@ void BrowserView::onLoadFinished(bool)
 void BrowserView::runAndStoreSnapshot(const QString& script)
 {
     const quint64 serial = serial_;
-    page_->runJavaScript(script, [this, serial](const QVariant& v) {
-        if (serial == serial_ && !busy_)
+    page_->runJavaScript(script, [this, alive = std::weak_ptr(alive_), serial](const QVariant& v) {
+        if (!alive.expired() && serial == serial_ && !busy_)
             storeSnapshot(v);
     });
 }

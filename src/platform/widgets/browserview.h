@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <QWebEngineView>
 
+#include <memory>
+
 class QWebEngineNewWindowRequest;
 
 class BrowserView : public QWebEngineView {
@@ -48,4 +50,7 @@ private:
     quint64 serial_ = 0;          // counts loads, so that late snapshots of old pages are dropped
     QString bodyHtml_;
     QString bodyText_;
+    // Script callbacks still pending when the view goes away are answered
+    // while its page is destroyed; they check this token first.
+    std::shared_ptr<int> alive_ = std::make_shared<int>();
 };

@@ -55,14 +55,13 @@ QString RichEditor::text() const { return withCrLf(document()->toRawText()); }
 
 void RichEditor::setText(const QString& text)
 {
-    // A fresh format so that nothing of the old formatting carries over.
+    // A fresh format, so that nothing of the old formatting carries over to
+    // the new text or to the text typed next. QTextEdit::setPlainText (rather
+    // than the document's) puts the caret at the start without laying out the
+    // whole document for the old caret at its end, and keeps the bulk insert
+    // out of the undo history.
     setCurrentCharFormat(QTextCharFormat());
-    QTextDocument* doc = document();
-    doc->setUndoRedoEnabled(false);
-    doc->setPlainText(normalisedInput(text));
-    doc->setUndoRedoEnabled(true);
-    QTextCursor start(doc);
-    setTextCursor(start);
+    QTextEdit::setPlainText(normalisedInput(text));
 }
 
 int RichEditor::crLfLength() const
