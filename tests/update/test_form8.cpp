@@ -159,36 +159,33 @@ private slots:
         QVERIFY(s.reloads > 0);
     }
 
-    void noFiles()
+    void progressAndHandOver_data()
     {
-        Setup s;
-        s.upl = 1;
-        s.manifest("20170323\r\n0\r\n");
-        QPointer<Form8> window = s.load();
-        dialogs::queueAnswer(Answer::No);
-        window->cmdUpdate_Click();
-        QCOMPARE(window->Label1->text(), "100");
-        QCOMPARE(dialogs::takeShownMessages().size(), 1);
-        QVERIFY(QFile::exists(s.file("up.inf")));
-        QVERIFY(closedSoon(window));
+        QTest::addColumn<int>("count");
+        QTest::newRow("no files") << 0;
+        QTest::newRow("three files") << 3;
     }
-
-    void progressLabels()
+    void progressAndHandOver()
     {
+        QFETCH(int, count);
         Setup s;
         s.upl = 1;
-        s.manifest("20170323\r\n3\r\na.dll\r\nb.dll\r\nc.dll\r\n");
-        for (const char* name : {"/trvs/a.dll", "/trvs/b.dll", "/trvs/c.dll"})
-            s.server.serve(name, "x", "application/octet-stream");
+        QByteArray manifest = "20170323\r\n" + QByteArray::number(count) + "\r\n";
+        for (int i = 0; i < count; ++i) {
+            manifest += QByteArray::number(i) + ".dll\r\n";
+            s.server.serve("/trvs/" + QString::number(i) + ".dll", "x", "application/octet-stream");
+        }
+        s.manifest(manifest);
         QPointer<Form8> window = s.load();
         dialogs::queueAnswer(Answer::No);
         window->cmdUpdate_Click();
         QVERIFY(window);  // closed, deleted only once events run
-        QCOMPARE(window->lblNumber->text(), u"文件更新(3/3)"_qs);
-        QCOMPARE(window->lblScale->text(), "100%");
-        QCOMPARE(window->proUpdate->value(), 3);
         QCOMPARE(window->Label1->text(), "100");
-        QCOMPARE(window->filesDone, 3);
+        QCOMPARE(window->lblNumber->text(), count ? u"文件更新(3/3)"_qs : u"请点击“升级”进行文件更新！"_qs);
+        QCOMPARE(window->lblScale->text(), count ? "100%" : "0%");
+        QCOMPARE(window->filesDone, count);
+        QCOMPARE(dialogs::takeShownMessages().size(), 1);  // the question, also for no files
+        QVERIFY(QFile::exists(s.file("up.inf")));
         QVERIFY(closedSoon(window));
     }
 
