@@ -112,6 +112,17 @@ private slots:
         QCOMPARE(view.bodyHtml(), QString());
     }
 
+    void emptyUrlStillCompletes()
+    {
+        BrowserView view;
+        QSignalSpy completes(&view, &BrowserView::downloadComplete);
+        view.navigate(server_.url("/b"));
+        QVERIFY(completes.wait(kLoadTimeoutMs));
+        view.navigate(QUrl());
+        QTRY_VERIFY_WITH_TIMEOUT(!view.busy(), kLoadTimeoutMs);
+        QCOMPARE(view.bodyText(), QString());
+    }
+
     void reloadLoadsAgain()
     {
         BrowserView view;

@@ -182,6 +182,7 @@ void BrowserView::onNewWindowRequested(QWebEngineNewWindowRequest& request)
         return;
     auto* window = new BrowserView;
     window->setAttribute(Qt::WA_DeleteOnClose);
+    window->resize(800, 600);
     request.openIn(window->page());
     window->show();
 }

@@ -204,7 +204,9 @@ void RichEditor::keyPressEvent(QKeyEvent* event)
 
 void RichEditor::keyReleaseEvent(QKeyEvent* event)
 {
-    emit keyUp(event->key());
+    // A held key repeats press and release; the caller hears of the final release only.
+    if (!event->isAutoRepeat())
+        emit keyUp(event->key());
     QTextEdit::keyReleaseEvent(event);
 }
 
