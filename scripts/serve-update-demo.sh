@@ -15,7 +15,9 @@ new_build=${1:-$here/build/src/app/trovalis}
 port=${2:-8017}
 [ -f "$new_build" ] || { echo "no executable at $new_build: build trovalis first" >&2; exit 1; }
 root="$(mktemp -d)"
-trap 'rm -rf "$root"' EXIT
+server=
+trap '[ -n "$server" ] && kill "$server" 2>/dev/null; rm -rf "$root"' EXIT
+trap 'exit 0' INT TERM
 cp -r "$here/server/." "$root/"
 cp "$new_build" "$root/trvs/Temp.png"
 python3 - "$root/trvs" <<'PY'
@@ -29,7 +31,7 @@ with zipfile.ZipFile(f"{trvs}/demo.xls", "w", zipfile.ZIP_DEFLATED) as z:
     z.writestr("更新说明.txt", "这是一次演示更新。\n".encode("utf-8"))
 PY
 echo "update server: http://127.0.0.1:$port/trvs (Ctrl-C stops it)"
-python3 - "$root" "$port" <<'PY'
+python3 - "$root" "$port" <<'PY' &
 import http.server, functools, sys
 root, port = sys.argv[1], int(sys.argv[2])
 class Handler(http.server.SimpleHTTPRequestHandler):
@@ -40,3 +42,5 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args): pass
 http.server.ThreadingHTTPServer(("127.0.0.1", port), functools.partial(Handler, directory=root)).serve_forever()
 PY
+server=$!
+wait "$server"
