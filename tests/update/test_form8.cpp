@@ -8,7 +8,9 @@
 #include "gbk.h"
 #include "testdata.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
@@ -221,6 +223,31 @@ private slots:
         QVERIFY(!s.server.requests().join(' ').contains("evil"));
         QVERIFY(window && window->isVisible());  // the user can try again
         delete window;
+    }
+
+    // Closing the window while a download waits inside its event loop stops the
+    // run first: no crash, no hand-over, the main window enabled again.
+    void closingDuringDownload()
+    {
+        Setup s;
+        s.upl = 1;
+        s.manifest("20170323\r\n1\r\nTemp.png\r\n");
+        FixtureServer::Reply slow;
+        slow.body = "new program";
+        slow.delayMs = 3000;
+        s.server.serve("/trvs/Temp.png", slow);
+        QPointer<Form8> window = s.load();
+        s.mainWindow.setEnabled(false);
+        QTimer::singleShot(300, window, [&] { window->cmdExit->click(); });
+        QElapsedTimer clock;
+        clock.start();
+        window->cmdUpdate_Click();
+        QVERIFY(clock.elapsed() < 2500);
+        QVERIFY(closedSoon(window));
+        QVERIFY(dialogs::takeShownMessages().isEmpty());
+        QVERIFY(!QFile::exists(s.file("up.inf")));
+        QVERIFY(!QFile::exists(s.file("Temp.png")));
+        QVERIFY(s.mainWindow.isEnabled());
     }
 
     // End to end: the real `up`, written out of this program's resource, replaces

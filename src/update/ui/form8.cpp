@@ -311,7 +311,7 @@ bool Form8::downloadFiles(int count, QStringList* failed, QList<bool>* downloade
 
 void Form8::unpackArchives(int count, const QList<bool>& downloaded)
 {
-    for (int slot = update::kFirstFileSlot; slot <= count + 1 && slot < update::kTableSlots; ++slot) {
+    for (int slot = update::kFirstFileSlot; slot <= count + 1 && slot < update::kTableSlots && !closeRequested_; ++slot) {
         const QString name = updateInfor[slot];
         if (!downloaded[slot] || !update::isArchiveName(name))
             continue;
