@@ -164,21 +164,40 @@ private slots:
         QCOMPARE(editor.selText(), QString("色\r\n文"));
     }
 
+    void formatWithoutSelectionAppliesToTypedText_data()
+    {
+        QTest::addColumn<QString>("initial");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("at the end") << "abc" << 3 << "abcxy";
+        QTest::newRow("inside a word") << "abc" << 1 << "axybc";
+        QTest::newRow("empty editor") << "" << 0 << "xy";
+        QTest::newRow("start of the second line") << "ab\ncd" << 4 << "ab\r\nxycd";
+    }
     void formatWithoutSelectionAppliesToTypedText()
     {
+        QFETCH(QString, initial);
+        QFETCH(int, caret);
+        QFETCH(QString, expected);
         RichEditor editor;
-        editor.setText("abc");
-        editor.setSelStart(3);
+        editor.setText(initial);
+        editor.setSelStart(caret);
         editor.setSelColor(QColor(255, 0, 0));
         editor.setSelFontName(QString::fromUtf8("宋体"));
         QTest::keyClicks(&editor, "xy");
 
-        QCOMPARE(editor.text(), QString("abcxy"));
-        QVERIFY(formatAt(editor, 2).foreground().style() == Qt::NoBrush);
-        for (int pos : {3, 4}) {
-            QCOMPARE(formatAt(editor, pos).foreground().color(), QColor(255, 0, 0));
-            QCOMPARE(formatAt(editor, pos).fontFamilies().toStringList().value(0),
-                     QString::fromUtf8("宋体"));
+        QCOMPARE(editor.text(), expected);
+        const QString plain = editor.document()->toPlainText();
+        for (int pos = 0; pos < plain.size(); ++pos) {
+            if (plain[pos] == u'\n')
+                continue;  // a paragraph break has no character format of its own
+            const bool typed = plain[pos] == u'x' || plain[pos] == u'y';
+            const QTextCharFormat format = formatAt(editor, pos);
+            QCOMPARE(format.foreground().style() != Qt::NoBrush, typed);
+            if (typed) {
+                QCOMPARE(format.foreground().color(), QColor(255, 0, 0));
+                QCOMPARE(format.fontFamilies().toStringList().value(0), QString::fromUtf8("宋体"));
+            }
         }
     }
 
