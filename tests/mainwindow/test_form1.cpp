@@ -31,6 +31,16 @@ struct Captured {
     bool browserRefuses = false;
 };
 
+// A control that still signals while it is being destroyed.
+class SignalsWhileDying : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~SignalsWhileDying() override { emit dying(); }
+signals:
+    void dying();
+};
+
 }  // namespace
 
 class TestForm1 : public QObject {
@@ -262,6 +272,16 @@ private slots:
         form->close();
         QCOMPARE(captured.endProgramCalls, 1);
         QVERIFY(dialogs::takeShownMessages().isEmpty());
+    }
+
+    void noHandlerRunsWhileTheWindowIsDestroyed()
+    {
+        auto form = makeForm();
+        auto* control = new SignalsWhileDying(form->centralWidget());
+        int handled = 0;
+        connect(control, &SignalsWhileDying::dying, form.get(), [&handled] { ++handled; });
+        form.reset();
+        QCOMPARE(handled, 0);
     }
 
     void newWindowGoesToComparer()

@@ -98,7 +98,16 @@ Form1::Form1(const Endpoints& endpoints, QWidget* parent)
     connectDocumentHandlers();
 }
 
-Form1::~Form1() = default;
+// The base class destroys the controls only after this object's members are
+// gone; a control that signals while it dies (a browser aborting its load)
+// must not reach a handler of this half-destroyed window.
+Form1::~Form1()
+{
+    Timer1.stop();
+    Timer2.stop();
+    for (QObject* child : findChildren<QObject*>())
+        child->blockSignals(true);
+}
 
 // --- controls ---------------------------------------------------------------
 
