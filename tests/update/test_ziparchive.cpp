@@ -99,6 +99,22 @@ private slots:
         QCOMPARE(testdata::readFile(dir.filePath("new.txt")), pattern(3));  // otherwise overwritten
     }
 
+    void unixExecuteBitKept()
+    {
+        QTemporaryDir dir;
+        testdata::writeFile(dir.filePath("tool"), "#!/bin/sh\n");
+        testdata::writeFile(dir.filePath("plain"), "text");
+        QFile::setPermissions(dir.filePath("tool"), QFile::permissions(dir.filePath("tool")) | QFile::ExeOwner);
+        QProcess zip;
+        zip.setWorkingDirectory(dir.path());
+        zip.start("zip", {"-q", "x.zip", "tool", "plain"});
+        if (!zip.waitForFinished(30000) || zip.exitCode() != 0)
+            QSKIP("zip is not available");
+        QVERIFY(extractZip(dir.filePath("dest"), dir.filePath("x.zip")).complete);
+        QVERIFY(QFileInfo(dir.filePath("dest/tool")).isExecutable());
+        QVERIFY(!QFileInfo(dir.filePath("dest/plain")).isExecutable());
+    }
+
     void hostileNames()
     {
         QTemporaryDir dir;

@@ -52,7 +52,8 @@ QString withTrailingSeparator(const QString& path)
 struct Entry {
     QString name;
     bool isFolder = false;
-    QString problem;  // set when the entry cannot be read
+    bool executable = false;  // a Unix-made entry with an execute bit
+    QString problem;          // set when the entry cannot be read
 };
 
 Entry currentEntry(unzFile archive)
@@ -72,6 +73,9 @@ Entry currentEntry(unzFile archive)
     entry.name = (info.flag & kUtf8NameFlag) ? QString::fromUtf8(bytes) : gbk::decode(bytes);
     // Some archivers mark folders only by the trailing "/"; treat both the same.
     entry.isFolder = (info.external_fa & kFolderAttribute) || entry.name.endsWith(u'/');
+    // Archives made on Unix keep the file mode in the attributes' upper half.
+    constexpr uLong kMadeOnUnix = 3, kAnyExecuteBit = 0111;
+    entry.executable = (info.version >> 8) == kMadeOnUnix && ((info.external_fa >> 16) & kAnyExecuteBit);
     return entry;
 }
 
@@ -224,6 +228,8 @@ ExtractResult extractZip(const QString& destination, const QString& archive, con
         }
         if (!writeEntry(zip, folder + name, &result.error))
             return result;
+        if (entry.executable)
+            QFile::setPermissions(folder + name, QFile::permissions(folder + name) | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
         ++result.filesWritten;
     }
     if (step != UNZ_END_OF_LIST_OF_FILE) {
