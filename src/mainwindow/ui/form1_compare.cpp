@@ -296,6 +296,12 @@ void Form1::WebBrowser1_DownloadComplete()
         WebBrowser1->setSilent(true);
         return;
     }
+    // The statistics page is ours, not a result page: scoring it would count
+    // it as a page and lower the overall similarity.
+    if (WebBrowser1->url() == QUrl(endpoints.statisticsPageUrl())) {
+        WebBrowser1->setSilent(true);
+        return;
+    }
     const auto labels = scoring::pageArrived(session, WebBrowser1->bodyHtml(), WebBrowser1->bodyText());
     if (labels) {
         if (labels->label2)
