@@ -70,20 +70,19 @@ int RichEditor::crLfLength() const
     return doc->characterCount() - 1 + doc->blockCount() - 1;
 }
 
-int RichEditor::toCrLf(int docPos) const
-{
-    const QTextBlock block = document()->findBlock(docPos);
-    return docPos + std::max(0, block.blockNumber());
-}
+int RichEditor::toCrLf(int docPos) const { return docPos + blockNumberAt(docPos); }
 
 int RichEditor::toDocument(int crLfPos) const
 {
     const QTextDocument* doc = document();
     crLfPos = std::clamp(crLfPos, 0, crLfLength());
-    // The last block whose first character lies at or before crLfPos. Block b
-    // starts at CR LF position block.position() + b.
-    int low = 0;
-    int high = doc->blockCount() - 1;
+    // Wanted: the last block b whose first character lies at or before crLfPos;
+    // block b starts at CR LF position block.position() + b. As no block before
+    // it can have a larger number, it lies between the block of document
+    // position crLfPos - high and that of crLfPos itself, which on ordinary
+    // text leaves only a few blocks for the binary search.
+    int high = blockNumberAt(crLfPos);
+    int low = blockNumberAt(crLfPos - high);
     while (low < high) {
         const int mid = low + (high - low + 1) / 2;
         if (doc->findBlockByNumber(mid).position() + mid <= crLfPos)
@@ -95,6 +94,13 @@ int RichEditor::toDocument(int crLfPos) const
     const int lineEnd = block.position() + block.length() - 1;
     // A position on the LF of a CR LF pair belongs to the end of that line.
     return std::min(crLfPos - low, lineEnd);
+}
+
+int RichEditor::blockNumberAt(int docPos) const
+{
+    const QTextDocument* doc = document();
+    const int last = doc->characterCount() - 1;
+    return std::max(0, doc->findBlock(std::clamp(docPos, 0, last)).blockNumber());
 }
 
 int RichEditor::selStart() const { return toCrLf(textCursor().selectionStart()); }

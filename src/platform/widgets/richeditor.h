@@ -48,5 +48,6 @@ private:
     int crLfLength() const;
     int toCrLf(int docPos) const;      // O(log n)
     int toDocument(int crLfPos) const; // O(log^2 n), clamped into the text
+    int blockNumberAt(int docPos) const;
     QTextCharFormat selectionFormat() const;
 };
