@@ -99,6 +99,19 @@ private slots:
         QCOMPARE(client.fetchText(server.url("/slow")), "late");
     }
 
+    void sizeLimit()
+    {
+        FixtureServer server;
+        server.serve("/big", QByteArray(5000, 'x'), "text/plain");
+        TransferClient client;
+        client.setMaximumSize(1600);
+        const FetchResult result = client.fetch(server.url("/big"));
+        QVERIFY(!result.complete);
+        QVERIFY(result.body.size() <= 1600);
+        client.setMaximumSize(5000);
+        QVERIFY(client.fetch(server.url("/big")).complete);
+    }
+
     void textInNarrowCodePage()
     {
         FixtureServer server;

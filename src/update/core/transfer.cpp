@@ -36,13 +36,19 @@ FetchResult TransferClient::transfer(const QUrl& url, const Sink& sink)
     QNetworkReply* reply = manager_.get(request);
     running_ = reply;
     bool sinkFailed = false;
+    bool tooLarge = false;
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     auto take = [&] {
-        if (!reply->isOpen() || sinkFailed)
+        if (!reply->isOpen() || sinkFailed || tooLarge)
             return;
         qint64 count = 0;
         while ((count = reply->read(buffer.data(), buffer.size())) > 0) {
             result.received += count;
+            if (maximumSize_ > 0 && result.received > maximumSize_) {
+                tooLarge = true;
+                reply->abort();
+                return;
+            }
             if (!sink(buffer.constData(), count)) {
                 sinkFailed = true;
                 reply->abort();
@@ -63,7 +69,9 @@ FetchResult TransferClient::transfer(const QUrl& url, const Sink& sink)
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     result.declaredLength = length.isValid() ? length.toLongLong() : -1;
-    if (sinkFailed)
+    if (tooLarge)
+        result.error = QStringLiteral("the response is longer than %1 bytes").arg(maximumSize_);
+    else if (sinkFailed)
         result.error = QStringLiteral("the received data could not be stored");
     else if (reply->error() != QNetworkReply::NoError)
         result.error = reply->errorString();

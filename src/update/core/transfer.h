@@ -32,6 +32,9 @@ public:
     void setRequestTimeout(int seconds) { timeoutSeconds_ = seconds; }
     int requestTimeout() const { return timeoutSeconds_; }
 
+    // Gives a response up once it grows beyond this many bytes (0: no limit).
+    void setMaximumSize(qint64 bytes) { maximumSize_ = bytes; }
+
     // Called as bytes arrive: bytes so far, and the Content-Length or -1.
     std::function<void(qint64 received, qint64 total)> onProgress;
 
@@ -54,6 +57,7 @@ private:
     QNetworkAccessManager manager_;
     QNetworkReply* running_ = nullptr;
     int timeoutSeconds_ = 15;
+    qint64 maximumSize_ = 0;
 };
 
 }  // namespace update

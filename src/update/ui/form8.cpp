@@ -142,6 +142,8 @@ void Form8::Form_Load()
     QFile::remove(programFile(update::updaterFileName()));
     QFile::remove(programFile(QStringLiteral("up.png")));
     inetOLUpdate.setRequestTimeout(context_.checkTimeoutSeconds);
+    // A usable answer is shorter than 800 characters, at most two bytes each.
+    inetOLUpdate.setMaximumSize(2 * update::kMaxAnswerLength);
     if (!checkVersion())
         return;
     showUpdateLog();
@@ -245,6 +247,7 @@ void Form8::cmdUpdate_Click()
     running_ = true;
     updateInfor = getUpdateInfor(context_.updateBase);
     inetOLUpdate.setRequestTimeout(context_.downloadTimeoutSeconds);
+    inetOLUpdate.setMaximumSize(0);
     filesDone = 0;
     Timer1.start();
     const int count = update::fileCount(updateInfor);
