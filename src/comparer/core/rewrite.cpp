@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 
 #include <algorithm>
 #include <chrono>
@@ -30,59 +29,195 @@ double unitInterval(quint64 bits)
     return static_cast<double>(bits >> 11) * 0x1.0p-53;
 }
 
-// One thesaurus entry with the entry drawn to replace it.
-struct Entry {
-    QString text;
-    QString replacement;
-    bool replaces = false;  // false: no candidate (one-entry line) or no change
-};
+// The thesaurus entries, each with the entry drawn to replace it, packed
+// small: the rewrite visits them in an order no cache predicts, and their
+// texts are views into the lines, stored back to back.
+class Entries {
+public:
+    struct Entry {
+        quint32 text = 0;  // offset into the stored lines
+        quint32 textLength = 0;
+        quint32 replacement = 0;
+        quint32 replacementLength = 0;
+        bool replaces = false;  // false: no candidate (one-entry line) or no change
+    };
 
-std::vector<Entry> flattenEntries(const QStringList& lines, const RandomSource& random)
-{
-    std::vector<Entry> entries;
-    for (const QString& line : lines) {
-        const QStringList group = line.split(u',');
-        const int last = static_cast<int>(group.size()) - 1;
-        for (const QString& text : group) {
-            const double r = random();  // drawn for every entry, found or not
-            Entry e{text, {}, false};
-            if (last >= 1 && !text.isEmpty()) {
-                e.replacement = group[drawReplacement(r, last)];
-                e.replaces = e.replacement != text;
+    Entries(const QStringList& lines, const RandomSource& random)
+    {
+        qsizetype total = 0;
+        for (const QString& line : lines)
+            total += line.size();
+        chars_.reserve(total);
+        std::vector<Entry> group;
+        for (const QString& line : lines) {
+            group.clear();
+            const auto base = static_cast<quint32>(chars_.size());
+            chars_ += line;
+            qsizetype begin = 0;
+            for (qsizetype comma = line.indexOf(u','); ; comma = line.indexOf(u',', begin)) {
+                const qsizetype end = comma < 0 ? line.size() : comma;
+                group.push_back({static_cast<quint32>(base + begin),
+                                 static_cast<quint32>(end - begin), 0, 0, false});
+                if (comma < 0)
+                    break;
+                begin = comma + 1;
             }
-            entries.push_back(std::move(e));
+            drawReplacements(group, random);
+            entries_.insert(entries_.end(), group.begin(), group.end());
         }
     }
-    return entries;
+
+    int size() const { return static_cast<int>(entries_.size()); }
+    const Entry& operator[](int e) const { return entries_[e]; }
+    QStringView text(int e) const { return view(entries_[e].text, entries_[e].textLength); }
+    QStringView replacement(int e) const
+    {
+        return view(entries_[e].replacement, entries_[e].replacementLength);
+    }
+
+private:
+    QStringView view(quint32 offset, quint32 length) const
+    {
+        return QStringView(chars_).mid(offset, length);
+    }
+
+    void drawReplacements(std::vector<Entry>& group, const RandomSource& random) const
+    {
+        const int last = static_cast<int>(group.size()) - 1;
+        for (Entry& entry : group) {
+            const double r = random();  // drawn for every entry, found or not
+            if (last < 1 || entry.textLength == 0)
+                continue;
+            const Entry& drawn = group[drawReplacement(r, last)];
+            entry.replacement = drawn.text;
+            entry.replacementLength = drawn.textLength;
+            entry.replaces = view(drawn.text, drawn.textLength) != view(entry.text, entry.textLength);
+        }
+    }
+
+    QString chars_;
+    std::vector<Entry> entries_;
+};
+
+// A 64-bit summary of the characters and pairs in a piece of text: each sets
+// one bit. An entry whose first and last pair (or single character) have
+// their bits set in a segment's summary may occur there; otherwise it surely
+// does not, and its text need not be looked at.
+quint64 gramBit(QChar a, QChar b)
+{
+    const quint32 key = (quint32(a.unicode()) << 16) | b.unicode();
+    return 1ULL << ((key * 0x9E3779B1u) >> 26);
+}
+quint64 charBit(QChar c)
+{
+    return 1ULL << (((c.unicode() + 0x5bd1u) * 0x85EBCA6Bu) >> 26);
+}
+quint64 signatureOf(QStringView text)
+{
+    quint64 bits = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        bits |= charBit(text[i]);
+        if (i + 1 < text.size())
+            bits |= gramBit(text[i], text[i + 1]);
+    }
+    return bits;
+}
+// The bits an entry needs in a segment's summary.
+quint64 entryNeeds(QStringView text)
+{
+    if (text.isEmpty())
+        return 0;
+    if (text.size() == 1)
+        return charBit(text[0]);
+    return gramBit(text[0], text[1]) | gramBit(text[text.size() - 2], text[text.size() - 1]);
 }
 
 // Entries are looked up by their first two characters (or their only one).
-constexpr quint64 kEmptyKey = ~0ULL;
-quint64 keyOf(QStringView s)
-{
-    if (s.isEmpty())
-        return kEmptyKey;
-    if (s.size() == 1)
-        return s[0].unicode();
-    return (1ULL << 32) | (quint64(s[0].unicode()) << 16) | s[1].unicode();
-}
+// Posting lists are found without a general hash map: single characters index
+// an array, pairs go through a compact open-addressing table, so that the
+// lookups done for every character of the text stay in the cache.
+class PostingIndex {
+public:
+    struct Item {
+        int entry;
+        quint64 needs;  // entryNeeds() of its text
+    };
+    struct Posting {
+        std::vector<Item> entries;  // ascending
+        mutable int queuedFor = 0;  // the segment whose queue holds a cursor for it
+    };
+
+    explicit PostingIndex(const Entries& entries)
+    {
+        std::unordered_map<quint32, int> pairs;
+        for (int e = 0; e < entries.size(); ++e) {
+            const QStringView t = entries.text(e);
+            int* slot = t.isEmpty() ? &empty_
+                      : t.size() == 1 ? &byChar_[t[0].unicode()]
+                                      : &pairs.try_emplace(pairKey(t[0], t[1]), -1).first->second;
+            if (*slot < 0) {
+                *slot = static_cast<int>(postings_.size());
+                postings_.emplace_back();
+            }
+            postings_[*slot].entries.push_back({e, entryNeeds(t)});
+        }
+        size_t capacity = 16;
+        while (capacity < 2 * pairs.size())
+            capacity *= 2;
+        mask_ = static_cast<quint32>(capacity - 1);
+        pairKeys_.assign(capacity, 0);
+        pairSlots_.assign(capacity, -1);
+        for (const auto& [key, posting] : pairs) {
+            quint32 i = hash(key);
+            while (pairSlots_[i] >= 0)
+                i = (i + 1) & mask_;
+            pairKeys_[i] = key;
+            pairSlots_[i] = posting;
+        }
+    }
+
+    const Posting* single(QChar c) const { return at(byChar_[c.unicode()]); }
+    const Posting* emptyEntries() const { return at(empty_); }
+    const Posting* pair(QChar a, QChar b) const
+    {
+        const quint32 key = pairKey(a, b);
+        for (quint32 i = hash(key); pairSlots_[i] >= 0; i = (i + 1) & mask_) {
+            if (pairKeys_[i] == key)
+                return &postings_[pairSlots_[i]];
+        }
+        return nullptr;
+    }
+
+private:
+    static quint32 pairKey(QChar a, QChar b) { return (quint32(a.unicode()) << 16) | b.unicode(); }
+    quint32 hash(quint32 key) const { return (key * 0x9E3779B1u >> 7) & mask_; }
+    const Posting* at(int slot) const { return slot < 0 ? nullptr : &postings_[slot]; }
+
+    std::vector<Posting> postings_;
+    std::vector<int> byChar_ = std::vector<int>(0x10000, -1);
+    int empty_ = -1;
+    std::vector<quint32> pairKeys_;
+    std::vector<int> pairSlots_;
+    quint32 mask_ = 0;
+};
 
 // Replaces every non-overlapping occurrence, left to right, and notes where
-// each replacement landed in the result.
-QString replaceAll(const QString& text, const QString& from, const QString& to,
-                   QList<qsizetype>* insertedAt)
+// each replacement landed in the result. `scratch` is reused from call to
+// call, so that a segment rewritten many times does not allocate each time.
+void replaceAll(QString& text, QStringView from, QStringView to,
+                std::vector<qsizetype>& insertedAt, QString& scratch)
 {
-    QString out;
-    out.reserve(text.size());
+    insertedAt.clear();
+    scratch.resize(0);
     qsizetype pos = 0;
     for (qsizetype hit = text.indexOf(from); hit >= 0; hit = text.indexOf(from, pos)) {
-        out += QStringView(text).mid(pos, hit - pos);
-        insertedAt->append(out.size());
-        out += to;
+        scratch += QStringView(text).mid(pos, hit - pos);
+        insertedAt.push_back(scratch.size());
+        scratch += to;
         pos = hit + from.size();
     }
-    out += QStringView(text).mid(pos);
-    return out;
+    scratch += QStringView(text).mid(pos);
+    text.swap(scratch);
 }
 
 // The rewrite works segment by segment. A character that occurs in no entry
@@ -92,12 +227,11 @@ QString replaceAll(const QString& text, const QString& from, const QString& to,
 // entry order; a replacement adds the entries its new text makes possible.
 class SegmentRewriter {
 public:
-    SegmentRewriter(const std::vector<Entry>& entries, bool emptyEntriesAlwaysFound,
+    SegmentRewriter(const Entries& entries, bool emptyEntriesAlwaysFound,
                     std::vector<char>& found)
-        : entries_(entries), found_(found), emptyAlwaysFound_(emptyEntriesAlwaysFound)
+        : entries_(entries), found_(found), emptyAlwaysFound_(emptyEntriesAlwaysFound),
+          postings_(entries)
     {
-        for (int e = 0; e < static_cast<int>(entries.size()); ++e)
-            postings_[keyOf(entries[e].text)].entries.push_back(e);
     }
 
     QString rewrite(QString segment) const
@@ -105,61 +239,67 @@ public:
         Candidates candidates(postings_, ++segmentsSeen_);
         candidates.addKeys(segment, 0, segment.size(), -1);
         if (!segment.isEmpty() && !emptyAlwaysFound_)
-            candidates.add(kEmptyKey, -1);
+            candidates.add(postings_.emptyEntries(), -1);
+        quint64 present = signatureOf(segment);
+        std::vector<qsizetype> insertedAt;
+        QString scratch;
         while (!candidates.empty()) {
-            const int e = candidates.takeNext();
-            const Entry& entry = entries_[e];
-            const bool occurs = entry.text.isEmpty() ? !segment.isEmpty()
-                                                     : segment.contains(entry.text);
+            const PostingIndex::Item next = candidates.takeNext();
+            if (next.needs & ~present)
+                continue;
+            const int e = next.entry;
+            const QStringView text = entries_.text(e);
+            const bool occurs = text.isEmpty() ? !segment.isEmpty() : segment.contains(text);
             if (!occurs)
                 continue;
             found_[e] = 1;
-            if (!entry.replaces)
+            if (!entries_[e].replaces)
                 continue;
-            QList<qsizetype> insertedAt;
-            segment = replaceAll(segment, entry.text, entry.replacement, &insertedAt);
+            const QStringView replacement = entries_.replacement(e);
+            replaceAll(segment, text, replacement, insertedAt, scratch);
             for (qsizetype at : insertedAt)
-                candidates.addKeys(segment, at, entry.replacement.size(), e);
+                candidates.addKeys(segment, at, replacement.size(), e);
+            present = signatureOf(segment);
         }
         return segment;
     }
 
 private:
-    struct Posting {
-        std::vector<int> entries;  // ascending
-        mutable int queuedFor = 0;  // the segment whose queue holds a cursor for it
-    };
-    using Postings = std::unordered_map<quint64, Posting>;
+    using Posting = PostingIndex::Posting;
 
     // Entries still to try, smallest first: one cursor per posting list whose
     // key occurs (or occurred) in the segment. Entries whose key has gone are
     // weeded out by the real search.
     class Candidates {
     public:
-        Candidates(const Postings& postings, int segment) : postings_(postings), segment_(segment) {}
+        Candidates(const PostingIndex& postings, int segment)
+            : postings_(postings), segment_(segment)
+        {
+        }
 
         bool empty() const { return queue_.empty(); }
 
-        int takeNext()
+        PostingIndex::Item takeNext()
         {
             const Cursor top = queue_.top();
             queue_.pop();
             if (top.index + 1 < top.list->size())
-                queue_.push({(*top.list)[top.index + 1], top.list, top.index + 1});
-            return top.entry;
+                queue_.push({(*top.list)[top.index + 1].entry, top.list, top.index + 1});
+            return (*top.list)[top.index];
         }
 
         // A key already queued keeps its cursor: it already covers every later entry.
-        void add(quint64 key, int done)
+        void add(const Posting* posting, int done)
         {
-            const auto it = postings_.find(key);
-            if (it == postings_.end() || it->second.queuedFor == segment_)
+            if (!posting || posting->queuedFor == segment_)
                 return;
-            it->second.queuedFor = segment_;
-            const std::vector<int>& list = it->second.entries;
-            const auto next = std::upper_bound(list.begin(), list.end(), done);
+            posting->queuedFor = segment_;
+            const auto& list = posting->entries;
+            const auto next = std::upper_bound(
+                list.begin(), list.end(), done,
+                [](int d, const PostingIndex::Item& item) { return d < item.entry; });
             if (next != list.end())
-                queue_.push({*next, &list, static_cast<size_t>(next - list.begin())});
+                queue_.push({next->entry, &list, static_cast<size_t>(next - list.begin())});
         }
 
         // The keys of the characters [from, from + length) and of every pair
@@ -167,28 +307,28 @@ private:
         void addKeys(QStringView text, qsizetype from, qsizetype length, int done)
         {
             for (qsizetype i = from; i < from + length; ++i)
-                add(keyOf(text.mid(i, 1)), done);
+                add(postings_.single(text[i]), done);
             for (qsizetype i = std::max<qsizetype>(from - 1, 0);
                  i < from + length && i + 1 < text.size(); ++i)
-                add(keyOf(text.mid(i, 2)), done);
+                add(postings_.pair(text[i], text[i + 1]), done);
         }
 
     private:
         struct Cursor {
-            int entry;  // (*list)[index], kept here for cheap comparisons
-            const std::vector<int>* list;
+            int entry;  // (*list)[index].entry, kept here for cheap comparisons
+            const std::vector<PostingIndex::Item>* list;
             size_t index;
             bool operator>(const Cursor& o) const { return entry > o.entry; }
         };
-        const Postings& postings_;
+        const PostingIndex& postings_;
         std::priority_queue<Cursor, std::vector<Cursor>, std::greater<Cursor>> queue_;
         int segment_;
     };
 
-    const std::vector<Entry>& entries_;
+    const Entries& entries_;
     std::vector<char>& found_;
     bool emptyAlwaysFound_;
-    Postings postings_;
+    PostingIndex postings_;
     mutable int segmentsSeen_ = 0;
 };
 
@@ -263,10 +403,10 @@ ThesaurusStatus readThesaurus(const QString& path, QStringList* lines, QString* 
 RewriteResult rewriteText(const QString& text, const QStringList& lines,
                           const RandomSource& random)
 {
-    const std::vector<Entry> entries = flattenEntries(lines, random);
+    const Entries entries(lines, random);
     std::vector<bool> inSomeEntry(0x10000, false);
-    for (const Entry& e : entries) {
-        for (QChar c : e.text)
+    for (int e = 0; e < entries.size(); ++e) {
+        for (QChar c : entries.text(e))
             inSomeEntry[c.unicode()] = true;
     }
     // Split at the characters no entry holds; they stay where they are.
@@ -293,8 +433,8 @@ RewriteResult rewriteText(const QString& text, const QStringList& lines,
         if (s < separators.size())
             result.text += separators[s];
     }
-    for (size_t e = 0; e < entries.size(); ++e) {
-        if (found[e] || (emptyAlwaysFound && entries[e].text.isEmpty()))
+    for (int e = 0; e < entries.size(); ++e) {
+        if (found[e] || (emptyAlwaysFound && entries[e].textLength == 0))
             ++result.found;
     }
     return result;
