@@ -21,6 +21,21 @@ QList<BrowserView*> topLevelBrowsers(const BrowserView* except = nullptr)
     return found;
 }
 
+FixtureServer::Reply delayed(const QByteArray& body, int ms)
+{
+    FixtureServer::Reply reply;
+    reply.body = body;
+    reply.delayMs = ms;
+    return reply;
+}
+
+bool loadAndWait(BrowserView& view, const QUrl& url)
+{
+    QSignalSpy completes(&view, &BrowserView::downloadComplete);
+    view.navigate(url);
+    return completes.wait(kLoadTimeoutMs);
+}
+
 // Reads a value straight from the live page, bypassing the snapshot.
 QString liveValue(BrowserView& view, const QString& expression)
 {
@@ -47,6 +62,8 @@ private slots:
         server_.serve("/silent", page("<p id='p'>before</p><script>alert('x');"
                                       "document.getElementById('p').textContent="
                                       "'after ' + confirm('y') + ' ' + prompt('z');</script>"));
+        server_.serve("/slow", delayed(page("slow"), 1500));
+        server_.serve("/slow-stats", delayed(page("<p>arrived</p>"), 800));
         FixtureServer::Reply dropped;
         dropped.dropConnection = true;
         server_.serve("/dropped", dropped);
@@ -87,10 +104,6 @@ private slots:
 
     void newNavigationSupersedesARunningOne()
     {
-        FixtureServer::Reply slow;
-        slow.body = page("slow");
-        slow.delayMs = 1500;
-        server_.serve("/slow", slow);
         BrowserView view;
         QSignalSpy completes(&view, &BrowserView::downloadComplete);
         view.navigate(server_.url("/slow"));
@@ -104,9 +117,7 @@ private slots:
     void failedLoadStillCompletes()
     {
         BrowserView view;
-        QSignalSpy completes(&view, &BrowserView::downloadComplete);
-        view.navigate(server_.url("/dropped"));
-        QVERIFY(completes.wait(kLoadTimeoutMs));
+        QVERIFY(loadAndWait(view, server_.url("/dropped")));
         QVERIFY(!view.busy());
         QCOMPARE(view.bodyText(), QString());
         QCOMPARE(view.bodyHtml(), QString());
@@ -115,9 +126,7 @@ private slots:
     void emptyUrlStillCompletes()
     {
         BrowserView view;
-        QSignalSpy completes(&view, &BrowserView::downloadComplete);
-        view.navigate(server_.url("/b"));
-        QVERIFY(completes.wait(kLoadTimeoutMs));
+        QVERIFY(loadAndWait(view, server_.url("/b")));
         view.navigate(QUrl());
         QTRY_VERIFY_WITH_TIMEOUT(!view.busy(), kLoadTimeoutMs);
         QCOMPARE(view.bodyText(), QString());
@@ -142,9 +151,7 @@ private slots:
         BrowserView view;
         view.setSilent(true);
         QVERIFY(view.silent());
-        QSignalSpy completes(&view, &BrowserView::downloadComplete);
-        view.navigate(server_.url("/silent"));
-        QVERIFY(completes.wait(kLoadTimeoutMs));
+        QVERIFY(loadAndWait(view, server_.url("/silent")));
         QCOMPARE(view.bodyText(), QString("after false null"));
         QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
@@ -152,9 +159,7 @@ private slots:
     void writeDocumentReplacesOrBlanksThePage()
     {
         BrowserView view;
-        QSignalSpy completes(&view, &BrowserView::downloadComplete);
-        view.navigate(server_.url("/a"));
-        QVERIFY(completes.wait(kLoadTimeoutMs));
+        QVERIFY(loadAndWait(view, server_.url("/a")));
 
         view.writeDocument("<p>written</p>");
         QTRY_COMPARE_WITH_TIMEOUT(view.bodyText(), QString("written"), kLoadTimeoutMs);
@@ -178,10 +183,6 @@ private slots:
     // the new one; the navigation must go on.
     void writingDuringANavigationKeepsIt()
     {
-        FixtureServer::Reply slow;
-        slow.body = page("<p>arrived</p>");
-        slow.delayMs = 800;
-        server_.serve("/slow-stats", slow);
         BrowserView view;
         QSignalSpy completes(&view, &BrowserView::downloadComplete);
         view.navigate(server_.url("/a"));
@@ -209,9 +210,7 @@ private slots:
     void pastesLandInOrder()
     {
         BrowserView view;
-        QSignalSpy completes(&view, &BrowserView::downloadComplete);
-        view.navigate(server_.url("/b"));
-        QVERIFY(completes.wait(kLoadTimeoutMs));
+        QVERIFY(loadAndWait(view, server_.url("/b")));
 
         view.pasteHtml("<table><tr><td>出现次数：3</td></tr></table>");
         view.pasteHtml("<p>two</p>");
@@ -226,9 +225,7 @@ private slots:
     void pasteAtTheCaretFollowsThePreviousPaste()
     {
         BrowserView view;
-        QSignalSpy completes(&view, &BrowserView::downloadComplete);
-        view.navigate(server_.url("/a"));
-        QVERIFY(completes.wait(kLoadTimeoutMs));
+        QVERIFY(loadAndWait(view, server_.url("/a")));
         // A caret right after "第一页 ".
         liveValue(view, "(function(){var t=document.querySelector('p').firstChild;"
                         "var r=document.createRange();r.setStart(t,4);r.collapse(true);"
