@@ -97,6 +97,8 @@ private slots:
         QVERIFY(clock.elapsed() < 2400);
         client.setRequestTimeout(5);
         QCOMPARE(client.fetchText(server.url("/slow")), "late");
+        client.setDeadline(1);  // a limit on the whole request, not only on silence
+        QCOMPARE(client.fetchText(server.url("/slow")), QString());
     }
 
     void sizeLimit()

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 namespace update {
 
@@ -61,6 +62,11 @@ FetchResult TransferClient::transfer(const QUrl& url, const Sink& sink)
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::readyRead, &loop, take);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+    if (deadlineSeconds_ > 0)
+        deadline.start(deadlineSeconds_ * 1000);
     if (!reply->isFinished())
         loop.exec();
     take();

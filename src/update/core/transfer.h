@@ -32,6 +32,8 @@ public:
     void setRequestTimeout(int seconds) { timeoutSeconds_ = seconds; }
     int requestTimeout() const { return timeoutSeconds_; }
 
+    // Gives a request up after this many seconds in all, data or not (0: no limit).
+    void setDeadline(int seconds) { deadlineSeconds_ = seconds; }
     // Gives a response up once it grows beyond this many bytes (0: no limit).
     void setMaximumSize(qint64 bytes) { maximumSize_ = bytes; }
 
@@ -58,6 +60,7 @@ private:
     QNetworkReply* running_ = nullptr;
     int timeoutSeconds_ = 15;
     qint64 maximumSize_ = 0;
+    int deadlineSeconds_ = 0;
 };
 
 }  // namespace update

@@ -144,6 +144,7 @@ void Form8::Form_Load()
     inetOLUpdate.setRequestTimeout(context_.checkTimeoutSeconds);
     // A usable answer is shorter than 800 characters, at most two bytes each.
     inetOLUpdate.setMaximumSize(2 * update::kMaxAnswerLength);
+    inetOLUpdate.setDeadline(context_.checkTimeoutSeconds);
     if (!checkVersion())
         return;
     showUpdateLog();
@@ -248,6 +249,7 @@ void Form8::cmdUpdate_Click()
     updateInfor = getUpdateInfor(context_.updateBase);
     inetOLUpdate.setRequestTimeout(context_.downloadTimeoutSeconds);
     inetOLUpdate.setMaximumSize(0);
+    inetOLUpdate.setDeadline(0);
     filesDone = 0;
     Timer1.start();
     const int count = update::fileCount(updateInfor);
