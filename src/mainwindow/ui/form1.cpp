@@ -439,5 +439,5 @@ void Form1::RichTextBox1_KeyUp(int key)
 void Form1::RichTextBox1_MouseDown(Qt::MouseButtons buttons, const QPoint& pos)
 {
     if (buttons & Qt::RightButton)
-        yjcd->popup(RichTextBox1->viewport()->mapToGlobal(pos));
+        yjcd->popup(RichTextBox1->mapToGlobal(pos));
 }
