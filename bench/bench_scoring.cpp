@@ -2,6 +2,7 @@
 // over 26,000 slots take (targets: under 10 ms and under 20 ms).
 
 #include "scoring.h"
+#include "segmentation.h"
 #include "sitestats.h"
 
 #include <QElapsedTimer>
@@ -46,14 +47,11 @@ QString resultPage()
 
 ComparisonSession sessionFor(int sentences)
 {
-    ComparisonSession s;
+    segmentation::Analysis analysis;
     for (int i = 0; i < sentences; ++i)
-        s.sentences.append(chinese(38, i));
-    for (qsizetype i = 0; i < s.slotCount(); ++i) {
-        s.resultBlocks.append(QString());
-        s.resultTitles.append(QString());
-        s.resultSites.append(std::nullopt);
-    }
+        analysis.sentences.append(chinese(38, i));
+    ComparisonSession s;
+    segmentation::resetSession(s, analysis);
     s.nextIndex = 1;
     return s;
 }

@@ -2,6 +2,7 @@
 #include "numberformat.h"
 #include "resultpages.h"
 #include "scoring.h"
+#include "segmentation.h"
 #include "testdata.h"
 
 #include <QElapsedTimer>
@@ -16,13 +17,10 @@ namespace {
 // The state right after an analysis of `sentences` and the query of sentence `sent`.
 ComparisonSession sessionAfterQuery(const QStringList& sentences, int sent = 0)
 {
+    segmentation::Analysis analysis;
+    analysis.sentences = sentences;
     ComparisonSession s;
-    s.sentences = sentences;
-    for (qsizetype i = 0; i < s.slotCount(); ++i) {
-        s.resultBlocks.append(QString());
-        s.resultTitles.append(QString());
-        s.resultSites.append(std::nullopt);
-    }
+    segmentation::resetSession(s, analysis);
     s.lastIndex = sent;
     s.nextIndex = sent + 1;
     return s;

@@ -1,5 +1,6 @@
 #include "blocksanitizer.h"
 #include "pausing.h"
+#include "segmentation.h"
 #include "sitestats.h"
 
 #include <QElapsedTimer>
@@ -11,14 +12,13 @@ namespace {
 
 ComparisonSession sessionWithTitles(const QStringList& titles, int sentences)
 {
+    segmentation::Analysis analysis;
+    analysis.sentences = QStringList(sentences, u"句"_qs);
     ComparisonSession s;
-    for (int i = 0; i < sentences; ++i)
-        s.sentences.append(u"句"_qs);
-    for (qsizetype i = 0; i < s.slotCount(); ++i) {
-        const QString title = i < titles.size() ? titles[i] : QString();
-        s.resultTitles.append(title);
-        s.resultBlocks.append(title.isEmpty() ? QString() : u"<a>"_qs + title + u"</a>"_qs);
-        s.resultSites.append(std::nullopt);
+    segmentation::resetSession(s, analysis);
+    for (qsizetype i = 0; i < titles.size() && i < s.slotCount(); ++i) {
+        s.resultTitles[i] = titles[i];
+        s.resultBlocks[i] = titles[i].isEmpty() ? QString() : u"<a>"_qs + titles[i] + u"</a>"_qs;
     }
     return s;
 }

@@ -69,12 +69,9 @@ int score(const QStringList& args)
     const QString page = readUtf8File(words[1]);
 
     ComparisonSession session;
-    session.sentences = QStringList{words[0]};
-    for (qsizetype i = 0; i < session.slotCount(); ++i) {
-        session.resultBlocks.append(QString());
-        session.resultTitles.append(QString());
-        session.resultSites.append(std::nullopt);
-    }
+    segmentation::Analysis analysis;
+    analysis.sentences = QStringList{words[0]};
+    segmentation::resetSession(session, analysis);
     session.nextIndex = 1;  // Compare has sent sentence 0
     // The markup stands in for the body text: it only tells one page from the last.
     const auto labels = scoring::pageArrived(session, page, page);
@@ -102,14 +99,11 @@ int stats(const QStringList& args)
             line.chop(1);
 
     ComparisonSession session;
-    const qsizetype sentences = (lines.size() + 9) / 10;
-    for (qsizetype i = 0; i < sentences; ++i)
-        session.sentences.append(QString());
-    for (qsizetype i = 0; i < session.slotCount(); ++i) {
-        session.resultTitles.append(i < lines.size() ? lines[i] : QString());
-        session.resultBlocks.append(session.resultTitles.last());
-        session.resultSites.append(std::nullopt);
-    }
+    segmentation::Analysis analysis;
+    analysis.sentences = QStringList((lines.size() + 9) / 10);
+    segmentation::resetSession(session, analysis);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        session.resultTitles[i] = session.resultBlocks[i] = lines[i];
     const int siteTotal = sitestats::rebuild(session);
     for (const sitestats::Row& row : sitestats::shownRows(session, siteTotal))
         print(row.title + u'\t' + (row.count ? QString::number(*row.count) : QString()));
