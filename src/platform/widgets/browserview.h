@@ -26,8 +26,10 @@ public:
     void writeDocument(const QString& html);  // "" blanks the page
     void pasteHtml(const QString& fragment);  // at the insertion point, each after the previous
 
-    QString bodyHtml() const;   // snapshot of body.innerHTML
-    QString bodyText() const;   // snapshot of body.innerText
+    // Snapshots of body.innerHTML and body.innerText ("" without a body). They
+    // follow a finished load, and a write or paste once its script has run.
+    QString bodyHtml() const;
+    QString bodyText() const;
 
 signals:
     void downloadBegin();

@@ -17,6 +17,8 @@ enum class Answer { Ok, Yes, No, Cancel };
 Answer message(QWidget* parent, const QString& text, const QString& title = {},
                Icon icon = Icon::None, Buttons buttons = Buttons::Ok);
 
+// `filter` is a Qt filter list ("Text (*.txt);;All (*)"); `filterIndex` picks
+// the preselected entry, counting from 1.
 // Returns the chosen file name or an empty string when cancelled. `fileName`
 // preselects a name (the one chosen last, for dialogs that remember it).
 QString openFileName(QWidget* parent, const QString& title, const QString& filter,
