@@ -15,7 +15,13 @@ void pauseSeconds(float seconds)
     // Sleep in the event loop rather than spin, so the pause costs no CPU.
     while (clock.elapsed() <= durationMs) {
         QEventLoop loop;
-        QTimer::singleShot(int(durationMs - clock.elapsed() + 1), &loop, &QEventLoop::quit);
+        bool woken = false;
+        QTimer::singleShot(int(durationMs - clock.elapsed() + 1), &loop, [&] {
+            woken = true;
+            loop.quit();
+        });
         loop.exec();
+        if (!woken)
+            return;  // the application is quitting: every event loop is told to end
     }
 }

@@ -216,7 +216,8 @@ void Form1::Timer1_Timer()
 }
 
 // Lets events run until the result browser is idle. A page that never comes
-// is given up after pageWaitLimitMs, so that the run can retry it.
+// is given up after pageWaitLimitMs, so that the run can retry it. False when
+// the window is gone or the application is quitting.
 bool Form1::waitForIdleBrowser()
 {
     QPointer<Form1> self(this);
@@ -229,9 +230,16 @@ bool Form1::waitForIdleBrowser()
             break;
         }
         QEventLoop loop;
-        QTimer::singleShot(kBusyPollMs, &loop, &QEventLoop::quit);
-        connect(WebBrowser1, &BrowserView::downloadComplete, &loop, &QEventLoop::quit);
+        bool woken = false;
+        const auto wake = [&] {
+            woken = true;
+            loop.quit();
+        };
+        QTimer::singleShot(kBusyPollMs, &loop, wake);
+        connect(WebBrowser1, &BrowserView::downloadComplete, &loop, wake);
         loop.exec();
+        if (!woken)
+            return false;  // the application is quitting: every event loop is told to end
     }
     return bool(self);
 }
@@ -244,10 +252,10 @@ void Form1::Timer2_Timer()
         return;
     timer2Ticking = true;
     QPointer<Form1> self(this);
-    const bool alive = waitForIdleBrowser();
-    if (!alive || !self)
+    const bool idle = waitForIdleBrowser();
+    if (!self)
         return;
-    if (session.autoRunning) {
+    if (idle && session.autoRunning) {
         if (session.pageHtml.isEmpty() || session.pageMarked.isEmpty() || session.pageText.isEmpty()) {
             session.nextIndex = session.lastIndex;
             // A retry takes back a page that may never have been counted; the
