@@ -184,6 +184,8 @@ private slots:
         editor.setSelStart(caret);
         editor.setSelColor(QColor(255, 0, 0));
         editor.setSelFontName(QString::fromUtf8("宋体"));
+        QCOMPARE(editor.selColor(), QColor(255, 0, 0));
+        QCOMPARE(editor.selFontName(), QString::fromUtf8("宋体"));
         QTest::keyClicks(&editor, "xy");
 
         QCOMPARE(editor.text(), expected);
