@@ -165,14 +165,12 @@ public:
         while (capacity < 2 * pairs.size())
             capacity *= 2;
         mask_ = static_cast<quint32>(capacity - 1);
-        pairKeys_.assign(capacity, 0);
-        pairSlots_.assign(capacity, -1);
+        pairTable_.assign(capacity, PairSlot{0, -1});
         for (const auto& [key, posting] : pairs) {
             quint32 i = hash(key);
-            while (pairSlots_[i] >= 0)
+            while (pairTable_[i].posting >= 0)
                 i = (i + 1) & mask_;
-            pairKeys_[i] = key;
-            pairSlots_[i] = posting;
+            pairTable_[i] = {key, posting};
         }
     }
 
@@ -181,9 +179,9 @@ public:
     const Posting* pair(QChar a, QChar b) const
     {
         const quint32 key = pairKey(a, b);
-        for (quint32 i = hash(key); pairSlots_[i] >= 0; i = (i + 1) & mask_) {
-            if (pairKeys_[i] == key)
-                return &postings_[pairSlots_[i]];
+        for (quint32 i = hash(key); pairTable_[i].posting >= 0; i = (i + 1) & mask_) {
+            if (pairTable_[i].key == key)
+                return &postings_[pairTable_[i].posting];
         }
         return nullptr;
     }
@@ -196,8 +194,11 @@ private:
     std::vector<Posting> postings_;
     std::vector<int> byChar_ = std::vector<int>(0x10000, -1);
     int empty_ = -1;
-    std::vector<quint32> pairKeys_;
-    std::vector<int> pairSlots_;
+    struct PairSlot {
+        quint32 key;
+        int posting;  // -1: free
+    };
+    std::vector<PairSlot> pairTable_;
     quint32 mask_ = 0;
 };
 
