@@ -52,13 +52,6 @@ std::function<void()> eventPump()
     };
 }
 
-// Every colour change makes the editor lay out its paragraph again, and every
-// repaint with a moved selection shapes the visible lines again: a
-// millisecond or more per mark on long paragraphs. So the marks are coloured
-// in slices: inside an edit block (one layout per slice) and without
-// repainting; between slices the window repaints and takes user input. A
-// slice lasts at least twice as long as the layout that closed the one
-// before, so the layout never dominates the run.
 // Positions in the editor's text (CR LF line breaks) turned into document
 // positions (one character per paragraph break).
 class EditorPositions {
@@ -80,6 +73,12 @@ private:
     std::vector<qsizetype> lineFeeds_;
 };
 
+// Every colour change makes the editor lay out its paragraph again, and every
+// repaint shapes the visible lines again: a millisecond or more per mark on
+// long paragraphs. So the marks are coloured in slices: inside an edit block
+// (one layout per slice) and without repainting; between slices the window
+// repaints and takes user input. A slice lasts at least twice as long as the
+// layout that closed the one before, so the layout never dominates the run.
 class ColouringSlices {
 public:
     explicit ColouringSlices(QTextDocument* document) : cursor_(document)
@@ -303,9 +302,11 @@ void Form2::markOccurrences(const QString& paper, const comparer::CompareResult&
             for (qsizetype i = 0; i < sentence.starts.size(); ++i) {
                 if (i > 0)
                     slices.yield();
+                // The user may have shortened the paper while events went through.
+                const int end = RichTextBox1->document()->characterCount() - 1;
                 const qsizetype start = sentence.starts[i];
-                marker.setPosition(positions.toDocument(start));
-                marker.setPosition(positions.toDocument(start + sentence.length),
+                marker.setPosition(std::min(positions.toDocument(start), end));
+                marker.setPosition(std::min(positions.toDocument(start + sentence.length), end),
                                    QTextCursor::KeepAnchor);
                 marker.mergeCharFormat(red);
                 last = &sentence;
