@@ -21,6 +21,12 @@
 
 #include <memory>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
 namespace {
 
 const QString kSongTi = QStringLiteral("宋体");
@@ -46,6 +52,19 @@ signals:
 class TestForm1 : public QObject {
     Q_OBJECT
 private:
+    // A socket file nobody listens on any more.
+    static void leaveStaleSocket(const QString& path)
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray encoded = QFile::encodeName(path);
+        std::memcpy(address.sun_path, encoded.constData(), size_t(encoded.size()));
+        QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+        ::close(fd);
+        QVERIFY(QFile::exists(path));
+    }
+
     FixtureServer server;
     QTemporaryDir socketDir;
     Captured captured;
@@ -211,6 +230,7 @@ private slots:
     void secondCopyRestoresTheFirstWindow()
     {
         auto first = makeForm();
+        leaveStaleSocket(first->instanceServerName);  // as a killed copy would
         first->formLoad();
         first->showMinimized();
         QVERIFY(first->isMinimized());

@@ -83,7 +83,6 @@ Form1::Form1(const Endpoints& endpoints, QWidget* parent)
     endProgram = quitProgram;
     getProcessList = singleinstance::processList;
     executableName = singleinstance::executableName();
-    instanceServerName = singleinstance::defaultServerName();
     openInBrowser = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
     static const bool songTiSubstituted = (substituteSongTi(), true);
@@ -247,6 +246,8 @@ void Form1::connectHandlers()
 
 void Form1::formLoad()
 {
+    if (instanceServerName.isEmpty())
+        instanceServerName = singleinstance::defaultServerName();
     restoreRunningCopy();
     setWindowTitle(version::caption());
 

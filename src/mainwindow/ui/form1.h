@@ -39,7 +39,7 @@ public:
     // Seams of the start-up and exit commands, replaced by tests.
     std::function<QString()> getProcessList;            // default: the running processes
     QString executableName;                             // default: this program's file name
-    QString instanceServerName;                         // local socket of the running copy
+    QString instanceServerName;                         // local socket of the running copy; empty: the default
     std::function<bool(const QUrl&)> openInBrowser;     // default: the user's web browser
 
     // Start-up sequence; call once before the window is shown.
