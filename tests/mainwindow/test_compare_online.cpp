@@ -176,6 +176,32 @@ private slots:
         QCOMPARE(form->Label2->text(), u"本句相似度：20%\r\n\r\n目前总体相似度：15%"_qs);
     }
 
+    void stopAndResumeContinueWhereTheRunStood()
+    {
+        server->setFallback([](const QString& path, const QString& query) {
+            FixtureServer::Reply r;
+            r.body = path == u"/s" ? pageFor(tagOf(query)) : QByteArray();
+            return r;
+        });
+        auto form = makeForm();
+        analyse(*form, kSentenceA + kSentenceB + kSentenceC);
+        form->Command3_Click();
+        QVERIFY(!form->Command1->isEnabled() && !form->Command5->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(form->session.pageCount == 2 && !form->WebBrowser1->busy(), 10000);
+        form->Command4_Click();
+        QVERIFY(form->Command1->isEnabled() && form->Command5->isEnabled() && form->List1->isEnabled());
+        QVERIFY(!form->Command4->isVisible());
+
+        // Ticks of a stopped run send nothing.
+        QTest::qWait(2500);
+        QCOMPARE(searchesOf(*server), QStringList{u"AAA"_qs});
+        QCOMPARE(form->session.nextIndex, 1);
+
+        form->Command3_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(searchesOf(*server), (QStringList{u"AAA"_qs, u"BBB"_qs}), 5000);
+        form->Command4_Click();
+    }
+
     void unansweredPageIsGivenUpAndRetried()
     {
         int aRequests = 0;

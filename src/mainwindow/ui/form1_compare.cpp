@@ -23,6 +23,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace {
@@ -101,6 +102,12 @@ void Form1::connectCompareHandlers()
 
 void Form1::Command2_Click()
 {
+    session.pageCounted = false;
+    // Compare changes button states (step 3 enables Command5); refresh them at once.
+    const auto refreshStates = qScopeGuard([self = QPointer<Form1>(this)] {
+        if (self)
+            self->Timer1_Timer();
+    });
     session.pageHtml.clear();
     session.pageMarked.clear();
     session.pageText.clear();
@@ -122,7 +129,6 @@ void Form1::Command2_Click()
         informUser(*this, QStringLiteral("请先输入关键字"));
         session.autoRunning = false;
         showFullEditor(*this);
-        Timer1_Timer();
         return;
     }
     if (session.nextIndex < 0 || session.nextIndex >= session.sentences.size()) {
@@ -258,9 +264,11 @@ void Form1::Timer2_Timer()
     if (idle && session.autoRunning) {
         if (session.pageHtml.isEmpty() || session.pageMarked.isEmpty() || session.pageText.isEmpty()) {
             session.nextIndex = session.lastIndex;
-            // A retry takes back a page that may never have been counted; the
-            // divisor of the overall similarity stays at least 1.
-            session.pageCount = std::max<qint32>(session.pageCount - 1, 1);
+            // A retry takes back the failed query's page only if it was counted:
+            // a page that never arrived (dropped, cut short, given up) took
+            // nothing, and taking one back would inflate the overall similarity.
+            if (session.pageCounted)
+                session.pageCount = std::max<qint32>(session.pageCount - 1, 1);
             Label1->setText(QStringLiteral("网络不给力，正在重新对比第 ")
                             + numfmt::format(qint64(session.nextIndex)) + QStringLiteral(" 句"));
         } else {
