@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -200,6 +201,38 @@ private slots:
         form->Command3_Click();
         QTRY_COMPARE_WITH_TIMEOUT(searchesOf(*server), (QStringList{u"AAA"_qs, u"BBB"_qs}), 5000);
         form->Command4_Click();
+    }
+
+    void tickWaitsForTheBrowserAndIsNotReentered()
+    {
+        server->setFallback([](const QString& path, const QString& query) {
+            FixtureServer::Reply r;
+            r.body = path == u"/s" ? pageFor(tagOf(query)) : QByteArray();
+            r.delayMs = 1500;
+            return r;
+        });
+        auto form = makeForm();
+        analyse(*form, kSentenceA + kSentenceB);
+        form->Timer2.stop();
+        form->Command2_Click();
+        QVERIFY(form->WebBrowser1->busy());
+
+        qint64 nestedTickMs = -1;
+        QTimer::singleShot(200, [&] {
+            QElapsedTimer nested;
+            nested.start();
+            form->Timer2_Timer();
+            nestedTickMs = nested.elapsed();
+        });
+        QElapsedTimer tick;
+        tick.start();
+        form->Timer2_Timer();  // not running automatically: waits, then changes nothing
+        QVERIFY2(tick.elapsed() >= 1000, "the tick returned while the page was still loading");
+        QVERIFY(!form->WebBrowser1->busy());
+        QVERIFY(nestedTickMs >= 0 && nestedTickMs < 100);
+        QCOMPARE(form->session.nextIndex, 1);
+        QCOMPARE(form->session.pageCount, 2);
+        QCOMPARE(searchesOf(*server), QStringList{u"AAA"_qs});
     }
 
     void unansweredPageIsGivenUpAndRetried()
