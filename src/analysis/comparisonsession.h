@@ -13,6 +13,7 @@ struct ComparisonSession {
     qint32 nextIndex = 0;         // next sentence to compare
     qint32 lastIndex = 0;         // sentence whose query was sent last
     qint32 pageCount = 1;         // 1 + result pages scored since the analysis
+    bool pageCounted = false;     // the page of the query sent last has been counted
     bool autoRunning = false;     // an automatic comparison is on
     QStringList resultBlocks;     // 10 slots per sentence + 1 spare: title block markup
     QStringList resultTitles;     // same slots: title text

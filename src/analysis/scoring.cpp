@@ -218,6 +218,7 @@ std::optional<Labels> pageArrived(ComparisonSession& session, const QString& bod
             labels.label2 = scoreSentence(session, s);
             labels.storedResults = storeResults(session, s);
             ++session.pageCount;
+            session.pageCounted = true;
         }
     }
     labels.label1 = progressText(session);

@@ -393,7 +393,8 @@ bool Form2::fetchThesaurusPage()
     connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
     connect(WebBrowser2, &BrowserView::downloadComplete, &loop, [&] {
         if (!WebBrowser2->busy()) {
-            arrived = true;
+            // A page cut short must not replace the thesaurus with its first part.
+            arrived = WebBrowser2->loadSucceeded();
             loop.quit();
         }
     });

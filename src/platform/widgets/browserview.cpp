@@ -82,6 +82,8 @@ void BrowserView::navigate(const QUrl& url)
     load(url);
 }
 
+bool BrowserView::loadSucceeded() const { return loadSucceeded_; }
+
 bool BrowserView::busy() const { return busy_; }
 
 void BrowserView::setSilent(bool silent)
@@ -145,14 +147,15 @@ void BrowserView::onLoadStarted()
     emit downloadBegin();
 }
 
-void BrowserView::onLoadFinished(bool)
+void BrowserView::onLoadFinished(bool ok)
 {
     const quint64 serial = serial_;
     page_->runJavaScript(QLatin1String(kSnapshotExpression),
-                         [this, alive = std::weak_ptr(alive_), serial](const QVariant& v) {
+                         [this, alive = std::weak_ptr(alive_), serial, ok](const QVariant& v) {
         if (alive.expired() || serial != serial_)
             return;  // a newer load has begun; its own snapshot will follow
         storeSnapshot(v);
+        loadSucceeded_ = ok;
         busy_ = false;
         emit downloadComplete();
     });

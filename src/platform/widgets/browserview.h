@@ -19,6 +19,7 @@ public:
 
     void navigate(const QUrl& url);   // returns at once
     bool busy() const;                // a navigation or snapshot still running
+    bool loadSucceeded() const;       // the last load ended without a network error (not cut short)
     void setSilent(bool silent);      // no dialogs of the page's own (alerts, script errors)
     bool silent() const;
     void reloadPage();
@@ -49,6 +50,7 @@ private:
 
     Page* page_;
     bool busy_ = false;
+    bool loadSucceeded_ = true;
     quint64 serial_ = 0;          // counts loads, so that late snapshots of old pages are dropped
     QString bodyHtml_;
     QString bodyText_;
