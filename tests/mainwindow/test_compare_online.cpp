@@ -235,6 +235,24 @@ private slots:
         QCOMPARE(searchesOf(*server), QStringList{u"AAA"_qs});
     }
 
+    void samePieceTwiceInARunIsScoredTwice()
+    {
+        server->setFallback([](const QString&, const QString& query) {
+            FixtureServer::Reply r;
+            r.body = pageFor(tagOf(query));
+            return r;
+        });
+        auto form = makeForm();
+        analyse(*form, kSentenceA + kSentenceA);
+        dialogs::queueAnswer(dialogs::Answer::Ok);
+        form->Command3_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!form->session.autoRunning, 20000);
+        QCOMPARE(dialogs::takeShownMessages().value(0).text, u"本次对比结束！"_qs);
+        QCOMPARE(searchesOf(*server), (QStringList{u"AAA"_qs, u"AAA"_qs}));
+        QCOMPARE(form->session.pageCount, 3);
+        QCOMPARE(form->session.similaritySum, 20.0);
+    }
+
     void unansweredPageIsGivenUpAndRetried()
     {
         int aRequests = 0;

@@ -148,8 +148,13 @@ void Form1::Command2_Click()
     }
     if (const auto url = searchUrl(selectedEngine(*this), query, endpoints))
         session.searchUrl = *url;
-    if (!session.searchUrl.isEmpty())
+    if (!session.searchUrl.isEmpty()) {
+        // A new query's page is scored even when its text equals the last
+        // page's (the same piece twice in a row); otherwise a run would retry
+        // it for ever. Repeated arrivals of one page are still scored once.
+        session.lastPageText.clear();
         WebBrowser1->navigate(QUrl(session.searchUrl));
+    }
     WebBrowser1->show();
     if (!session.autoRunning)
         Label1->setText(QStringLiteral("现在正在对比第 ") + numfmt::format(qint64(session.nextIndex) + 1)
