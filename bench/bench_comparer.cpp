@@ -7,7 +7,7 @@
 
 #include "localcompare.h"
 #include "rewrite.h"
-#include "thesauruspage.h"
+#include "shipped_thesaurus.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -41,10 +41,7 @@ double bestMs(int runs, const std::function<void()>& work)
 
 QStringList thesaurusFromPage()
 {
-    QFile page(QStringLiteral(TROVALIS_SERVER_DIR "/trvs/ck.asp"));
-    if (!page.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(page.fileName()));
-    QStringList lines = comparer::thesaurusRecords(QString::fromUtf8(page.readAll())).value();
+    QStringList lines = shippedThesaurusRecords();
     lines.removeFirst();  // the status mark
     // Up to 20,000 lines: the real ones, then the same groups in another order.
     const int real = static_cast<int>(lines.size());

@@ -7,7 +7,7 @@
 #include "form2.h"
 #include "localcompare.h"
 #include "richeditor.h"
-#include "thesauruspage.h"
+#include "shipped_thesaurus.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -56,17 +56,14 @@ void measure(int sentences, int step)
 // page) with its yields, the rewrite, and the reference editor filled.
 void measureRewrite()
 {
-    QFile page(QStringLiteral(TROVALIS_SERVER_DIR "/trvs/ck.asp"));
-    if (!page.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qPrintable(page.fileName()));
-    const auto records = comparer::thesaurusRecords(QString::fromUtf8(page.readAll()));
+    const QStringList records = shippedThesaurusRecords();
     QTemporaryDir folder;
     QString error;
-    if (!records || !comparer::writeThesaurusFile(folder.filePath("ciku.txt"), *records, &error))
+    if (!comparer::writeThesaurusFile(folder.filePath("ciku.txt"), records, &error))
         qFatal("cannot make ciku.txt");
     QString paper;
     for (int i = 0; paper.size() < 100000; ++i)
-        paper += records->at(1 + i % (records->size() - 1)).section(u',', 0, 0)
+        paper += records.at(1 + i % (records.size() - 1)).section(u',', 0, 0)
                  + QStringLiteral(u"的研究表明，");
     Form2 form(Endpoints::builtIn(), [&] { return paper; });
     form.programFolder = folder.path();
@@ -75,7 +72,7 @@ void measureRewrite()
     timer.start();
     form.Command2_Click();
     std::printf("rewrite through the window, %lld-char paper, %lld thesaurus lines: %.1f ms\n",
-                static_cast<long long>(paper.size()), static_cast<long long>(records->size()),
+                static_cast<long long>(paper.size()), static_cast<long long>(records.size()),
                 timer.nsecsElapsed() / 1e6);
 }
 

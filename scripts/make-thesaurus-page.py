@@ -3,9 +3,9 @@
 Wordnet (OMW tab format: synset TAB cmn:lemma TAB lemma).
 
 Every synset with two or more distinct lemmas becomes one thesaurus line, its
-lemmas joined by ","; the page is the status mark "1" followed by "##" and the
-lines separated by "##", on a single line (a line break would end up inside a
-record). Only lemmas made purely of CJK ideographs are kept: digits, Latin
+lemmas joined by ","; the page body is the status mark "1" followed by "##" and
+the lines separated by "##", on a single line (a line break would end up inside
+a record). Only lemmas made purely of CJK ideographs are kept: digits, Latin
 letters and punctuation (",", "#", "+", "&", "<" ...) would either break the
 record format or be altered by the page cleaning. The licence and citation are
 copied beside the page, as the licence requires.
@@ -47,12 +47,17 @@ def main():
     lines = [",".join(words) for words in synsets(os.path.join(source_dir, "wn-data-cmn.tab"))]
     for line in lines:
         line.encode("gbk")  # ciku.txt is GBK: fail here rather than in the program
-    page = "1##" + "##".join(lines)
+    body = "1##" + "##".join(lines)
+    # The body is not rendered: the program reads its markup from a browser
+    # that is 15 twips wide, where laying out the whole thesaurus one character
+    # per line would take many seconds.
+    page = ('<html><head><meta charset="utf-8"><style>body{display:none}</style></head>'
+            "<body>" + body + "</body></html>")
     with open(os.path.join(out_dir, "ck.asp"), "w", encoding="utf-8", newline="") as out:
         out.write(page)
     shutil.copyfile(os.path.join(source_dir, "LICENSE"), os.path.join(out_dir, "THESAURUS-LICENSE.txt"))
     shutil.copyfile(os.path.join(source_dir, "citation.bib"), os.path.join(out_dir, "THESAURUS-CITATION.bib"))
-    print(f"{len(lines)} thesaurus lines, {len(page)} characters")
+    print(f"{len(lines)} thesaurus lines, {len(body)} characters")
 
 
 if __name__ == "__main__":

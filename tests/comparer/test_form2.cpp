@@ -255,6 +255,40 @@ private slots:
         QCOMPARE(dialogs::takeShownMessages().size(), 4);
     }
 
+    // The page the project ships, through the real browser, into a thesaurus
+    // the rewrite can use.
+    void downloadShippedThesaurusPage()
+    {
+        FixtureServer vendor;
+        vendor.serveDirectory(testdata::sourceDir() + QStringLiteral("/server"));
+        Endpoints endpoints = Endpoints::builtIn();
+        endpoints.vendorWebBase = vendor.base();
+        Form2 form(endpoints, [] { return u(u"我们要提高水平。"); });
+        form.programFolder = programFolder_.path();
+        form.pageTimeoutMs = kPageTimeoutMs;
+        form.open();
+        dialogs::queueAnswer(dialogs::Answer::Yes);
+        form.Command3_Click();
+        QCOMPARE(form.Label1->text(), u(u"词库下载成功！"));
+
+        const QString page = QString::fromUtf8(
+            testdata::readFile(testdata::sourceDir() + QStringLiteral("/server/trvs/ck.asp")));
+        const qsizetype body = page.indexOf(QStringLiteral("<body>")) + 6;
+        const QStringList expected =
+            page.mid(body, page.indexOf(QStringLiteral("</body>")) - body).split(QStringLiteral("##"));
+        QStringList lines;
+        QString error;
+        QCOMPARE(comparer::readThesaurus(cikuPath(), &lines, &error),
+                 comparer::ThesaurusStatus::Ok);
+        QCOMPARE(lines.size(), expected.size());
+        QCOMPARE(lines, expected);
+
+        form.Command2_Click();
+        QVERIFY(form.Label1->text().startsWith(u(u"正在查找替换第")));
+        QVERIFY(form.RichTextBox2->text().endsWith(u(u"。")));
+        QVERIFY(form.RichTextBox2->text() != u(u"我们要提高水平。"));
+    }
+
     void pageLoaderFillsReferenceWhileHidden()
     {
         server_.serve("/ref", "<html><body><p>参考页面的文字</p></body></html>");
