@@ -115,14 +115,16 @@ private slots:
         server.setFallback([&](const QString& path, const QString& query) {
             const QString tag = tagOf(query);
             const QByteArray good = resultPageFor(tag);
+            FixtureServer::Reply reply;
+            reply.body = good;
             if (path != u"/s" || tag.isEmpty())
-                return FixtureServer::Reply{.status = 404};
+                reply.status = 404;
             QMutexLocker lock(&mutex);
             // A result page cut short in its head shows nothing to score. (One cut
             // among the results is scored on what arrived, as the browser shows it.)
-            if (++asked[tag] == 1)
+            if (reply.status == 200 && ++asked[tag] == 1)
                 return brokenReply(Fault(fault), good, 4000, good.indexOf("<body"));
-            return FixtureServer::Reply{.body = good};
+            return reply;
         });
         Endpoints endpoints = Endpoints::builtIn();
         endpoints.baiduBase = server.base();

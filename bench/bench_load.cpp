@@ -1,0 +1,230 @@
+// Load through the real windows:
+//  autorun [N]   an automatic comparison of N sentences (3,000 by default)
+//                against a search server on 127.0.0.1, the 1000 ms step
+//                shortened to 10 ms here only; every page must be scored
+//                exactly once; resident memory sampled along the way.
+//  comparer [N]  compare and mark of an N-character paper against an
+//                N-character reference (1,000,000 by default) in the comparer
+//                window; the longest pause between the window's repaints.
+// Without an argument both run. Exit status 1 when a target is missed.
+// Run with QT_QPA_PLATFORM=offscreen (and QTWEBENGINE_DISABLE_SANDBOX=1 as root).
+
+#include "dialogs.h"
+#include "fixtureserver.h"
+#include "form1.h"
+#include "form2.h"
+#include "resultpages.h"
+#include "richeditor.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMutex>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// Resident memory of this process, in MiB.
+double residentMiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toDouble() * 4096 / (1024.0 * 1024.0);
+}
+
+double peakResidentMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+// The sentence's tag: "Q" and five digits, ASCII so that it reaches the server as is.
+QString tag(int i)
+{
+    return QStringLiteral("Q%1").arg(i, 5, 10, QChar(u'0'));
+}
+
+bool autorunLoad(int sentences)
+{
+    using namespace resultpages;
+    // One page per sentence, 10 % highlighted (38 of 380 characters).
+    QList<Result> results = numberedResults(3);
+    results[2].snippet = highlight(38);
+    const QByteArray resultPage = page(body(results));
+    QMutex mutex;
+    QMap<QString, int> asked;
+    FixtureServer server;
+    server.setFallback([&](const QString& path, const QString& query) {
+        const qsizetype at = query.indexOf(QLatin1String("wd=Q"));
+        FixtureServer::Reply reply;
+        if (path != QLatin1String("/s") || at < 0) {
+            reply.status = 404;
+            return reply;
+        }
+        QMutexLocker lock(&mutex);
+        ++asked[query.mid(at + 3, 6)];
+        reply.body = resultPage;
+        return reply;
+    });
+
+    Endpoints endpoints = Endpoints::builtIn();
+    endpoints.baiduBase = server.base();
+    QTemporaryDir dir;
+    Form1 form(endpoints);
+    form.instanceServerName = dir.filePath(QStringLiteral("instance"));
+    form.endProgram = [] {};
+    form.engine_Click(form.baidu);
+    form.show();
+
+    QString paper;
+    for (int i = 0; i < sentences; ++i)
+        paper += tag(i) + filler(32) + QStringLiteral("\r\n");
+    form.RichTextBox1->setText(paper);
+    form.Command1_Click();
+    if (form.session.sentences.size() != sentences) {
+        std::printf("autorun: the paper gave %lld sentences, not %d\n",
+                    static_cast<long long>(form.session.sentences.size()), sentences);
+        return false;
+    }
+
+    dialogs::queueAnswer(dialogs::Answer::Ok);
+    QElapsedTimer clock;
+    clock.start();
+    const double startMiB = residentMiB();
+    double maxMiB = startMiB;
+    form.Command3_Click();
+    form.Timer2.setInterval(10);
+    int nextReport = sentences / 6;
+    while (form.session.autoRunning) {
+        QTest::qWait(50);
+        maxMiB = std::max(maxMiB, residentMiB());
+        if (form.session.nextIndex >= nextReport) {
+            std::printf("  %5d sentences, %6.1f s, resident %6.1f MiB\n", form.session.nextIndex,
+                        clock.elapsed() / 1000.0, residentMiB());
+            std::fflush(stdout);
+            nextReport += sentences / 6;
+        }
+        if (clock.elapsed() > 3600 * 1000)
+            break;
+    }
+    const double seconds = clock.elapsed() / 1000.0;
+
+    QMutexLocker lock(&mutex);
+    int once = 0, repeated = 0;
+    for (int i = 0; i < sentences; ++i) {
+        const int n = asked.value(tag(i));
+        once += n == 1;
+        repeated += n > 1;
+    }
+    const bool counted = form.session.pageCount == sentences + 1;
+    const bool expectedSum = qAbs(form.session.similaritySum - 10.0 * sentences) < 1e-6;
+    std::printf("autorun: %d sentences in %.1f s (%.1f ms each), %d searched once, %d repeated, %d missing;"
+                " pages counted %d, similarity sum %.0f (expected %d)\n",
+                sentences, seconds, 1000 * seconds / sentences, once, repeated, sentences - once - repeated,
+                form.session.pageCount - 1, form.session.similaritySum, 10 * sentences);
+    std::printf("autorun: resident memory %.1f MiB at the start, %.1f MiB at most during the run,"
+                " %.1f MiB at the end; process peak %.1f MiB\n",
+                startMiB, maxMiB, residentMiB(), peakResidentMiB());
+    return once == sentences && counted && expectedSum;
+}
+
+// A paper of numbered sentences; the reference holds every tenth of them
+// among sentences of its own, so that a tenth of the paper gets marked.
+void makeTexts(int length, QString* paper, QString* reference)
+{
+    for (int i = 0; paper->size() < length; ++i) {
+        const QString sentence = QStringLiteral(u"这是论文中的第%1个句子，").arg(i, 7, 10, QChar(u'0'));
+        *paper += sentence;
+        *reference += i % 10 == 0 ? sentence : QStringLiteral(u"参考文献里的第%1段文字。").arg(i, 7, 10, QChar(u'0'));
+    }
+    paper->truncate(length);
+    reference->truncate(length);
+}
+
+// Timestamps of every repaint of the window or its children.
+class PaintClock : public QObject {
+public:
+    explicit PaintClock(QWidget* window) : window_(window) { clock_.start(); }
+    qint64 longestGapMs() const { return longest_; }
+    int paints() const { return paints_; }
+    void reset() { last_ = clock_.elapsed(); longest_ = 0; paints_ = 0; }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && object->isWidgetType()
+            && (object == window_ || window_->isAncestorOf(static_cast<QWidget*>(object)))) {
+            const qint64 now = clock_.elapsed();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+            ++paints_;
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longest_ = 0;
+    int paints_ = 0;
+};
+
+bool comparerLoad(int length)
+{
+    QString paper, reference;
+    makeTexts(length, &paper, &reference);
+    Form2 form(Endpoints::builtIn(), [&] { return paper; });
+    form.open();
+    form.RichTextBox2->setText(reference);
+    QTest::qWait(200);
+
+    // Something on screen always wants repainting, as a user's window would.
+    QTimer animation;
+    QObject::connect(&animation, &QTimer::timeout, [&] { form.Label1->update(); });
+    animation.start(20);
+    PaintClock paints(&form);
+    qApp->installEventFilter(&paints);
+    QTest::qWait(100);
+    paints.reset();
+    QElapsedTimer clock;
+    clock.start();
+    form.Command1_Click();
+    const double seconds = clock.elapsed() / 1000.0;
+    // The pause still running when the work ended counts too.
+    QTest::qWait(60);
+    qApp->removeEventFilter(&paints);
+    std::printf("comparer: %lld vs %lld characters in %.1f s, %d repaints, longest pause between"
+                " repaints %lld ms (target 100 ms); label \"%s\"\n",
+                static_cast<long long>(paper.size()), static_cast<long long>(reference.size()), seconds,
+                paints.paints(), static_cast<long long>(paints.longestGapMs()),
+                qPrintable(form.Label1->text().left(60)));
+    return paints.longestGapMs() <= 100;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const int size = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 0;
+    bool ok = true;
+    if (what.isEmpty() || what == QLatin1String("autorun"))
+        ok = autorunLoad(size > 0 ? size : 3000) && ok;
+    if (what.isEmpty() || what == QLatin1String("comparer"))
+        ok = comparerLoad(size > 0 ? size : 1000000) && ok;
+    return ok ? 0 : 1;
+}
