@@ -37,6 +37,8 @@ private slots:
     {
         QCOMPARE(gbk::encode(u"中a"), QByteArray("\xD6\xD0" "a"));
         QCOMPARE(gbk::encode(QString::fromUtf8("\xF0\x9F\x98\x80")), QByteArray("??"));
+        QCOMPARE(gbk::encode(u"\u20AC"), QByteArray("\x80"));  // the euro sign is a single byte
+        QCOMPARE(gbk::decode(gbk::encode(u"\u20AC\uE000")), QStringLiteral(u"\u20AC\uE000"));
         bool ok = false;
         QCOMPARE(gbk::decode("\xD6\xD0\xCE\xC4", &ok), QStringLiteral("中文"));
         QVERIFY(ok);
