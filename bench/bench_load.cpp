@@ -44,6 +44,27 @@ double residentMiB()
     return fields.value(1).toDouble() * 4096 / (1024.0 * 1024.0);
 }
 
+// Resident memory of the browser's helper processes (renderers, zygote), in MiB.
+double helpersResidentMiB(const QString& pid = QStringLiteral("self"))
+{
+    double total = 0;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(tasks.filePath(task + QStringLiteral("/children")));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& child : children.readAll().split(' ')) {
+            if (child.trimmed().isEmpty())
+                continue;
+            QFile statm(QStringLiteral("/proc/%1/statm").arg(QString::fromLatin1(child.trimmed())));
+            if (statm.open(QIODevice::ReadOnly))
+                total += statm.readAll().split(' ').value(1).toDouble() * 4096 / (1024.0 * 1024.0);
+            total += helpersResidentMiB(QString::fromLatin1(child.trimmed()));
+        }
+    }
+    return total;
+}
+
 double peakResidentMiB()
 {
     rusage usage{};
@@ -105,15 +126,17 @@ bool autorunLoad(int sentences)
     clock.start();
     const double startMiB = residentMiB();
     double maxMiB = startMiB;
+    double maxHelpersMiB = helpersResidentMiB();
     form.Command3_Click();
     form.Timer2.setInterval(10);
     int nextReport = sentences / 6;
     while (form.session.autoRunning) {
         QTest::qWait(50);
         maxMiB = std::max(maxMiB, residentMiB());
+        maxHelpersMiB = std::max(maxHelpersMiB, helpersResidentMiB());
         if (form.session.nextIndex >= nextReport) {
-            std::printf("  %5d sentences, %6.1f s, resident %6.1f MiB\n", form.session.nextIndex,
-                        clock.elapsed() / 1000.0, residentMiB());
+            std::printf("  %5d sentences, %6.1f s, resident %6.1f MiB, browser helpers %6.1f MiB\n",
+                        form.session.nextIndex, clock.elapsed() / 1000.0, residentMiB(), helpersResidentMiB());
             std::fflush(stdout);
             nextReport += sentences / 6;
         }
@@ -136,8 +159,8 @@ bool autorunLoad(int sentences)
                 sentences, seconds, 1000 * seconds / sentences, once, repeated, sentences - once - repeated,
                 form.session.pageCount - 1, form.session.similaritySum, 10 * sentences);
     std::printf("autorun: resident memory %.1f MiB at the start, %.1f MiB at most during the run,"
-                " %.1f MiB at the end; process peak %.1f MiB\n",
-                startMiB, maxMiB, residentMiB(), peakResidentMiB());
+                " %.1f MiB at the end; process peak %.1f MiB; browser helper processes at most %.1f MiB\n",
+                startMiB, maxMiB, residentMiB(), peakResidentMiB(), maxHelpersMiB);
     return once == sentences && counted && expectedSum;
 }
 
