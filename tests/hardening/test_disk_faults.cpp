@@ -9,6 +9,7 @@
 #include "form8.h"
 #include "gbk.h"
 #include "handover.h"
+#include "replacement.h"
 #include "richeditor.h"
 #include "scratchdisk.h"
 #include "testdata.h"
@@ -201,6 +202,21 @@ private slots:
         QVERIFY(!update::writeHandOverFile(disk.path(), disk.file("trovalis"), &error));
         QVERIFY(!error.isEmpty());
         QCOMPARE(disk.entries(), QStringList());
+    }
+
+    // The updater swaps the executables by one rename: in a read-only folder
+    // the old program stays whole and the failure is told apart from a bad download.
+    void replacingTheExecutableInAReadOnlyFolder()
+    {
+        ScratchDisk disk;
+        MOUNT_OR_SKIP(disk, Kind::ReadOnly, [](const QString& path) {
+            testdata::writeFile(path + "/trovalis", "the old program");
+            testdata::writeFile(path + "/Temp.png", "the new program");
+        });
+        const updater::HandOver handOver{"Temp.png", disk.file("trovalis")};
+        QCOMPARE(updater::replaceMainExecutable(disk.path(), handOver), updater::Replacement::Failed);
+        QCOMPARE(testdata::readFile(disk.file("trovalis")), "the old program");
+        QCOMPARE(testdata::readFile(disk.file("Temp.png")), "the new program");
     }
 };
 
