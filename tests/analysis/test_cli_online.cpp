@@ -2,10 +2,10 @@
 
 #include "endpoints.h"
 #include "resultpages.h"
+#include "clirunner.h"
 #include "testdata.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,21 +16,7 @@ class TestCliOnline : public QObject {
 private:
     QTemporaryDir dir;
 
-    struct Run {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
-
-    Run run(const QStringList& args)
-    {
-        QProcess process;
-        process.start(qEnvironmentVariable("TROVALIS_CLI"), args);
-        if (!process.waitForFinished(30000))
-            qWarning() << "trovalis-cli did not finish";
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
+    static clirunner::Run run(const QStringList& args) { return clirunner::run(args); }
 
     QString file(const QString& name, const QByteArray& bytes)
     {
@@ -42,8 +28,7 @@ private:
 private slots:
     void initTestCase()
     {
-        if (qEnvironmentVariable("TROVALIS_CLI").isEmpty())
-            QSKIP("TROVALIS_CLI is not set; run through ctest");
+        SKIP_WITHOUT_CLI();
     }
 
     void query_data()
@@ -65,7 +50,7 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(QString, out);
-        const Run r = run(args);
+        const clirunner::Run r = run(args);
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, out);
     }
@@ -77,7 +62,7 @@ private slots:
         const QString page = file(u"page.html"_qs, body(results).toUtf8()
                                                       + highlight(9).toUtf8() + highlight(12).toUtf8()
                                                       + highlight(5).toUtf8());
-        const Run r = run({u"score"_qs, filler(38), page});
+        const clirunner::Run r = run({u"score"_qs, filler(38), page});
         QCOMPARE(r.exitCode, 0);
         QStringList expected{u"本句相似度：6%\r\n\r\n目前总体相似度：6%"_qs, u"0\t高亮标题"_qs};
         for (int k = 1; k < 10; ++k)
@@ -88,7 +73,7 @@ private slots:
     void scoreRealSavedPage()
     {
         SHARED_FILE_OR_SKIP(path, "serp/test_web_news.html");
-        const Run r = run({u"score"_qs, u"新冠"_qs, path});
+        const clirunner::Run r = run({u"score"_qs, u"新冠"_qs, path});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.out.startsWith(u"本句相似度："_qs));
     }
@@ -101,7 +86,7 @@ private slots:
         lines[10] = u"丙"_qs;
         lines[11] = u"甲"_qs;
         const QString titles = file(u"titles.txt"_qs, lines.join(u'\n').toUtf8() + '\n');
-        const Run r = run({u"stats"_qs, titles});
+        const clirunner::Run r = run({u"stats"_qs, titles});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, u"甲\t2\n丙\t1\n"_qs);
     }
@@ -120,7 +105,7 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
-        const Run r = run(args);
+        const clirunner::Run r = run(args);
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY(r.out.isEmpty());
         QCOMPARE(r.err.count(u'\n'), 1);

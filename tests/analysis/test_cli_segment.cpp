@@ -1,28 +1,17 @@
 // trovalis-cli segment, through the real binary.
 
-#include <QProcess>
+#include "clirunner.h"
+
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 class TestCliSegment : public QObject {
     Q_OBJECT
-private:
-    QString cli() const { return qEnvironmentVariable("TROVALIS_CLI"); }
-
-    QProcess* run(const QStringList& args)
-    {
-        auto* process = new QProcess(this);
-        process->start(cli(), args);
-        if (!process->waitForFinished(30000))
-            qWarning() << "trovalis-cli did not finish";
-        return process;
-    }
-
 private slots:
     void initTestCase()
     {
-        if (cli().isEmpty())
-            QSKIP("TROVALIS_CLI is not set; run through ctest");
+        SKIP_WITHOUT_CLI();
     }
 
     void printsSummaryThenItems()
@@ -36,13 +25,13 @@ private slots:
         file.write(QStringLiteral("研究表明\t\n").repeated(10).toUtf8());
         file.close();
 
-        QProcess* process = run({QStringLiteral("segment"), paper});
-        QCOMPARE(process->exitCode(), 0);
+        const clirunner::Run process = clirunner::run({QStringLiteral("segment"), paper});
+        QCOMPARE(process.exitCode, 0);
         const QString expected = QStringLiteral(
             "本文共 41 字，本次分析共分析出 2 句，请多次点击进行对比！\n"
             "1-HelloWorld！研究表明研究表明研究表明研究表明研究表明研究表明研究表\n"
             "2-明研究表明研究表明研究表明\n");
-        QCOMPARE(QString::fromUtf8(process->readAllStandardOutput()), expected);
+        QCOMPARE(process.out, expected);
     }
 
     void badInput_data()
@@ -57,10 +46,10 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
-        QProcess* process = run(args);
-        QCOMPARE(process->exitCode(), exitCode);
-        QVERIFY(process->readAllStandardOutput().isEmpty());
-        QVERIFY(!process->readAllStandardError().trimmed().isEmpty());
+        const clirunner::Run process = clirunner::run(args);
+        QCOMPARE(process.exitCode, exitCode);
+        QVERIFY(process.out.isEmpty());
+        QVERIFY(!process.err.trimmed().isEmpty());
     }
 
     void invalidUtf8IsRefused()
@@ -71,9 +60,9 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("\xD1\xD0\xBE\xBF");  // "研究" in GBK, not UTF-8
         file.close();
-        QProcess* process = run({QStringLiteral("segment"), paper});
-        QCOMPARE(process->exitCode(), 1);
-        QVERIFY(process->readAllStandardOutput().isEmpty());
+        const clirunner::Run process = clirunner::run({QStringLiteral("segment"), paper});
+        QCOMPARE(process.exitCode, 1);
+        QVERIFY(process.out.isEmpty());
     }
 };
 

@@ -1,9 +1,9 @@
 // trovalis-cli compare, rewrite and thesaurus-page, through the real binary.
 
+#include "clirunner.h"
 #include "gbk.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -11,11 +11,7 @@ namespace {
 
 QString u(const char16_t* s) { return QString::fromUtf16(s); }
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using clirunner::Run;
 
 }  // namespace
 
@@ -33,21 +29,12 @@ private:
         return path;
     }
 
-    Run run(const QStringList& args)
-    {
-        QProcess process;
-        process.start(qEnvironmentVariable("TROVALIS_CLI"), args);
-        if (!process.waitForFinished(30000))
-            qWarning() << "trovalis-cli did not finish";
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
+    static Run run(const QStringList& args) { return clirunner::run(args); }
 
 private slots:
     void initTestCase()
     {
-        if (qEnvironmentVariable("TROVALIS_CLI").isEmpty())
-            QSKIP("TROVALIS_CLI is not set; run through ctest");
+        SKIP_WITHOUT_CLI();
     }
 
     void compare()

@@ -1,6 +1,7 @@
 // The documents library: the RTF reader and writer, text decoding, the Word
 // document name rule, loading through the real converters and saving.
 
+#include "clirunner.h"
 #include "docconverter.h"
 #include "documentfiles.h"
 #include "gbk.h"
@@ -481,23 +482,18 @@ private slots:
 
     void cliPrintsTheEditorText()
     {
-        const QString cli = qEnvironmentVariable("TROVALIS_CLI");
-        if (cli.isEmpty())
-            QSKIP("TROVALIS_CLI is not set (run through ctest)");
+        SKIP_WITHOUT_CLI();
         QTemporaryDir dir;
         testdata::writeFile(dir.filePath("a.rtf"), "{\\rtf1\\ansi\\ansicpg936 \\'d6\\'d0\\par \\'ce\\'c4\\par}");
         testdata::writeFile(dir.filePath("bad.rtf"), "{\\rtf1\\ansi text");
-        QProcess process;
-        process.start(cli, {QStringLiteral("doc2text"), dir.filePath("a.rtf")});
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitCode(), 0);
-        QCOMPARE(process.readAllStandardOutput(), QStringLiteral("中\r\n文\n").toUtf8());
+        const clirunner::Run good = clirunner::run({QStringLiteral("doc2text"), dir.filePath("a.rtf")});
+        QCOMPARE(good.exitCode, 0);
+        QCOMPARE(good.out, QStringLiteral("中\r\n文\n"));
 
-        process.start(cli, {QStringLiteral("doc2text"), dir.filePath("bad.rtf")});
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitCode(), 1);
-        QVERIFY(process.readAllStandardOutput().isEmpty());
-        QVERIFY(!process.readAllStandardError().isEmpty());
+        const clirunner::Run bad = clirunner::run({QStringLiteral("doc2text"), dir.filePath("bad.rtf")});
+        QCOMPARE(bad.exitCode, 1);
+        QVERIFY(bad.out.isEmpty());
+        QVERIFY(!bad.err.isEmpty());
     }
 };
 

@@ -1,5 +1,6 @@
 // trovalis-cli manifest and unzip, through the real binary.
 
+#include "clirunner.h"
 #include "gbk.h"
 #include "testdata.h"
 
@@ -9,19 +10,7 @@
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out, err;
-};
-
-Run cli(const QStringList& args)
-{
-    QProcess process;
-    process.start(qEnvironmentVariable("TROVALIS_CLI"), args);
-    process.waitForFinished(30000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
+clirunner::Run cli(const QStringList& args) { return clirunner::run(args); }
 
 }  // namespace
 
@@ -30,23 +19,22 @@ class TestCliUpdate : public QObject {
 private slots:
     void initTestCase()
     {
-        if (qEnvironmentVariableIsEmpty("TROVALIS_CLI"))
-            QSKIP("TROVALIS_CLI not set (run through ctest)");
+        SKIP_WITHOUT_CLI();
     }
 
     void manifest()
     {
         QTemporaryDir dir;
         testdata::writeFile(dir.filePath("m.inf"), gbk::encode(u"2017 0324 测试\r\n3\r\nTemp.png\r\n词库.xls\r\n../evil\r\nnot named\r\n"));
-        const Run run = cli({"manifest", dir.filePath("m.inf")});
-        QCOMPARE(run.status, 0);
+        const clirunner::Run run = cli({"manifest", dir.filePath("m.inf")});
+        QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, u"20170324\nnewer\nTemp.png\n词库.xls\n../evil\n"_qs);
         QVERIFY(run.err.contains("../evil"));
 
         testdata::writeFile(dir.filePath("same.inf"), "20170323\r\n0\r\n");
         QCOMPARE(cli({"manifest", dir.filePath("same.inf")}).out, "20170323\nnot newer\n");
-        QCOMPARE(cli({"manifest", dir.filePath("missing.inf")}).status, 1);
-        QCOMPARE(cli({"manifest"}).status, 2);
+        QCOMPARE(cli({"manifest", dir.filePath("missing.inf")}).exitCode, 1);
+        QCOMPARE(cli({"manifest"}).exitCode, 2);
     }
 
     void unzip()
@@ -59,20 +47,20 @@ private slots:
                                        "z=zipfile.ZipFile('evil.zip','w'); z.writestr('../../x.txt','x'); z.writestr('good.txt','g'); z.close()\n"});
         QVERIFY(python.waitForFinished(30000) && python.exitCode() == 0);
 
-        Run run = cli({"unzip", dir.filePath("ok.zip"), dir.filePath("out")});
-        QCOMPARE(run.status, 0);
+        clirunner::Run run = cli({"unzip", dir.filePath("ok.zip"), dir.filePath("out")});
+        QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out + run.err, QString());
         QCOMPARE(testdata::readFile(dir.filePath("out/a/b.txt")), "b");
 
         run = cli({"unzip", dir.filePath("evil.zip"), dir.filePath("deep/out")});
-        QCOMPARE(run.status, 1);
+        QCOMPARE(run.exitCode, 1);
         QVERIFY(run.err.contains("../../x.txt"));
         QCOMPARE(testdata::readFile(dir.filePath("deep/out/good.txt")), "g");
         QVERIFY(!QFile::exists(dir.filePath("x.txt")) && !QFile::exists(dir.filePath("../x.txt")));
 
         testdata::writeFile(dir.filePath("junk.zip"), "junk");
         run = cli({"unzip", dir.filePath("junk.zip"), dir.filePath("j")});
-        QCOMPARE(run.status, 1);
+        QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.err.count('\n'), 1);
     }
 };
