@@ -62,15 +62,18 @@ for target in "${targets[@]}"; do
   mkdir -p "$out/corpus" "$out/findings"
   seeds=$(seed_dirs "$target")
   log=$out/last.log
+  started=$(date +%s)
   set +e
   nice -n 19 build-fuzz/fuzz/"$target" "$out/corpus" "$seeds" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$(max_len "$target")" \
     -artifact_prefix="$out/findings/" -print_final_stats=1 >"$log" 2>&1
   rc=$?
   set -e
+  elapsed=$(( $(date +%s) - started ))
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo 0)
-  printf '%s\t%s\t%s\t%s\t%s\n' "$(date -u +%FT%TZ)" "$target" "$seconds" "${runs:-0}" "$rc" >> fuzz/out/runs.tsv
-  echo "$target: ${seconds}s, ${runs:-0} inputs, exit $rc"
+  # date, target, seconds run, inputs tried, exit status (0: no finding)
+  printf '%s\t%s\t%s\t%s\t%s\n' "$(date -u +%FT%TZ)" "$target" "$elapsed" "${runs:-0}" "$rc" >> fuzz/out/runs.tsv
+  echo "$target: ${elapsed}s, ${runs:-0} inputs, exit $rc"
   [ $rc -eq 0 ] || { status=1; tail -40 "$log"; }
 done
 exit $status
