@@ -13,6 +13,10 @@ all=(fuzz_rtf fuzz_textdecoding fuzz_resultpage fuzz_thesauruspage fuzz_ciku fuz
 targets=("${@:-${all[@]}}")
 [ $# -gt 0 ] || targets=("${all[@]}")
 
+if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
+  echo "fuzz/run.sh needs clang and libFuzzer: apt-get install clang libclang-rt-14-dev" >&2
+  exit 1
+fi
 if [ ! -f build-fuzz/build.ninja ]; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTROVALIS_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
