@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -190,6 +191,40 @@ private slots:
         QVERIFY(!form->Check1->isChecked());
         QCOMPARE(form->Label1->text(), QString());
         QCOMPARE(form->totals.chars, 8 + 9 + 8);
+    }
+
+    void compareOnALongPaperLetsEventsThroughAndIgnoresASecondClick()
+    {
+        // One paragraph of 20,000 sentences; the reference holds the 100th.
+        QString paper;
+        for (int i = 0; i < 20000; ++i)
+            paper += QStringLiteral(u"这是论文中的第%1个句子，").arg(i, 7, 10, QChar(u'0'));
+        mainPaper_ = paper;
+        auto form = makeForm();
+        form->open();
+        const QString sentence = QStringLiteral(u"这是论文中的第%1个句子，").arg(100, 7, 10, QChar(u'0'));
+        form->RichTextBox2->setText(sentence);
+        const int at = static_cast<int>(paper.indexOf(sentence));
+        form->RichTextBox1->setSelStart(0);
+        form->RichTextBox1->setSelLength(4);
+        form->RichTextBox1->setSelColor(kRed);  // an old mark, reset by the run
+
+        bool clickedDuringRun = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            clickedDuringRun = true;
+            form->Command1_Click();
+        });
+        form->Command1_Click();
+        QVERIFY(clickedDuringRun);
+        QCOMPARE(form->totals.sentences, 1);  // counted once: the second click did nothing
+        QCOMPARE(form->totals.chars, sentence.size());
+        QCOMPARE(form->RichTextBox1->selStart(), at);  // on the mark
+        QCOMPARE(form->RichTextBox1->selLength(), sentence.size());
+        QCOMPARE(colorAt(form->RichTextBox1, 0), kBlack);
+        QCOMPARE(colorAt(form->RichTextBox1, at - 1), kBlack);
+        QCOMPARE(colorAt(form->RichTextBox1, at), kRed);
+        QCOMPARE(colorAt(form->RichTextBox1, at + static_cast<int>(sentence.size()) - 1), kRed);
+        QCOMPARE(colorAt(form->RichTextBox1, at + static_cast<int>(sentence.size())), kBlack);
     }
 
     void rewriteFromThesaurus()

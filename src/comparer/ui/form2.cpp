@@ -24,6 +24,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <vector>
 
 namespace {
@@ -73,41 +75,45 @@ private:
     std::vector<qsizetype> lineFeeds_;
 };
 
-// Every colour change makes the editor lay out its paragraph again, and every
-// repaint shapes the visible lines again: a millisecond or more per mark on
-// long paragraphs. So the marks are coloured in slices: inside an edit block
-// (one layout per slice) and without repainting; between slices the window
-// repaints and takes user input. A slice lasts at least twice as long as the
-// layout that closed the one before, so the layout never dominates the run.
-class ColouringSlices {
+// Colouring the paper is done inside one edit block: every colour change
+// would otherwise make the editor lay out its paragraph again, and a paper
+// pasted as one paragraph costs hundreds of milliseconds per layout. Events
+// go through every 30 ms while the block is open (a repaint draws the lines
+// as they were laid out before); the one layout comes when the block closes.
+class ColouringBlock {
 public:
-    explicit ColouringSlices(QTextDocument* document) : cursor_(document)
+    explicit ColouringBlock(QTextDocument* document) : cursor_(document)
     {
         cursor_.beginEditBlock();
         clock_.start();
     }
-    ~ColouringSlices() { cursor_.endEditBlock(); }
+    ~ColouringBlock() { cursor_.endEditBlock(); }
 
-    // One of the run's yield points: events go through once the slice is over.
     void yield()
     {
-        if (clock_.elapsed() < sliceMs_)
+        if (clock_.elapsed() < kSliceMs)
             return;
-        QElapsedTimer layout;
-        layout.start();
-        cursor_.endEditBlock();
-        sliceMs_ = std::max<qint64>(kMinSliceMs, 2 * layout.elapsed());
         letEventsThrough();
-        cursor_.beginEditBlock();
         clock_.restart();
     }
 
 private:
-    static constexpr qint64 kMinSliceMs = 50;
+    static constexpr qint64 kSliceMs = 30;
     QTextCursor cursor_;
     QElapsedTimer clock_;
-    qint64 sliceMs_ = kMinSliceMs;
 };
+
+// The search runs on a worker thread; the window repaints and takes input
+// meanwhile. Both texts are copies, so nothing the user does touches them.
+comparer::CompareResult searchLettingEventsThrough(const QString& paper, const QString& reference)
+{
+    auto search = std::async(std::launch::async, [paper, reference] {
+        return comparer::compareAndMark(paper, reference);
+    });
+    while (search.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        letEventsThrough();
+    return search.get();
+}
 
 }  // namespace
 
@@ -267,15 +273,15 @@ void Form2::layoutForOuterSize(int w, int h)
 
 void Form2::Command1_Click()
 {
-    if (!Check1->isChecked()) {
-        RichTextBox1->setSelStart(0);
-        RichTextBox1->setSelLength(static_cast<int>(RichTextBox1->text().size()));
-        RichTextBox1->setSelColor(kBlack);
-    }
+    if (comparing_)
+        return;  // a click while events go through: the run under way goes on
+    comparing_ = true;
     const QString paper = RichTextBox1->text();
-    const comparer::CompareResult result = comparer::compareAndMark(paper, RichTextBox2->text());
+    const comparer::CompareResult result =
+        searchLettingEventsThrough(paper, RichTextBox2->text());
     totals += result.run;
-    markOccurrences(paper, result);
+    markOccurrences(paper, result, !Check1->isChecked());
+    comparing_ = false;
 
     const comparer::CompareCounts& shown = Check1->isChecked() ? totals : result.run;
     const QString report = comparer::compareReport(
@@ -284,26 +290,36 @@ void Form2::Command1_Click()
         Label1->setText(report);
 }
 
-void Form2::markOccurrences(const QString& paper, const comparer::CompareResult& result)
+void Form2::markOccurrences(const QString& paper, const comparer::CompareResult& result,
+                            bool resetMarks)
 {
     // Marks are coloured through a cursor of their own: moving the editor's
     // selection to every mark would make the editor scroll-check (and shape)
-    // the line each time. The selection ends on the last mark, as if it had.
+    // the line each time. The selection ends on the last mark, as if it had,
+    // or, when the old marks were reset and nothing was found, on the whole paper.
     const EditorPositions positions(paper);
-    QTextCursor marker(RichTextBox1->document());
+    QTextDocument* document = RichTextBox1->document();
+    QTextCursor marker(document);
     QTextCharFormat red;
     red.setForeground(kRed);
     const comparer::SentenceMarks* last = nullptr;
     qsizetype lastStart = 0;
     {
-        ColouringSlices slices(RichTextBox1->document());
+        ColouringBlock block(document);
+        if (resetMarks) {
+            QTextCharFormat black;
+            black.setForeground(kBlack);
+            marker.setPosition(0);
+            marker.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+            marker.mergeCharFormat(black);
+        }
         for (const comparer::SentenceMarks& sentence : result.sentences) {
-            slices.yield();
+            block.yield();
             for (qsizetype i = 0; i < sentence.starts.size(); ++i) {
                 if (i > 0)
-                    slices.yield();
+                    block.yield();
                 // The user may have shortened the paper while events went through.
-                const int end = RichTextBox1->document()->characterCount() - 1;
+                const int end = document->characterCount() - 1;
                 const qsizetype start = sentence.starts[i];
                 marker.setPosition(std::min(positions.toDocument(start), end));
                 marker.setPosition(std::min(positions.toDocument(start + sentence.length), end),
@@ -314,9 +330,15 @@ void Form2::markOccurrences(const QString& paper, const comparer::CompareResult&
             }
         }
     }
+    letEventsThrough();  // the layout has just taken its time; the selection can wait
     if (last) {
         RichTextBox1->setSelStart(static_cast<int>(lastStart));
         RichTextBox1->setSelLength(static_cast<int>(last->length));
+    } else if (resetMarks) {
+        RichTextBox1->setSelStart(0);
+        RichTextBox1->setSelLength(static_cast<int>(RichTextBox1->text().size()));
+        if (document->isEmpty())
+            RichTextBox1->setSelColor(kBlack);  // an empty paper: the colour typed next
     }
 }
 

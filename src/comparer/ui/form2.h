@@ -90,11 +90,13 @@ private:
     void createControls();
     void createMenu();
     void ensureLoaded();
-    void markOccurrences(const QString& paper, const comparer::CompareResult& result);
+    void markOccurrences(const QString& paper, const comparer::CompareResult& result,
+                         bool resetMarks);
     bool fetchThesaurusPage();
     QString thesaurusPath() const;
 
     std::function<QString()> mainPaper_;
     bool loaded_ = false;
     bool downloading_ = false;
+    bool comparing_ = false;    // compare and mark under way (events go through meanwhile)
 };
