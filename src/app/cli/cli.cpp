@@ -82,6 +82,15 @@ QStringList positional(QStringList args, const QStringList& flagsWithValue, cons
     return out;
 }
 
+QStringList expectArguments(const QStringList& args, const QStringList& names,
+                            const QStringList& flagsWithValue, const QStringList& plainFlags)
+{
+    const QStringList words = positional(args, flagsWithValue, plainFlags);
+    if (words.size() != names.size())
+        throw UsageError(QStringLiteral("expects %1 (see --help)").arg(names.join(QLatin1String(" and "))).toStdString());
+    return words;
+}
+
 QString flagValue(const QStringList& args, const QString& flag)
 {
     const qsizetype i = args.indexOf(flag);

@@ -30,6 +30,10 @@ bool wantsHelp(const QStringList& args, const QString& help);
 // Positional arguments after removing the named flags (flag -> takes value?).
 QStringList positional(QStringList args, const QStringList& flagsWithValue,
                        const QStringList& plainFlags);
+// The positional arguments, which must be exactly `names` (e.g. {"ARCHIVE", "DEST"});
+// throws UsageError naming them otherwise.
+QStringList expectArguments(const QStringList& args, const QStringList& names,
+                            const QStringList& flagsWithValue = {}, const QStringList& plainFlags = {});
 QString flagValue(const QStringList& args, const QString& flag);  // empty if absent
 bool hasFlag(const QStringList& args, const QString& flag);
 

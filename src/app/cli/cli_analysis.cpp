@@ -16,9 +16,7 @@ int segment(const QStringList& args)
                                        "Cuts PAPER (UTF-8) into sentences as the analyse command does;\n"
                                        "prints the summary line, then one list item per line.")))
         return kOk;
-    const QStringList files = positional(args, {}, {});
-    if (files.size() != 1)
-        throw UsageError("expects one PAPER (see --help)");
+    const QStringList files = expectArguments(args, {QStringLiteral("PAPER")});
     const segmentation::Analysis analysis = segmentation::analyse(readPaper(files.first()));
     print(analysis.summary);
     for (const QString& item : analysis.listItems)
@@ -33,9 +31,7 @@ int query(const QStringList& args)
                                        "Prints the query built from SENTENCE and its URL for the engine\n"
                                        "(default baidu), or the single line \"skipped\".")))
         return kOk;
-    const QStringList words = positional(args, {QStringLiteral("--engine")}, {});
-    if (words.size() != 1)
-        throw UsageError("expects one SENTENCE (see --help)");
+    const QStringList words = expectArguments(args, {QStringLiteral("SENTENCE")}, {QStringLiteral("--engine")});
     const QString engineName = flagValue(args, QStringLiteral("--engine"));
     static const std::map<QString, SearchEngine> kEngines{
         {QString(), SearchEngine::Baidu},
@@ -63,9 +59,7 @@ int score(const QStringList& args)
                                        "Scores PAGE (UTF-8 body markup of a result page) as the first page\n"
                                        "for SENTENCE; prints Label2, then each stored result: k, tab, title.")))
         return kOk;
-    const QStringList words = positional(args, {}, {});
-    if (words.size() != 2)
-        throw UsageError("expects SENTENCE and PAGE (see --help)");
+    const QStringList words = expectArguments(args, {QStringLiteral("SENTENCE"), QStringLiteral("PAGE")});
     const QString page = readUtf8File(words[1]);
 
     ComparisonSession session;
@@ -88,9 +82,7 @@ int stats(const QStringList& args)
                                        "TITLES (UTF-8) holds one result title per slot, 10 lines per sentence;\n"
                                        "prints each row of the statistics table: title, tab, count.")))
         return kOk;
-    const QStringList words = positional(args, {}, {});
-    if (words.size() != 1)
-        throw UsageError("expects one TITLES file (see --help)");
+    const QStringList words = expectArguments(args, {QStringLiteral("TITLES")});
     QStringList lines = readUtf8File(words.first()).split(u'\n');
     if (lines.last().isEmpty())
         lines.removeLast();  // the line break that ends the last line

@@ -8,19 +8,6 @@
 
 namespace cli {
 
-namespace {
-
-QStringList expectArguments(const QStringList& args, int count, const QStringList& withValue,
-                            const QStringList& plain)
-{
-    const QStringList files = positional(args, withValue, plain);
-    if (files.size() != count)
-        throw UsageError("wrong number of arguments (see --help)");
-    return files;
-}
-
-}  // namespace
-
 int compare(const QStringList& args)
 {
     if (wantsHelp(args, QStringLiteral(
@@ -28,7 +15,7 @@ int compare(const QStringList& args)
             "One compare-and-mark run in a fresh comparer: prints the report, then\n"
             "one line per marked occurrence (start, a tab, length).")))
         return kOk;
-    const QStringList files = expectArguments(args, 2, {}, {QStringLiteral("--cumulative")});
+    const QStringList files = expectArguments(args, {QStringLiteral("PAPER"), QStringLiteral("REFERENCE")}, {}, {QStringLiteral("--cumulative")});
     const QString paper = readPaper(files[0]);
     const QString reference = readPaper(files[1]);
     // In a fresh comparer the running totals are this run's counts, ticked or not.
@@ -51,7 +38,7 @@ int rewrite(const QStringList& args)
             "Rewrites PAPER with THESAURUS (GBK, as ciku.txt) and prints the result;\n"
             "the found count goes to stderr. --seed makes the draws repeatable.")))
         return kOk;
-    const QStringList files = expectArguments(args, 2, {QStringLiteral("--seed")}, {});
+    const QStringList files = expectArguments(args, {QStringLiteral("THESAURUS"), QStringLiteral("PAPER")}, {QStringLiteral("--seed")});
     comparer::RandomSource random = comparer::clockRandom();
     if (hasFlag(args, QStringLiteral("--seed"))) {
         bool ok = false;
@@ -87,7 +74,7 @@ int thesaurusPage(const QStringList& args)
             "and prints the caption the download ends with. OUT is left as it was\n"
             "when the page carries no thesaurus or the file cannot be written.")))
         return kOk;
-    const QStringList files = expectArguments(args, 2, {}, {});
+    const QStringList files = expectArguments(args, {QStringLiteral("BODY"), QStringLiteral("OUT")});
     const auto records = comparer::thesaurusRecords(readUtf8File(files[0]));
     if (!records) {
         print(QStringLiteral(u"网络连接失败，词库下载不成功！"));
@@ -108,9 +95,7 @@ int doc2text(const QStringList& args)
                                        "RTF with its formatting, other files as decoded text) and prints the\n"
                                        "plain text that lands in the editor, line breaks as CR LF.")))
         return kOk;
-    const QStringList files = positional(args, {}, {});
-    if (files.size() != 1)
-        throw UsageError("expects one FILE (see --help)");
+    const QStringList files = expectArguments(args, {QStringLiteral("FILE")});
     const documents::LoadedDocument loaded = documents::loadDocumentFile(files.first());
     if (!loaded.ok)
         throw InputError(loaded.error.toStdString());

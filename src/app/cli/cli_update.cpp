@@ -17,9 +17,7 @@ int manifest(const QStringList& args)
                                        "then \"newer\" or \"not newer\", then each file name it names.\n"
                                        "Names the update client refuses are reported on stderr.")))
         return kOk;
-    const QStringList files = positional(args, {}, {});
-    if (files.size() != 1)
-        throw UsageError("expects one FILE (see --help)");
+    const QStringList files = expectArguments(args, {QStringLiteral("FILE")});
     readBytes(files.first());  // a clear error for a missing or unreadable file
     const update::UpdateTable table = update::readManifestFile(files.first());
     print(numfmt::format(update::readNumberPrefix(table[0])));
@@ -40,9 +38,7 @@ int unzip(const QStringList& args)
                                        "Unpacks the zip ARCHIVE into the folder DEST as an update does.\n"
                                        "Entries that would land outside DEST are refused and reported.")))
         return kOk;
-    const QStringList files = positional(args, {}, {});
-    if (files.size() != 2)
-        throw UsageError("expects ARCHIVE and DEST (see --help)");
+    const QStringList files = expectArguments(args, {QStringLiteral("ARCHIVE"), QStringLiteral("DEST")});
     if (!QFileInfo(files.at(0)).isFile())
         throw InputError(QStringLiteral("cannot read %1").arg(files.at(0)).toStdString());
     const update::ExtractResult result = update::extractZip(files.at(1), files.at(0));
