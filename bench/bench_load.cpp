@@ -3,9 +3,11 @@
 //                against a search server on 127.0.0.1, the 1000 ms step
 //                shortened to 10 ms here only; every page must be scored
 //                exactly once; resident memory sampled along the way.
-//  comparer [N]  compare and mark of an N-character paper against an
+//  comparer [N] [P]
+//                compare and mark of an N-character paper against an
 //                N-character reference (1,000,000 by default) in the comparer
-//                window; the longest pause between the window's repaints.
+//                window; the longest pause between the window's repaints. The
+//                paper is one paragraph, or paragraphs of about P characters.
 // Without an argument both run. Exit status 1 when a target is missed.
 // Run with QT_QPA_PLATFORM=offscreen (and QTWEBENGINE_DISABLE_SANDBOX=1 as root).
 
@@ -165,11 +167,17 @@ bool autorunLoad(int sentences)
 }
 
 // A paper of numbered sentences; the reference holds every tenth of them
-// among sentences of its own, so that a tenth of the paper gets marked.
-void makeTexts(int length, QString* paper, QString* reference)
+// among sentences of its own, so that a tenth of the paper gets marked. With
+// a paragraph length, the paper breaks its lines after about that many characters.
+void makeTexts(int length, int paragraphLength, QString* paper, QString* reference)
 {
+    qsizetype paragraphStart = 0;
     for (int i = 0; paper->size() < length; ++i) {
         const QString sentence = QStringLiteral(u"这是论文中的第%1个句子，").arg(i, 7, 10, QChar(u'0'));
+        if (paragraphLength > 0 && paper->size() - paragraphStart >= paragraphLength) {
+            *paper += QLatin1String("\r\n");
+            paragraphStart = paper->size();
+        }
         *paper += sentence;
         *reference += i % 10 == 0 ? sentence : QStringLiteral(u"参考文献里的第%1段文字。").arg(i, 7, 10, QChar(u'0'));
     }
@@ -206,10 +214,10 @@ private:
     int paints_ = 0;
 };
 
-bool comparerLoad(int length)
+bool comparerLoad(int length, int paragraphLength)
 {
     QString paper, reference;
-    makeTexts(length, &paper, &reference);
+    makeTexts(length, paragraphLength, &paper, &reference);
     QElapsedTimer core;
     core.start();
     const comparer::CompareResult alone = comparer::compareAndMark(paper, reference);
@@ -250,10 +258,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     const int size = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 0;
+    const int paragraphLength = argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 0;
     bool ok = true;
     if (what.isEmpty() || what == QLatin1String("autorun"))
         ok = autorunLoad(size > 0 ? size : 3000) && ok;
     if (what.isEmpty() || what == QLatin1String("comparer"))
-        ok = comparerLoad(size > 0 ? size : 1000000) && ok;
+        ok = comparerLoad(size > 0 ? size : 1000000, paragraphLength) && ok;
     return ok ? 0 : 1;
 }

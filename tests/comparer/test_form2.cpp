@@ -210,12 +210,16 @@ private slots:
         form->RichTextBox1->setSelColor(kRed);  // an old mark, reset by the run
 
         bool clickedDuringRun = false;
+        bool paperHeldStill = false;
         QTimer::singleShot(0, form.get(), [&] {
             clickedDuringRun = true;
+            paperHeldStill = form->RichTextBox1->isReadOnly();
             form->Command1_Click();
         });
         form->Command1_Click();
         QVERIFY(clickedDuringRun);
+        QVERIFY(paperHeldStill);
+        QVERIFY(!form->RichTextBox1->isReadOnly());
         QCOMPARE(form->totals.sentences, 1);  // counted once: the second click did nothing
         QCOMPARE(form->totals.chars, sentence.size());
         QCOMPARE(form->RichTextBox1->selStart(), at);  // on the mark

@@ -2,6 +2,7 @@
 
 #include "browserview.h"
 #include "dialogs.h"
+#include "papercolouring.h"
 #include "richeditor.h"
 #include "richeditorfiles.h"
 #include "thesauruspage.h"
@@ -18,8 +19,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QTextCharFormat>
-#include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -30,7 +29,6 @@
 
 namespace {
 
-const QColor kRed(255, 0, 0);
 const QColor kBlack(0, 0, 0);
 
 // The client area of the design, in twips.
@@ -73,34 +71,6 @@ public:
 
 private:
     std::vector<qsizetype> lineFeeds_;
-};
-
-// Colouring the paper is done inside one edit block: every colour change
-// would otherwise make the editor lay out its paragraph again, and a paper
-// pasted as one paragraph costs hundreds of milliseconds per layout. Events
-// go through every 30 ms while the block is open (a repaint draws the lines
-// as they were laid out before); the one layout comes when the block closes.
-class ColouringBlock {
-public:
-    explicit ColouringBlock(QTextDocument* document) : cursor_(document)
-    {
-        cursor_.beginEditBlock();
-        clock_.start();
-    }
-    ~ColouringBlock() { cursor_.endEditBlock(); }
-
-    void yield()
-    {
-        if (clock_.elapsed() < kSliceMs)
-            return;
-        letEventsThrough();
-        clock_.restart();
-    }
-
-private:
-    static constexpr qint64 kSliceMs = 30;
-    QTextCursor cursor_;
-    QElapsedTimer clock_;
 };
 
 // The search runs on a worker thread; the window repaints and takes input
@@ -276,11 +246,15 @@ void Form2::Command1_Click()
     if (comparing_)
         return;  // a click while events go through: the run under way goes on
     comparing_ = true;
+    // The paper holds still while events go through, so that the marks stay
+    // where they were found and no typing slips into the run's undo step.
+    RichTextBox1->setReadOnly(true);
     const QString paper = RichTextBox1->text();
     const comparer::CompareResult result =
         searchLettingEventsThrough(paper, RichTextBox2->text());
     totals += result.run;
     markOccurrences(paper, result, !Check1->isChecked());
+    RichTextBox1->setReadOnly(false);
     comparing_ = false;
 
     const comparer::CompareCounts& shown = Check1->isChecked() ? totals : result.run;
@@ -293,51 +267,30 @@ void Form2::Command1_Click()
 void Form2::markOccurrences(const QString& paper, const comparer::CompareResult& result,
                             bool resetMarks)
 {
-    // Marks are coloured through a cursor of their own: moving the editor's
-    // selection to every mark would make the editor scroll-check (and shape)
-    // the line each time. The selection ends on the last mark, as if it had,
-    // or, when the old marks were reset and nothing was found, on the whole paper.
     const EditorPositions positions(paper);
-    QTextDocument* document = RichTextBox1->document();
-    QTextCursor marker(document);
-    QTextCharFormat red;
-    red.setForeground(kRed);
+    std::vector<PaperMark> marks;
     const comparer::SentenceMarks* last = nullptr;
     qsizetype lastStart = 0;
-    {
-        ColouringBlock block(document);
-        if (resetMarks) {
-            QTextCharFormat black;
-            black.setForeground(kBlack);
-            marker.setPosition(0);
-            marker.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-            marker.mergeCharFormat(black);
-        }
-        for (const comparer::SentenceMarks& sentence : result.sentences) {
-            block.yield();
-            for (qsizetype i = 0; i < sentence.starts.size(); ++i) {
-                if (i > 0)
-                    block.yield();
-                // The user may have shortened the paper while events went through.
-                const int end = document->characterCount() - 1;
-                const qsizetype start = sentence.starts[i];
-                marker.setPosition(std::min(positions.toDocument(start), end));
-                marker.setPosition(std::min(positions.toDocument(start + sentence.length), end),
-                                   QTextCursor::KeepAnchor);
-                marker.mergeCharFormat(red);
-                last = &sentence;
-                lastStart = start;
-            }
+    for (const comparer::SentenceMarks& sentence : result.sentences) {
+        for (const qsizetype start : sentence.starts) {
+            marks.push_back({positions.toDocument(start),
+                             positions.toDocument(start + sentence.length)});
+            last = &sentence;
+            lastStart = start;
         }
     }
-    letEventsThrough();  // the layout has just taken its time; the selection can wait
+    colourPaper(RichTextBox1->document(), std::move(marks), resetMarks, letEventsThrough);
+    letEventsThrough();  // the last layout has just taken its time; the selection can wait
+
+    // The selection ends on the last mark, or, when the old marks were reset
+    // and nothing was found, on the whole paper.
     if (last) {
         RichTextBox1->setSelStart(static_cast<int>(lastStart));
         RichTextBox1->setSelLength(static_cast<int>(last->length));
     } else if (resetMarks) {
         RichTextBox1->setSelStart(0);
         RichTextBox1->setSelLength(static_cast<int>(RichTextBox1->text().size()));
-        if (document->isEmpty())
+        if (RichTextBox1->document()->isEmpty())
             RichTextBox1->setSelColor(kBlack);  // an empty paper: the colour typed next
     }
 }
