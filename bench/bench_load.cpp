@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QMutex>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTest>
 #include <QTimer>
 
@@ -226,6 +227,10 @@ bool comparerLoad(int length, int paragraphLength)
     Form2 form(Endpoints::builtIn(), [&] { return paper; });
     form.open();
     form.RichTextBox2->setText(reference);
+    // The editors lay a new text out in the background, in steps of up to
+    // 200,000 characters; the user clicks once the window has settled.
+    form.RichTextBox1->document()->size();
+    form.RichTextBox2->document()->size();
     QTest::qWait(200);
 
     // Something on screen always wants repainting, as a user's window would.

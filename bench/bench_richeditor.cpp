@@ -1,5 +1,6 @@
 // Times the editor's CR LF position mapping on a large paper and the bulk
-// replacement of its text. Prints the figures; not run by CTest.
+// replacement of its text, and typing into a paper that is one paragraph of a
+// million characters. Prints the figures; not run by CTest.
 #include "richeditor.h"
 
 #include <QApplication>
@@ -92,5 +93,25 @@ int main(int argc, char** argv)
     timer.restart();
     QApplication::processEvents();
     std::printf("first event processing after it: %.1f ms\n", msSince(timer));
-    return 0;
+
+    // One paragraph: shown in display pieces, so a typed character lays out
+    // one piece instead of the whole paragraph.
+    const QString paragraph = makePaper(1'000'002, 1).chopped(2);
+    timer.restart();
+    editor.setText(paragraph);
+    std::printf("setText of one paragraph of %lld characters: %.1f ms\n",
+                static_cast<long long>(paragraph.size()), msSince(timer));
+    timer.restart();
+    const bool same = editor.text() == paragraph;
+    std::printf("text() of the same: %.1f ms (%s)\n", msSince(timer), same ? "unchanged" : "CHANGED");
+    QApplication::processEvents();
+    timer.restart();
+    for (int i = 0; i < 20; ++i) {
+        editor.setSelStart(500'000 + 17 * i);
+        editor.setSelText(QStringLiteral("字"));
+        QApplication::processEvents();
+    }
+    std::printf("a character typed in its middle, laid out: %.2f ms each\n", msSince(timer) / 20);
+    benchMapping(editor, 100'000);
+    return same ? 0 : 1;
 }

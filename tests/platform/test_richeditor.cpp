@@ -1,9 +1,11 @@
 #include "richeditor.h"
+#include "richeditorfiles.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -22,6 +24,26 @@ int expectedReadBack(const QString& crlfText, int pos)
     if (pos > 0 && pos < crlfText.size() && crlfText[pos - 1] == u'\r' && crlfText[pos] == u'\n')
         return pos - 1;
     return pos;
+}
+
+// A paper too long to lay out as one paragraph: numbered sentences, then a
+// run without any sentence end, with a character outside the BMP where the
+// longest piece would end; then a short line.
+QString longParagraphs()
+{
+    QString sentences;
+    for (int i = 0; sentences.size() < 20000; ++i)
+        sentences += QStringLiteral(u"第%1句话的内容写在这里。").arg(i, 5, 10, QChar(u'0'));
+    const QString run = QString(8191, QChar(u'字')) + kEmoji + QString(12000, QChar(u'文'));
+    return sentences + "\r\n" + run + "\r\n短的一行";
+}
+
+int displayPieces(const RichEditor& editor)
+{
+    int pieces = 0;
+    for (QTextBlock block = editor.document()->begin(); block.isValid(); block = block.next())
+        pieces += continuesParagraph(block);
+    return pieces;
 }
 
 QTextCharFormat formatAt(RichEditor& editor, int docPos)
@@ -269,6 +291,107 @@ private slots:
         QTest::keyClick(&editor, Qt::Key_Return, Qt::ShiftModifier);
         QCOMPARE(editor.text(), QString("a\r\nb"));
         QCOMPARE(editor.selStart(), 3);
+    }
+
+    // A very long paragraph is shown in pieces, yet read, selected and
+    // counted as the one paragraph it is.
+    void longParagraphsAreShownInPiecesAndReadWhole()
+    {
+        RichEditor editor;
+        const QString paper = longParagraphs();
+        editor.setText(paper);
+        QCOMPARE(editor.text(), paper);
+        QVERIFY(displayPieces(editor) >= 4);
+        for (QTextBlock block = editor.document()->begin(); block.isValid(); block = block.next()) {
+            const QString piece = block.text();
+            QVERIFY(piece.size() <= 8192);
+            QVERIFY(piece.isEmpty() || !piece.back().isHighSurrogate());
+            if (block.next().isValid() && continuesParagraph(block.next()) && piece.startsWith(u'第'))
+                QVERIFY(piece.endsWith(u'。'));  // cut after a sentence where there is one
+        }
+
+        // Every position near a cut, and a sample of the rest, maps both ways;
+        // selections across a cut read the text as it is.
+        for (int pos = 0; pos <= paper.size(); pos += (pos % 8192 > 8000 || pos % 8192 < 200) ? 1 : 97) {
+            editor.setSelStart(pos);
+            QCOMPARE(editor.selStart(), expectedReadBack(paper, pos));
+        }
+        for (int start : {8150, 16300, 20010, 28190}) {
+            editor.setSelStart(start);
+            editor.setSelLength(100);
+            QCOMPARE(editor.selText(), paper.mid(start, 100));
+            QCOMPARE(editor.selLength(), 100);
+        }
+        editor.setSelStart(0);
+        editor.setSelLength(paper.size());
+        editor.copy();
+        QCOMPARE(QApplication::clipboard()->text(), QString(paper).replace("\r\n", "\n"));
+
+        // Saved and opened again, the paper keeps its three paragraphs.
+        QTemporaryDir dir;
+        const QString path = dir.filePath("long.rtf");
+        QString error;
+        QVERIFY2(saveDocument(&editor, path, &error), qPrintable(error));
+        RichEditor reopened;
+        QVERIFY(loadDocument(&reopened, path, &error));
+        QCOMPARE(reopened.text(), paper);
+        QVERIFY(displayPieces(reopened) >= 4);
+    }
+
+    // Typing at a display break changes the text as the user sees it: a new
+    // line is a line break, Backspace and Delete take the neighbouring
+    // character, and undo gives back what was there.
+    void editingAtDisplayBreaks()
+    {
+        RichEditor editor;
+        const QString paper = longParagraphs();
+        editor.setText(paper);
+        QTextBlock piece = editor.document()->begin();
+        while (!continuesParagraph(piece))
+            piece = piece.next();
+        const int at = editor.textPosition(piece.position());  // text position of the cut
+        QCOMPARE(editor.textPosition(piece.position() - 1), at);
+
+        const auto caretAtPiece = [&] {
+            QTextCursor cursor(editor.document());
+            cursor.setPosition(piece.position());
+            editor.setTextCursor(cursor);
+        };
+        caretAtPiece();
+        QTest::keyClick(&editor, Qt::Key_Backspace);
+        QCOMPARE(editor.text(), QString(paper).remove(at - 1, 1));
+        editor.undo();
+        QCOMPARE(editor.text(), paper);
+
+        QTextCursor end(editor.document());
+        end.setPosition(piece.position() - 1);
+        editor.setTextCursor(end);
+        QTest::keyClick(&editor, Qt::Key_Delete);
+        QCOMPARE(editor.text(), QString(paper).remove(at, 1));
+        editor.undo();
+        QCOMPARE(editor.text(), paper);
+
+        // A new line or a pasted line break at the start of a piece, or in it.
+        caretAtPiece();
+        QTest::keyClick(&editor, Qt::Key_Return);
+        QCOMPARE(editor.text(), QString(paper).insert(at, "\r\n"));
+        editor.undo();
+        editor.setSelStart(at + 5);
+        editor.setSelText("x\ny");
+        QCOMPARE(editor.text(), QString(paper).insert(at + 5, "x\r\ny"));
+        editor.undo();
+        QCOMPARE(editor.text(), paper);
+
+        // A selection over a display break, deleted and given back.
+        editor.setSelStart(at - 3);
+        editor.setSelLength(6);
+        editor.setSelText(QString());
+        QCOMPARE(editor.text(), QString(paper).remove(at - 3, 6));
+        editor.undo();
+        QCOMPARE(editor.text(), paper);
+        editor.setSelStart(at - 3);
+        editor.setSelLength(6);
+        QCOMPARE(editor.selText(), paper.mid(at - 3, 6));
     }
 
     void keyUpAndMouseDownAreRaised()

@@ -52,27 +52,6 @@ std::function<void()> eventPump()
     };
 }
 
-// Positions in the editor's text (CR LF line breaks) turned into document
-// positions (one character per paragraph break).
-class EditorPositions {
-public:
-    explicit EditorPositions(const QString& text)
-    {
-        for (qsizetype i = text.indexOf(u'\n'); i >= 0; i = text.indexOf(u'\n', i + 1))
-            lineFeeds_.push_back(i);
-    }
-    int toDocument(qsizetype pos) const
-    {
-        // Each CR LF before `pos` counts one character less in the document.
-        const auto breaks = std::lower_bound(lineFeeds_.begin(), lineFeeds_.end(), pos)
-                            - lineFeeds_.begin();
-        return static_cast<int>(pos - breaks);
-    }
-
-private:
-    std::vector<qsizetype> lineFeeds_;
-};
-
 // The search runs on a worker thread; the window repaints and takes input
 // meanwhile. Both texts are copies, so nothing the user does touches them.
 comparer::CompareResult searchLettingEventsThrough(const QString& paper, const QString& reference)
@@ -253,7 +232,7 @@ void Form2::Command1_Click()
     const comparer::CompareResult result =
         searchLettingEventsThrough(paper, RichTextBox2->text());
     totals += result.run;
-    markOccurrences(paper, result, !Check1->isChecked());
+    markOccurrences(result, !Check1->isChecked());
     RichTextBox1->setReadOnly(false);
     comparing_ = false;
 
@@ -264,17 +243,16 @@ void Form2::Command1_Click()
         Label1->setText(report);
 }
 
-void Form2::markOccurrences(const QString& paper, const comparer::CompareResult& result,
-                            bool resetMarks)
+void Form2::markOccurrences(const comparer::CompareResult& result, bool resetMarks)
 {
-    const EditorPositions positions(paper);
     std::vector<PaperMark> marks;
     const comparer::SentenceMarks* last = nullptr;
     qsizetype lastStart = 0;
     for (const comparer::SentenceMarks& sentence : result.sentences) {
         for (const qsizetype start : sentence.starts) {
-            marks.push_back({positions.toDocument(start),
-                             positions.toDocument(start + sentence.length)});
+            marks.push_back({RichTextBox1->documentPosition(static_cast<int>(start)),
+                             RichTextBox1->documentPosition(
+                                 static_cast<int>(start + sentence.length))});
             last = &sentence;
             lastStart = start;
         }

@@ -90,8 +90,7 @@ private:
     void createControls();
     void createMenu();
     void ensureLoaded();
-    void markOccurrences(const QString& paper, const comparer::CompareResult& result,
-                         bool resetMarks);
+    void markOccurrences(const comparer::CompareResult& result, bool resetMarks);
     bool fetchThesaurusPage();
     QString thesaurusPath() const;
 

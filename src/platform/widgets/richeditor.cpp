@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -13,25 +14,96 @@ namespace {
 const QChar kBeginningOfFrame(0xfdd0);
 const QChar kEndOfFrame(0xfdd1);
 
+// Set in the block format of a display piece that continues the paragraph
+// before it. Block formats go with their break through every edit and undo.
+constexpr int kContinuesParagraph = QTextFormat::UserProperty + 1;
+
+// A piece of this length lays out in about 2 ms.
+constexpr int kLongestPiece = 8192;
+
 bool isBlockBreak(QChar c)
 {
     return c == QChar::ParagraphSeparator || c == kBeginningOfFrame || c == kEndOfFrame;
 }
 
-// Raw document text (or a selection of it) with every paragraph break, frame
-// boundary and line separator written as CR LF. Every other character is kept
-// as it is (toPlainText() would turn non-breaking spaces into spaces).
-QString withCrLf(const QString& raw)
+bool isSentenceEnd(QChar c)
+{
+    return QStringView(u"。！？；…!?;.").contains(c);
+}
+
+// Where a long paragraph's next display piece starts, after `from`: after a
+// sentence end in the last quarter of the longest piece if there is one,
+// else where the longest piece ends (never inside a surrogate pair).
+qsizetype nextPieceStart(const QString& paragraph, qsizetype from)
+{
+    qsizetype cut = from + kLongestPiece;
+    if (cut >= paragraph.size())
+        return paragraph.size();
+    for (qsizetype i = cut; i > cut - kLongestPiece / 4; --i) {
+        if (isSentenceEnd(paragraph[i - 1]))
+            return i;
+    }
+    return paragraph[cut - 1].isHighSurrogate() ? cut - 1 : cut;
+}
+
+// `text` with a paragraph break wherever a paragraph longer than the longest
+// piece is cut; the numbers of the blocks that continue a paragraph go to
+// `pieces`. Paragraphs end where QTextDocument ends them: at CR LF, lone CR
+// or LF, a paragraph separator or a frame mark.
+QString cutIntoPieces(const QString& text, std::vector<int>* pieces)
 {
     QString out;
-    out.reserve(raw.size() + raw.size() / 16);
-    for (QChar c : raw) {
-        if (isBlockBreak(c) || c == QChar::LineSeparator)
-            out += QLatin1String("\r\n");
-        else
-            out += c;
+    int block = 0;
+    qsizetype paragraphStart = 0;
+    const auto endParagraph = [&](qsizetype end) {
+        if (end - paragraphStart <= kLongestPiece) {
+            if (!pieces->empty())
+                out += QStringView(text).mid(paragraphStart, end - paragraphStart);
+            return;
+        }
+        if (pieces->empty())
+            out = text.left(paragraphStart);  // everything up to here is unchanged
+        const QString paragraph = text.mid(paragraphStart, end - paragraphStart);
+        qsizetype from = 0;
+        for (qsizetype to = nextPieceStart(paragraph, 0); ; to = nextPieceStart(paragraph, to)) {
+            out += QStringView(paragraph).mid(from, to - from);
+            if (to == paragraph.size())
+                break;
+            out += QChar::ParagraphSeparator;
+            pieces->push_back(++block);
+            from = to;
+        }
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const bool crLf = c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n';
+        if (!isBlockBreak(c) && c != u'\r' && c != u'\n')
+            continue;
+        endParagraph(i);
+        const qsizetype breakLength = crLf ? 2 : 1;
+        if (!pieces->empty())
+            out += QStringView(text).mid(i, breakLength);
+        i += breakLength - 1;
+        paragraphStart = i + 1;
+        ++block;
     }
-    return out;
+    endParagraph(text.size());
+    return pieces->empty() ? text : out;
+}
+
+QTextBlockFormat lineBreakFormat(QTextBlockFormat format)
+{
+    format.clearProperty(kContinuesParagraph);
+    return format;
+}
+
+// Text coming in as lines: CR LF, lone CR or LF, line and paragraph
+// separators (and frame marks, which QTextCursor also breaks at).
+QStringList inputLines(const QString& text)
+{
+    static const QRegularExpression lineBreak(
+        QStringLiteral("\\r\\n|[\\r\\n\\x{2028}\\x{2029}\\x{fdd0}\\x{fdd1}]"));
+    return text.split(lineBreak);
 }
 
 // Line separators stay inside a paragraph in QTextDocument, which would break
@@ -44,14 +116,102 @@ QString normalisedInput(QString text)
 
 }  // namespace
 
+bool continuesParagraph(const QTextBlock& block)
+{
+    return block.blockFormat().boolProperty(kContinuesParagraph);
+}
+
 RichEditor::RichEditor(QWidget* parent) : QTextEdit(parent)
 {
     setAcceptRichText(false);
     // The owner shows its own menu from mouseDown.
     setContextMenuPolicy(Qt::NoContextMenu);
+    connect(document(), &QTextDocument::contentsChange, this,
+            [this] { displayBreaksKnown_ = false; });
 }
 
-QString RichEditor::text() const { return withCrLf(document()->toRawText()); }
+QString RichEditor::text() const { return withLineBreaks(document()->toRawText(), 0); }
+
+// Raw document text (or a part of it starting at document position
+// `docOffset`) with every paragraph break, frame boundary and line separator
+// written as CR LF, and display breaks left out. Every other character is
+// kept as it is (toPlainText() would turn non-breaking spaces into spaces).
+QString RichEditor::withLineBreaks(const QString& raw, int docOffset) const
+{
+    const std::vector<int>& skipped = displayBreaks().positions;
+    auto nextSkipped = std::lower_bound(skipped.begin(), skipped.end(), docOffset);
+    QString out;
+    out.reserve(raw.size() + raw.size() / 16);
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar c = raw[i];
+        if (!isBlockBreak(c) && c != QChar::LineSeparator) {
+            out += c;
+            continue;
+        }
+        const int position = docOffset + static_cast<int>(i);
+        while (nextSkipped != skipped.end() && *nextSkipped < position)
+            ++nextSkipped;
+        if (nextSkipped == skipped.end() || *nextSkipped != position)
+            out += QLatin1String("\r\n");
+    }
+    return out;
+}
+
+const RichEditor::DisplayBreaks& RichEditor::displayBreaks() const
+{
+    if (displayBreaksKnown_)
+        return displayBreaks_;
+    displayBreaks_ = {};
+    if (mayHaveDisplayBreaks_) {
+        int number = 0;
+        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next(), ++number) {
+            if (number > 0 && continuesParagraph(block)) {
+                displayBreaks_.blocks.push_back(number);
+                displayBreaks_.positions.push_back(block.position() - 1);
+            }
+        }
+    }
+    displayBreaksKnown_ = true;
+    return displayBreaks_;
+}
+
+int RichEditor::displayBreaksUpToBlock(int blockNumber) const
+{
+    const std::vector<int>& blocks = displayBreaks().blocks;
+    return static_cast<int>(std::upper_bound(blocks.begin(), blocks.end(), blockNumber)
+                            - blocks.begin());
+}
+
+void RichEditor::splitLongParagraphs()
+{
+    QTextDocument* doc = document();
+    std::vector<int> cuts;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        if (block.length() - 1 <= kLongestPiece)
+            continue;
+        const QString paragraph = block.text();
+        for (qsizetype at = nextPieceStart(paragraph, 0); at < paragraph.size();
+             at = nextPieceStart(paragraph, at))
+            cuts.push_back(block.position() + static_cast<int>(at));
+    }
+    mayHaveDisplayBreaks_ = !cuts.empty();
+    displayBreaksKnown_ = false;
+    if (cuts.empty())
+        return;
+    // Part of replacing the content, not an edit to undo.
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    for (auto cut = cuts.rbegin(); cut != cuts.rend(); ++cut) {
+        cursor.setPosition(*cut);
+        QTextBlockFormat piece = cursor.blockFormat();
+        piece.setProperty(kContinuesParagraph, true);
+        cursor.insertBlock(piece, cursor.charFormat());
+    }
+    cursor.endEditBlock();
+    doc->setUndoRedoEnabled(undo);
+}
 
 void RichEditor::setText(const QString& text)
 {
@@ -60,32 +220,88 @@ void RichEditor::setText(const QString& text)
     // than the document's) puts the caret at the start without laying out the
     // whole document for the old caret at its end, and keeps the bulk insert
     // out of the undo history.
+    // Long paragraphs are cut in the text itself: laid out before the cut, a
+    // paragraph of a million characters would cost most of a second here.
     setCurrentCharFormat(QTextCharFormat());
-    QTextEdit::setPlainText(normalisedInput(text));
+    std::vector<int> pieces;
+    QTextEdit::setPlainText(cutIntoPieces(normalisedInput(text), &pieces));
+    markDisplayPieces(pieces);
+}
+
+void RichEditor::markDisplayPieces(const std::vector<int>& blockNumbers)
+{
+    mayHaveDisplayBreaks_ = !blockNumbers.empty();
+    displayBreaksKnown_ = false;
+    if (blockNumbers.empty())
+        return;
+    QTextDocument* doc = document();
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);  // part of the new content, not an edit
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    for (const int number : blockNumbers) {
+        cursor.setPosition(doc->findBlockByNumber(number).position());
+        QTextBlockFormat piece = cursor.blockFormat();
+        piece.setProperty(kContinuesParagraph, true);
+        cursor.setBlockFormat(piece);
+    }
+    cursor.endEditBlock();
+    doc->setUndoRedoEnabled(undo);
+}
+
+void RichEditor::replaceContent(const std::function<void(QTextDocument*)>& fill)
+{
+    // One edit block: the editor lays the new content out once, lazily, and
+    // never lays out a long paragraph whole before it is cut.
+    QTextCursor whole(document());
+    whole.beginEditBlock();
+    fill(document());
+    splitLongParagraphs();
+    whole.endEditBlock();
+    document()->clearUndoRedoStacks();
 }
 
 int RichEditor::crLfLength() const
 {
     const QTextDocument* doc = document();
-    return doc->characterCount() - 1 + doc->blockCount() - 1;
+    const int breaks = doc->blockCount() - 1;
+    const int displayOnly = static_cast<int>(displayBreaks().blocks.size());
+    // A line break is two characters of the text, a display break none.
+    return doc->characterCount() - 1 + breaks - 2 * displayOnly;
 }
 
-int RichEditor::toCrLf(int docPos) const { return docPos + blockNumberAt(docPos); }
+// O(log n) on a paper without display breaks.
+int RichEditor::textPosition(int docPos) const
+{
+    const int block = blockNumberAt(docPos);
+    return docPos + block - 2 * displayBreaksUpToBlock(block);
+}
 
-int RichEditor::toDocument(int crLfPos) const
+int RichEditor::textStartOfBlock(int blockNumber) const
+{
+    return document()->findBlockByNumber(blockNumber).position() + blockNumber
+           - 2 * displayBreaksUpToBlock(blockNumber);
+}
+
+// O(log^2 n).
+int RichEditor::documentPosition(int textPos) const
 {
     const QTextDocument* doc = document();
-    crLfPos = std::clamp(crLfPos, 0, crLfLength());
-    // Wanted: the last block b whose first character lies at or before crLfPos;
-    // block b starts at CR LF position block.position() + b. As no block before
-    // it can have a larger number, it lies between the block of document
-    // position crLfPos - high and that of crLfPos itself, which on ordinary
-    // text leaves only a few blocks for the binary search.
-    int high = blockNumberAt(crLfPos);
-    int low = blockNumberAt(crLfPos - high);
+    textPos = std::clamp(textPos, 0, crLfLength());
+    // Wanted: the last block whose first character lies at or before textPos.
+    // Without display breaks, block b starts at text position position() + b;
+    // as no block before it can have a larger number, it lies between the
+    // block of document position textPos - high and that of textPos itself,
+    // which on ordinary text leaves only a few blocks for the binary search.
+    int high = doc->blockCount() - 1;
+    int low = 0;
+    if (displayBreaks().blocks.empty()) {
+        high = blockNumberAt(textPos);
+        low = blockNumberAt(textPos - high);
+    }
     while (low < high) {
         const int mid = low + (high - low + 1) / 2;
-        if (doc->findBlockByNumber(mid).position() + mid <= crLfPos)
+        if (textStartOfBlock(mid) <= textPos)
             low = mid;
         else
             high = mid - 1;
@@ -93,7 +309,7 @@ int RichEditor::toDocument(int crLfPos) const
     const QTextBlock block = doc->findBlockByNumber(low);
     const int lineEnd = block.position() + block.length() - 1;
     // A position on the LF of a CR LF pair belongs to the end of that line.
-    return std::min(crLfPos - low, lineEnd);
+    return std::min(block.position() + textPos - textStartOfBlock(low), lineEnd);
 }
 
 int RichEditor::blockNumberAt(int docPos) const
@@ -103,41 +319,61 @@ int RichEditor::blockNumberAt(int docPos) const
     return std::max(0, doc->findBlock(std::clamp(docPos, 0, last)).blockNumber());
 }
 
-int RichEditor::selStart() const { return toCrLf(textCursor().selectionStart()); }
+int RichEditor::selStart() const { return textPosition(textCursor().selectionStart()); }
 
 void RichEditor::setSelStart(int start)
 {
     QTextCursor cursor = textCursor();
-    cursor.setPosition(toDocument(start));
+    cursor.setPosition(documentPosition(start));
     setTextCursor(cursor);
 }
 
 int RichEditor::selLength() const
 {
     const QTextCursor cursor = textCursor();
-    return toCrLf(cursor.selectionEnd()) - toCrLf(cursor.selectionStart());
+    return textPosition(cursor.selectionEnd()) - textPosition(cursor.selectionStart());
 }
 
 void RichEditor::setSelLength(int length)
 {
     QTextCursor cursor = textCursor();
     const int start = cursor.selectionStart();
-    const int end = toDocument(toCrLf(start) + std::max(0, length));
+    const int end = documentPosition(textPosition(start) + std::max(0, length));
     cursor.setPosition(start);
     cursor.setPosition(end, QTextCursor::KeepAnchor);
     setTextCursor(cursor);
 }
 
-QString RichEditor::selText() const { return withCrLf(textCursor().selectedText()); }
+QString RichEditor::selText() const
+{
+    const QTextCursor cursor = textCursor();
+    return withLineBreaks(cursor.selectedText(), cursor.selectionStart());
+}
 
 void RichEditor::setSelText(const QString& text)
 {
     QTextCursor cursor = textCursor();
-    if (text.isEmpty())
-        cursor.removeSelectedText();
-    else
-        cursor.insertText(normalisedInput(text));
+    insertPlain(cursor, text);
     setTextCursor(cursor);
+}
+
+// Replaces the cursor's selection with plain text. Each line break becomes a
+// paragraph break of its own: QTextCursor::insertText would give the new
+// paragraphs the block format of the one typed into, and inside a display
+// piece that would make the typed line breaks display breaks.
+void RichEditor::insertPlain(QTextCursor& cursor, const QString& text)
+{
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    const QTextBlockFormat newLine = lineBreakFormat(cursor.blockFormat());
+    const QStringList lines = inputLines(text);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            cursor.insertBlock(newLine);
+        if (!lines[i].isEmpty())
+            cursor.insertText(lines[i]);
+    }
+    cursor.endEditBlock();
 }
 
 QTextCharFormat RichEditor::selectionFormat() const
@@ -196,16 +432,44 @@ void RichEditor::setSelFontSize(double points)
 
 void RichEditor::keyPressEvent(QKeyEvent* event)
 {
-    // Shift+Enter would insert a line separator; make it an ordinary new paragraph.
+    // Enter starts a paragraph of its own, also inside a display piece, and
+    // Shift+Enter does the same instead of inserting a line separator.
     const bool isEnter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (isEnter && (event->modifiers() & Qt::ShiftModifier)) {
+    if (isEnter && !isReadOnly()) {
         QTextCursor cursor = textCursor();
-        cursor.removeSelectedText();
-        cursor.insertBlock();
+        insertPlain(cursor, QStringLiteral("\n"));
         setTextCursor(cursor);
         return;
     }
+    if (joinsDisplayPieces(event))
+        return;
     QTextEdit::keyPressEvent(event);
+}
+
+// Backspace at the start of a display piece, or Delete at the end of the
+// piece before one, takes the character beyond the display break: the user
+// sees one line there and means that character, not the break.
+bool RichEditor::joinsDisplayPieces(QKeyEvent* event)
+{
+    QTextCursor cursor = textCursor();
+    if (isReadOnly() || cursor.hasSelection())
+        return false;
+    const QTextBlock block = cursor.block();
+    if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier
+        && cursor.atBlockStart() && continuesParagraph(block) && block.previous().length() > 1) {
+        QTextCursor before(document());
+        before.setPosition(block.position() - 1);
+        before.deletePreviousChar();
+        return true;
+    }
+    if (event->matches(QKeySequence::Delete) && cursor.atBlockEnd()
+        && block.next().isValid() && continuesParagraph(block.next()) && block.next().length() > 1) {
+        QTextCursor after(document());
+        after.setPosition(block.next().position());
+        after.deleteChar();
+        return true;
+    }
+    return false;
 }
 
 void RichEditor::keyReleaseEvent(QKeyEvent* event)
@@ -233,6 +497,22 @@ void RichEditor::insertFromMimeData(const QMimeData* source)
     if (!source->hasText())
         return;
     QTextCursor cursor = textCursor();
-    cursor.insertText(normalisedInput(source->text()));
+    insertPlain(cursor, source->text());
     setTextCursor(cursor);
+}
+
+QMimeData* RichEditor::createMimeDataFromSelection() const
+{
+    QMimeData* rich = QTextEdit::createMimeDataFromSelection();
+    if (!rich || displayBreaks().blocks.empty())
+        return rich;
+    // QTextEdit's data fills in its plain text when first asked for it, display
+    // breaks included; the copy gets the text without them, and the usual LF.
+    QString plain = selText();
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    auto* data = new QMimeData;
+    data->setHtml(rich->html());
+    data->setText(plain);
+    delete rich;
+    return data;
 }

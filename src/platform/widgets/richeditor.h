@@ -4,11 +4,23 @@
 // paragraph break), and every selection call maps between that count and the
 // document's positions without scanning the whole text. Line separators
 // (U+2028) are turned into paragraph breaks wherever text comes in through this
-// class, so that each block boundary is exactly one CR LF.
+// class, so that each block boundary is exactly one CR LF, except where a very
+// long paragraph is shown in pieces (see continuesParagraph).
 
 #include <QColor>
 #include <QTextCharFormat>
 #include <QTextEdit>
+
+#include <functional>
+#include <vector>
+
+class QTextBlock;
+
+// The editor lays out and shapes a paragraph whole, so each change in a
+// paragraph of a million characters would cost a quarter of a second. Such
+// a paragraph is shown as pieces of a few thousand characters: the break
+// before a piece is for display only and is no line break of the text.
+bool continuesParagraph(const QTextBlock& block);
 
 class RichEditor : public QTextEdit {
     Q_OBJECT
@@ -32,6 +44,13 @@ public:
     double selFontSize() const;
     void setSelFontSize(double points);     // ignored unless positive
 
+    int textPosition(int docPos) const;      // document position -> CR LF text position
+    int documentPosition(int textPos) const; // the other way, clamped into the text
+    // Replaces the whole content by what `fill` puts into the document (rich
+    // text read from a file), with the undo history cleared and paragraphs too
+    // long to lay out quickly cut into display pieces, as setText does.
+    void replaceContent(const std::function<void(QTextDocument*)>& fill);
+
 signals:
     void keyUp(int key);                                          // key code, space = 32
     void mouseDown(Qt::MouseButtons buttons, const QPoint& pos);  // pos in editor coordinates
@@ -43,11 +62,27 @@ protected:
     // Pasting and dropping take plain text only.
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
 
 private:
     int crLfLength() const;
-    int toCrLf(int docPos) const;      // O(log n)
-    int toDocument(int crLfPos) const; // O(log^2 n), clamped into the text
     int blockNumberAt(int docPos) const;
+    int textStartOfBlock(int blockNumber) const;
     QTextCharFormat selectionFormat() const;
+    QString withLineBreaks(const QString& raw, int docOffset) const;
+    void insertPlain(QTextCursor& cursor, const QString& text);
+    bool joinsDisplayPieces(QKeyEvent* event);
+    void splitLongParagraphs();
+    void markDisplayPieces(const std::vector<int>& blockNumbers);
+
+    // Display breaks, found again after each change of the document.
+    struct DisplayBreaks {
+        std::vector<int> blocks;     // numbers of the blocks that continue a paragraph
+        std::vector<int> positions;  // document positions of the breaks before them
+    };
+    const DisplayBreaks& displayBreaks() const;
+    int displayBreaksUpToBlock(int blockNumber) const;
+    bool mayHaveDisplayBreaks_ = false;  // none since the content was last replaced
+    mutable bool displayBreaksKnown_ = false;
+    mutable DisplayBreaks displayBreaks_;
 };

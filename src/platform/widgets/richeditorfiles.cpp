@@ -61,7 +61,8 @@ documents::Document documentToModel(const QTextDocument& document)
     documents::Document model;
     const QFont defaultFont = document.defaultFont();
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        model.paragraphs.append(documents::Paragraph{});
+        if (model.paragraphs.isEmpty() || !continuesParagraph(block))
+            model.paragraphs.append(documents::Paragraph{});
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (fragment.isValid())
@@ -99,7 +100,8 @@ bool loadDocument(RichEditor* editor, const QString& path, QString* error, QStri
     }
     if (loaded.rich) {
         editor->setCurrentCharFormat(QTextCharFormat());
-        modelToDocument(loaded.document, editor->document());
+        editor->replaceContent(
+            [&loaded](QTextDocument* document) { modelToDocument(loaded.document, document); });
         editor->setTextCursor(QTextCursor(editor->document()));
     } else {
         editor->setText(loaded.document.plainText(QStringLiteral("\r\n")));
