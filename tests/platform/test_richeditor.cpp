@@ -382,6 +382,19 @@ private slots:
         editor.undo();
         QCOMPARE(editor.text(), paper);
 
+        // A long paragraph pasted into a short one is cut too, and one undo
+        // takes the paste back with its cuts.
+        editor.setText("ab\ncd");
+        editor.setSelStart(1);
+        const QString pasted = longParagraphs().section("\r\n", 1, 1);
+        editor.setSelText(pasted);
+        QCOMPARE(editor.text(), "a" + pasted + "b\r\ncd");
+        QVERIFY(displayPieces(editor) >= 2);
+        editor.undo();
+        QCOMPARE(editor.text(), QString("ab\r\ncd"));
+        QCOMPARE(displayPieces(editor), 0);
+        editor.setText(paper);
+
         // A selection over a display break, deleted and given back.
         editor.setSelStart(at - 3);
         editor.setSelLength(6);

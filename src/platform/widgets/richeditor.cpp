@@ -91,6 +91,32 @@ QString cutIntoPieces(const QString& text, std::vector<int>* pieces)
     return pieces->empty() ? text : out;
 }
 
+// Cuts the paragraphs between document positions `from` and `to` that are
+// longer than the longest piece; whether it cut any.
+bool cutLongParagraphs(QTextDocument* doc, int from, int to)
+{
+    std::vector<int> cuts;
+    for (QTextBlock block = doc->findBlock(from); block.isValid() && block.position() <= to;
+         block = block.next()) {
+        if (block.length() - 1 <= kLongestPiece)
+            continue;
+        const QString paragraph = block.text();
+        for (qsizetype at = nextPieceStart(paragraph, 0); at < paragraph.size();
+             at = nextPieceStart(paragraph, at))
+            cuts.push_back(block.position() + static_cast<int>(at));
+    }
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    for (auto cut = cuts.rbegin(); cut != cuts.rend(); ++cut) {
+        cursor.setPosition(*cut);
+        QTextBlockFormat piece = cursor.blockFormat();
+        piece.setProperty(kContinuesParagraph, true);
+        cursor.insertBlock(piece, cursor.charFormat());
+    }
+    cursor.endEditBlock();
+    return !cuts.empty();
+}
+
 QTextBlockFormat lineBreakFormat(QTextBlockFormat format)
 {
     format.clearProperty(kContinuesParagraph);
@@ -185,31 +211,10 @@ int RichEditor::displayBreaksUpToBlock(int blockNumber) const
 void RichEditor::splitLongParagraphs()
 {
     QTextDocument* doc = document();
-    std::vector<int> cuts;
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
-        if (block.length() - 1 <= kLongestPiece)
-            continue;
-        const QString paragraph = block.text();
-        for (qsizetype at = nextPieceStart(paragraph, 0); at < paragraph.size();
-             at = nextPieceStart(paragraph, at))
-            cuts.push_back(block.position() + static_cast<int>(at));
-    }
-    mayHaveDisplayBreaks_ = !cuts.empty();
-    displayBreaksKnown_ = false;
-    if (cuts.empty())
-        return;
-    // Part of replacing the content, not an edit to undo.
     const bool undo = doc->isUndoRedoEnabled();
-    doc->setUndoRedoEnabled(false);
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    for (auto cut = cuts.rbegin(); cut != cuts.rend(); ++cut) {
-        cursor.setPosition(*cut);
-        QTextBlockFormat piece = cursor.blockFormat();
-        piece.setProperty(kContinuesParagraph, true);
-        cursor.insertBlock(piece, cursor.charFormat());
-    }
-    cursor.endEditBlock();
+    doc->setUndoRedoEnabled(false);  // part of replacing the content, not an edit
+    mayHaveDisplayBreaks_ = cutLongParagraphs(doc, 0, doc->characterCount() - 1);
+    displayBreaksKnown_ = false;
     doc->setUndoRedoEnabled(undo);
 }
 
@@ -365,6 +370,7 @@ void RichEditor::insertPlain(QTextCursor& cursor, const QString& text)
 {
     cursor.beginEditBlock();
     cursor.removeSelectedText();
+    const int start = cursor.position();
     const QTextBlockFormat newLine = lineBreakFormat(cursor.blockFormat());
     const QStringList lines = inputLines(text);
     for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -373,6 +379,10 @@ void RichEditor::insertPlain(QTextCursor& cursor, const QString& text)
         if (!lines[i].isEmpty())
             cursor.insertText(lines[i]);
     }
+    // A long pasted paragraph is cut before anything is laid out; undo takes
+    // the cuts back with the paste.
+    if (cutLongParagraphs(document(), start, cursor.position()))
+        mayHaveDisplayBreaks_ = true;
     cursor.endEditBlock();
 }
 
