@@ -117,7 +117,9 @@ int main(int argc, char** argv)
     editor.setText(QString());
     timer.restart();
     editor.setSelText(paragraph);
+    const double inserted = msSince(timer);
     QApplication::processEvents();
-    std::printf("the same paragraph pasted into an empty editor: %.1f ms\n", msSince(timer));
+    std::printf("the same paragraph pasted into an empty editor: %.1f ms (inserted and cut in"
+                " %.1f ms)\n", msSince(timer), inserted);
     return same && editor.text() == paragraph ? 0 : 1;
 }
