@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -405,6 +406,71 @@ private slots:
         editor.setSelStart(at - 3);
         editor.setSelLength(6);
         QCOMPARE(editor.selText(), paper.mid(at - 3, 6));
+    }
+
+    // Random edits over a paper shown in pieces, checked against the text as
+    // a plain string: nothing is lost or gained at a display break, and every
+    // position still maps both ways.
+    void randomEditsKeepTextAndPositions()
+    {
+        QRandomGenerator random(7);
+        RichEditor editor;
+        QString model = longParagraphs().remove(kEmoji);  // single code units only
+        editor.setText(model);
+        const auto keepOutOfCrLf = [&](int pos) {
+            return pos > 0 && pos < model.size() && model[pos - 1] == u'\r' && model[pos] == u'\n'
+                       ? pos - 1 : pos;
+        };
+        const auto pieceEdge = [&]() -> int {  // document position of a piece's start, or -1
+            QList<int> starts;
+            for (QTextBlock b = editor.document()->begin(); b.isValid(); b = b.next())
+                if (continuesParagraph(b) && b.length() > 1 && b.previous().length() > 1)
+                    starts << b.position();
+            return starts.isEmpty() ? -1 : starts[random.bounded(int(starts.size()))];
+        };
+        const QStringList insertions = {"", "字", "ab\ncd", "\n", QString(9000, QChar(u'长'))};
+
+        for (int step = 0; step < 300; ++step) {
+            const int kind = random.bounded(5);
+            if (kind <= 1) {  // replace a selection, sometimes undo it
+                const int start = keepOutOfCrLf(random.bounded(int(model.size()) + 1));
+                const int end = keepOutOfCrLf(std::min<int>(model.size(), start + random.bounded(60)));
+                const QString inserted = insertions[random.bounded(int(insertions.size()))];
+                editor.setSelStart(start);
+                editor.setSelLength(end - start);
+                editor.setSelText(inserted);
+                const QString before = model;
+                model.replace(start, end - start, QString(inserted).replace("\n", "\r\n"));
+                if (kind == 1) {
+                    QCOMPARE(editor.text(), model);
+                    editor.undo();
+                    model = before;
+                }
+            } else if (const int edge = pieceEdge(); edge >= 0 && kind <= 3) {
+                QTextCursor caret(editor.document());
+                caret.setPosition(kind == 2 ? edge : edge - 1);
+                editor.setTextCursor(caret);
+                const int at = editor.textPosition(edge);
+                QTest::keyClick(&editor, kind == 2 ? Qt::Key_Backspace : Qt::Key_Delete);
+                model.remove(kind == 2 ? at - 1 : at, 1);
+            } else {  // a new line where the caret is
+                const int at = keepOutOfCrLf(random.bounded(int(model.size()) + 1));
+                editor.setSelStart(at);
+                QTest::keyClick(&editor, Qt::Key_Return);
+                model.insert(at, "\r\n");
+            }
+            QCOMPARE(editor.text(), model);
+            for (int probe = 0; probe < 10; ++probe) {
+                const int pos = random.bounded(int(model.size()) + 1);
+                editor.setSelStart(pos);
+                QCOMPARE(editor.selStart(), expectedReadBack(model, pos));
+                const int from = keepOutOfCrLf(pos);
+                const int to = keepOutOfCrLf(std::min<int>(model.size(), from + 30));
+                editor.setSelLength(to - from);
+                QCOMPARE(editor.selText(), model.mid(from, to - from));
+            }
+        }
+        QVERIFY(displayPieces(editor) > 0);
     }
 
     void keyUpAndMouseDownAreRaised()
