@@ -292,6 +292,12 @@ private slots:
         QTest::keyClick(&editor, Qt::Key_Return, Qt::ShiftModifier);
         QCOMPARE(editor.text(), QString("a\r\nb"));
         QCOMPARE(editor.selStart(), 3);
+
+        // A read-only paper takes no new line, with or without Shift.
+        editor.setReadOnly(true);
+        QTest::keyClick(&editor, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClick(&editor, Qt::Key_Return);
+        QCOMPARE(editor.text(), QString("a\r\nb"));
     }
 
     // A very long paragraph is shown in pieces, yet read, selected and
