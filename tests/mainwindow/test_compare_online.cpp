@@ -83,6 +83,20 @@ private:
         form.Command1_Click();
     }
 
+    // A window that has analysed sentences A, B and C; the server answers
+    // each search with the page for its tag, other pages with A's.
+    std::unique_ptr<Form1> analysedThreeSentences()
+    {
+        server->setFallback([](const QString& path, const QString& query) {
+            FixtureServer::Reply r;
+            r.body = pageFor(path == u"/s" ? tagOf(query) : u"AAA"_qs);
+            return r;
+        });
+        auto form = makeForm();
+        analyse(*form, kSentenceA + kSentenceB + kSentenceC);
+        return form;
+    }
+
     static QStringList searchesOf(const FixtureServer& s)
     {
         QStringList tags;
@@ -280,15 +294,37 @@ private slots:
         form->Command4_Click();
     }
 
+    // Arrow keys in the list pick sentences as clicks do; the program's own
+    // selection while comparing does not compare again.
+    void keyboardPicksInTheList()
+    {
+        auto form = analysedThreeSentences();
+        form->Command2_Click();  // shows the list, compares the first sentence
+        QTRY_COMPARE_WITH_TIMEOUT(searchesOf(*server), QStringList{u"AAA"_qs}, 10000);
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->List1->setFocus();
+        QTRY_VERIFY(form->List1->hasFocus());
+
+        QTest::keyClick(form->List1, Qt::Key_Down);
+        QCOMPARE(form->List1->currentRow(), 1);
+        QCOMPARE(form->session.lastIndex, 1);
+        QCOMPARE(form->session.nextIndex, 2);
+        QCOMPARE(form->RichTextBox1->selText(), kSentenceB);
+        QTRY_COMPARE_WITH_TIMEOUT(searchesOf(*server), (QStringList{u"AAA"_qs, u"BBB"_qs}), 10000);
+
+        // The next comparison moves the selection itself, the list still focused.
+        form->Command2_Click();
+        QCOMPARE(form->List1->currentRow(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(searchesOf(*server).size(), 3, 10000);
+        QTest::qWait(300);
+        QCOMPARE(searchesOf(*server), (QStringList{u"AAA"_qs, u"BBB"_qs, u"CCC"_qs}));
+        QCOMPARE(form->session.nextIndex, 3);
+    }
+
     void manualCompareListPickAndEngines()
     {
-        server->setFallback([](const QString& path, const QString& query) {
-            FixtureServer::Reply r;
-            r.body = pageFor(path == u"/s" ? tagOf(query) : u"AAA"_qs);
-            return r;
-        });
-        auto form = makeForm();
-        analyse(*form, kSentenceA + kSentenceB + kSentenceC);
+        auto form = analysedThreeSentences();
 
         // The first pick after an analysis only chooses the sentence.
         form->List1->setCurrentRow(2);

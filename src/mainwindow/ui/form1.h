@@ -145,5 +145,8 @@ private:
     void colourSentence(const QString& sentence);
     bool waitForIdleBrowser();
     bool timer2Ticking = false;
+    void selectListRow(int row);     // the program's pick: it does not compare
+    void List1_CurrentRowChanged(int row);
+    bool selectingListRow = false;
     void connectDocumentHandlers();  // form1_documents.cpp
 };

@@ -18,12 +18,14 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace {
@@ -89,6 +91,7 @@ void Form1::connectCompareHandlers()
     for (QAction* engine : {baidu, wenku, longyuan, zhiwang})
         connect(engine, &QAction::triggered, this, [this, engine] { engine_Click(engine); });
     connect(List1, &QListWidget::itemClicked, this, &Form1::List1_Click);
+    connect(List1, &QListWidget::currentRowChanged, this, &Form1::List1_CurrentRowChanged);
     connect(WebBrowser1, &BrowserView::downloadBegin, this, &Form1::WebBrowser1_DownloadBegin);
     connect(WebBrowser1, &BrowserView::downloadComplete, this, &Form1::WebBrowser1_DownloadComplete);
 
@@ -115,7 +118,7 @@ void Form1::Command2_Click()
 
     if (session.suppressListClick && List1->count() > 0) {
         // The first compare after an analysis starts from the top, like a first pick.
-        List1->setCurrentRow(0);
+        selectListRow(0);
         List1->setToolTip(session.sentences.value(0));
         session.nextIndex = 0;
         session.suppressListClick = false;
@@ -165,7 +168,7 @@ void Form1::Command2_Click()
     // arrives meanwhile belongs to this sentence (nextIndex - 1).
     session.lastIndex = session.nextIndex;
     ++session.nextIndex;
-    List1->setCurrentRow(session.lastIndex);
+    selectListRow(session.lastIndex);
     if (!session.analysedText.isEmpty())
         colourSentence(sentence);
 }
@@ -283,6 +286,22 @@ void Form1::Timer2_Timer()
     }
     if (self)
         timer2Ticking = false;
+}
+
+void Form1::selectListRow(int row)
+{
+    const QScopedValueRollback<bool> byProgram(selectingListRow, true);
+    List1->setCurrentRow(row);
+}
+
+// A pick with the keyboard is the user's pick too. A mouse pick arrives as
+// itemClicked once the button is released, and the program's own picks go
+// through selectListRow.
+void Form1::List1_CurrentRowChanged(int row)
+{
+    if (row >= 0 && !selectingListRow && List1->hasFocus()
+        && QGuiApplication::mouseButtons() == Qt::NoButton)
+        List1_Click();
 }
 
 void Form1::List1_Click()
