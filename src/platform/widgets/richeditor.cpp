@@ -34,7 +34,7 @@ bool isSentenceEnd(QChar c)
 // Where a long paragraph's next display piece starts, after `from`: after a
 // sentence end in the last quarter of the longest piece if there is one,
 // else where the longest piece ends (never inside a surrogate pair).
-qsizetype nextPieceStart(const QString& paragraph, qsizetype from)
+qsizetype nextPieceStart(QStringView paragraph, qsizetype from)
 {
     qsizetype cut = from + kLongestPiece;
     if (cut >= paragraph.size())
@@ -44,6 +44,24 @@ qsizetype nextPieceStart(const QString& paragraph, qsizetype from)
             return i;
     }
     return paragraph[cut - 1].isHighSurrogate() ? cut - 1 : cut;
+}
+
+// Where the display pieces of a paragraph start, the first one left out;
+// empty for a paragraph short enough to be shown whole.
+std::vector<qsizetype> pieceStarts(QStringView paragraph)
+{
+    std::vector<qsizetype> starts;
+    for (qsizetype at = nextPieceStart(paragraph, 0); at < paragraph.size();
+         at = nextPieceStart(paragraph, at))
+        starts.push_back(at);
+    return starts;
+}
+
+// The block format of a piece that continues the paragraph before it.
+QTextBlockFormat pieceFormat(QTextBlockFormat format)
+{
+    format.setProperty(kContinuesParagraph, true);
+    return format;
 }
 
 // `text` with a paragraph break wherever a paragraph longer than the longest
@@ -56,23 +74,20 @@ QString cutIntoPieces(const QString& text, std::vector<int>* pieces)
     int block = 0;
     qsizetype paragraphStart = 0;
     const auto endParagraph = [&](qsizetype end) {
-        if (end - paragraphStart <= kLongestPiece) {
-            if (!pieces->empty())
-                out += QStringView(text).mid(paragraphStart, end - paragraphStart);
-            return;
-        }
+        const QStringView paragraph = QStringView(text).mid(paragraphStart, end - paragraphStart);
+        const std::vector<qsizetype> starts = pieceStarts(paragraph);
+        if (starts.empty() && pieces->empty())
+            return;  // nothing cut so far: the text is kept as it is
         if (pieces->empty())
-            out = text.left(paragraphStart);  // everything up to here is unchanged
-        const QString paragraph = text.mid(paragraphStart, end - paragraphStart);
+            out = text.left(paragraphStart);
         qsizetype from = 0;
-        for (qsizetype to = nextPieceStart(paragraph, 0); ; to = nextPieceStart(paragraph, to)) {
-            out += QStringView(paragraph).mid(from, to - from);
-            if (to == paragraph.size())
-                break;
+        for (const qsizetype to : starts) {
+            out += paragraph.mid(from, to - from);
             out += QChar::ParagraphSeparator;
             pieces->push_back(++block);
             from = to;
         }
+        out += paragraph.mid(from);
     };
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
@@ -98,20 +113,16 @@ bool cutLongParagraphs(QTextDocument* doc, int from, int to)
     std::vector<int> cuts;
     for (QTextBlock block = doc->findBlock(from); block.isValid() && block.position() <= to;
          block = block.next()) {
-        if (block.length() - 1 <= kLongestPiece)
-            continue;
-        const QString paragraph = block.text();
-        for (qsizetype at = nextPieceStart(paragraph, 0); at < paragraph.size();
-             at = nextPieceStart(paragraph, at))
-            cuts.push_back(block.position() + static_cast<int>(at));
+        if (block.length() - 1 > kLongestPiece) {
+            for (const qsizetype at : pieceStarts(block.text()))
+                cuts.push_back(block.position() + static_cast<int>(at));
+        }
     }
     QTextCursor cursor(doc);
     cursor.beginEditBlock();
     for (auto cut = cuts.rbegin(); cut != cuts.rend(); ++cut) {
         cursor.setPosition(*cut);
-        QTextBlockFormat piece = cursor.blockFormat();
-        piece.setProperty(kContinuesParagraph, true);
-        cursor.insertBlock(piece, cursor.charFormat());
+        cursor.insertBlock(pieceFormat(cursor.blockFormat()), cursor.charFormat());
     }
     cursor.endEditBlock();
     return !cuts.empty();
@@ -208,25 +219,15 @@ int RichEditor::displayBreaksUpToBlock(int blockNumber) const
                             - blocks.begin());
 }
 
-void RichEditor::splitLongParagraphs()
-{
-    QTextDocument* doc = document();
-    const bool undo = doc->isUndoRedoEnabled();
-    doc->setUndoRedoEnabled(false);  // part of replacing the content, not an edit
-    mayHaveDisplayBreaks_ = cutLongParagraphs(doc, 0, doc->characterCount() - 1);
-    displayBreaksKnown_ = false;
-    doc->setUndoRedoEnabled(undo);
-}
-
 void RichEditor::setText(const QString& text)
 {
     // A fresh format, so that nothing of the old formatting carries over to
     // the new text or to the text typed next. QTextEdit::setPlainText (rather
     // than the document's) puts the caret at the start without laying out the
     // whole document for the old caret at its end, and keeps the bulk insert
-    // out of the undo history.
-    // Long paragraphs are cut in the text itself: laid out before the cut, a
-    // paragraph of a million characters would cost most of a second here.
+    // out of the undo history. Long paragraphs are cut in the text itself:
+    // laid out before the cut, a paragraph of a million characters would cost
+    // most of a second here.
     setCurrentCharFormat(QTextCharFormat());
     std::vector<int> pieces;
     QTextEdit::setPlainText(cutIntoPieces(normalisedInput(text), &pieces));
@@ -240,18 +241,14 @@ void RichEditor::markDisplayPieces(const std::vector<int>& blockNumbers)
     if (blockNumbers.empty())
         return;
     QTextDocument* doc = document();
-    const bool undo = doc->isUndoRedoEnabled();
-    doc->setUndoRedoEnabled(false);  // part of the new content, not an edit
     QTextCursor cursor(doc);
     cursor.beginEditBlock();
     for (const int number : blockNumbers) {
         cursor.setPosition(doc->findBlockByNumber(number).position());
-        QTextBlockFormat piece = cursor.blockFormat();
-        piece.setProperty(kContinuesParagraph, true);
-        cursor.setBlockFormat(piece);
+        cursor.setBlockFormat(pieceFormat(cursor.blockFormat()));
     }
     cursor.endEditBlock();
-    doc->setUndoRedoEnabled(undo);
+    doc->clearUndoRedoStacks();  // part of the new content, not an edit
 }
 
 void RichEditor::replaceContent(const std::function<void(QTextDocument*)>& fill)
@@ -261,9 +258,10 @@ void RichEditor::replaceContent(const std::function<void(QTextDocument*)>& fill)
     QTextCursor whole(document());
     whole.beginEditBlock();
     fill(document());
-    splitLongParagraphs();
+    mayHaveDisplayBreaks_ = cutLongParagraphs(document(), 0, document()->characterCount() - 1);
+    displayBreaksKnown_ = false;
     whole.endEditBlock();
-    document()->clearUndoRedoStacks();
+    document()->clearUndoRedoStacks();  // part of the new content, not an edit
 }
 
 int RichEditor::crLfLength() const

@@ -72,7 +72,6 @@ private:
     QString withLineBreaks(const QString& raw, int docOffset) const;
     void insertPlain(QTextCursor& cursor, const QString& text);
     bool joinsDisplayPieces(QKeyEvent* event);
-    void splitLongParagraphs();
     void markDisplayPieces(const std::vector<int>& blockNumbers);
 
     // Display breaks, found again after each change of the document.
