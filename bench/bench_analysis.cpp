@@ -2,9 +2,9 @@
 // main window: editor reset, segmentation, summary and filling List1.
 // Target: well under 0.5 s.
 
-#include "form1.h"
-#include "richeditor.h"
-#include "segmentation.h"
+#include "mainwindow/ui/form1.h"
+#include "platform/widgets/richeditor.h"
+#include "analysis/segmentation.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

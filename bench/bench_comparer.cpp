@@ -5,8 +5,8 @@
 //    the indexed rewrite side by side with entry-after-entry replacement.
 // Words come from the vendor's thesaurus page (server/trvs/ck.asp).
 
-#include "localcompare.h"
-#include "rewrite.h"
+#include "comparer/core/localcompare.h"
+#include "comparer/core/rewrite.h"
 #include "shipped_thesaurus.h"
 
 #include <QCoreApplication>

@@ -4,9 +4,9 @@
 // length of a paragraph (the paper here has paragraphs of 850 characters).
 // Run with QT_QPA_PLATFORM=offscreen (and QTWEBENGINE_DISABLE_SANDBOX=1 as root).
 
-#include "form2.h"
-#include "localcompare.h"
-#include "richeditor.h"
+#include "comparer/ui/form2.h"
+#include "comparer/core/localcompare.h"
+#include "platform/widgets/richeditor.h"
 #include "shipped_thesaurus.h"
 
 #include <QApplication>

@@ -11,13 +11,13 @@
 // Without an argument both run. Exit status 1 when a target is missed.
 // Run with QT_QPA_PLATFORM=offscreen (and QTWEBENGINE_DISABLE_SANDBOX=1 as root).
 
-#include "dialogs.h"
-#include "fixtureserver.h"
-#include "form1.h"
-#include "form2.h"
-#include "localcompare.h"
-#include "resultpages.h"
-#include "richeditor.h"
+#include "platform/widgets/dialogs.h"
+#include "support/fixtureserver.h"
+#include "mainwindow/ui/form1.h"
+#include "comparer/ui/form2.h"
+#include "comparer/core/localcompare.h"
+#include "support/resultpages.h"
+#include "platform/widgets/richeditor.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // Times the editor's CR LF position mapping on a large paper and the bulk
 // replacement of its text, and typing into a paper that is one paragraph of a
 // million characters. Prints the figures; not run by CTest.
-#include "richeditor.h"
+#include "platform/widgets/richeditor.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

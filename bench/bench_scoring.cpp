@@ -1,9 +1,9 @@
 // Prints how long the scoring of a 1 MB result page and the site statistics
 // over 26,000 slots take (targets: under 10 ms and under 20 ms).
 
-#include "scoring.h"
-#include "segmentation.h"
-#include "sitestats.h"
+#include "analysis/scoring.h"
+#include "analysis/segmentation.h"
+#include "analysis/sitestats.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

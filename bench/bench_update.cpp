@@ -3,9 +3,9 @@
 //  - downloading 200 MB from a loopback server: TransferClient vs `curl` (target: at least 0.8x its throughput)
 // Data is generated in a temporary folder at run time and removed afterwards.
 
-#include "fixtureserver.h"
-#include "transfer.h"
-#include "ziparchive.h"
+#include "support/fixtureserver.h"
+#include "update/core/transfer.h"
+#include "update/core/ziparchive.h"
 
 #include <QCoreApplication>
 #include <QDir>

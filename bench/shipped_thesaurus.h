@@ -2,7 +2,7 @@
 // The thesaurus records of the vendor's page the project ships
 // (server/trvs/ck.asp), as the download makes them from the page body.
 
-#include "thesauruspage.h"
+#include "comparer/core/thesauruspage.h"
 
 #include <QFile>
 #include <QString>

@@ -2,7 +2,7 @@
 // "\n--\n", paper text (UTF-8). The fast rewrite must give exactly what the
 // entry-by-entry yardstick gives with the same random draws.
 #include "fuzzsupport.h"
-#include "rewrite.h"
+#include "comparer/core/rewrite.h"
 
 #include <QTemporaryDir>
 

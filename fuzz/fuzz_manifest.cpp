@@ -1,8 +1,8 @@
 // The update manifest and the hand-over file "up.inf", read from disk as the
 // client and the updater read them, and the rules applied to their lines.
 #include "fuzzsupport.h"
-#include "handover.h"
-#include "manifest.h"
+#include "update/core/handover.h"
+#include "update/core/manifest.h"
 
 #include <QTemporaryDir>
 

@@ -1,6 +1,6 @@
 // The number-prefix reader that turns the server's version text into a number.
 #include "fuzzsupport.h"
-#include "numberprefix.h"
+#include "update/core/numberprefix.h"
 
 #include <cmath>
 

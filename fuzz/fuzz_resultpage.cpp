@@ -2,10 +2,10 @@
 // title extraction, the site statistics and the sanitised table built from the
 // stored blocks. The pasted table must never carry active content.
 #include "fuzzsupport.h"
-#include "blocksanitizer.h"
-#include "scoring.h"
-#include "segmentation.h"
-#include "sitestats.h"
+#include "analysis/blocksanitizer.h"
+#include "analysis/scoring.h"
+#include "analysis/segmentation.h"
+#include "analysis/sitestats.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
 // Unpacking an update archive into a fresh temporary folder: whatever the
 // archive holds, nothing may land outside the destination.
 #include "fuzzsupport.h"
-#include "ziparchive.h"
+#include "update/core/ziparchive.h"
 
 #include <QDir>
 #include <QDirIterator>

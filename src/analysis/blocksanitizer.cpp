@@ -1,4 +1,4 @@
-#include "blocksanitizer.h"
+#include "analysis/blocksanitizer.h"
 
 #include <QSet>
 

@@ -1,4 +1,4 @@
-#include "pausing.h"
+#include "analysis/pausing.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

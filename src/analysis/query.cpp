@@ -1,6 +1,6 @@
-#include "query.h"
+#include "analysis/query.h"
 
-#include "gbk.h"
+#include "platform/core/gbk.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // From a sentence to the URL of a search service: the query text, the two
 // percent-encoders the services expect, and the URL of each service.
 
-#include "endpoints.h"
+#include "platform/core/endpoints.h"
 
 #include <QString>
 #include <QStringView>

@@ -1,7 +1,7 @@
-#include "scoring.h"
+#include "analysis/scoring.h"
 
-#include "gbk.h"
-#include "numberformat.h"
+#include "platform/core/gbk.h"
+#include "platform/core/numberformat.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 // service highlighted, the running overall similarity, and the result titles
 // kept for the site statistics.
 
-#include "comparisonsession.h"
+#include "analysis/comparisonsession.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "segmentation.h"
+#include "analysis/segmentation.h"
 
-#include "gbk.h"
-#include "numberformat.h"
+#include "platform/core/gbk.h"
+#include "platform/core/numberformat.h"
 
 namespace segmentation {
 

@@ -3,7 +3,7 @@
 // the summary for Label1 and the items of List1, and the comparison state
 // starts afresh. Shared by the main window and trovalis-cli.
 
-#include "comparisonsession.h"
+#include "analysis/comparisonsession.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "sitestats.h"
+#include "analysis/sitestats.h"
 
-#include "blocksanitizer.h"
-#include "numberformat.h"
+#include "analysis/blocksanitizer.h"
+#include "platform/core/numberformat.h"
 
 #include <QHash>
 

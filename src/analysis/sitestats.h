@@ -3,7 +3,7 @@
 // the slots ranked by that count, and the HTML table pasted into the
 // statistics page.
 
-#include "comparisonsession.h"
+#include "analysis/comparisonsession.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "replacement.h"
+#include "updater/replacement.h"
 
-#include "handover.h"
+#include "update/core/handover.h"
 
 #include <QDir>
 #include <QFile>

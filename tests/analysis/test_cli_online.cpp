@@ -1,9 +1,9 @@
 // trovalis-cli query, score and stats, through the real binary.
 
-#include "endpoints.h"
-#include "resultpages.h"
-#include "clirunner.h"
-#include "testdata.h"
+#include "platform/core/endpoints.h"
+#include "support/resultpages.h"
+#include "support/clirunner.h"
+#include "support/testdata.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // trovalis-cli segment, through the real binary.
 
-#include "clirunner.h"
+#include "support/clirunner.h"
 
 #include <QFile>
 #include <QTemporaryDir>

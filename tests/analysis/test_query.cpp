@@ -1,4 +1,4 @@
-#include "query.h"
+#include "analysis/query.h"
 
 #include <QTest>
 

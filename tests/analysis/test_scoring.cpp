@@ -1,9 +1,9 @@
-#include "gbk.h"
-#include "numberformat.h"
-#include "resultpages.h"
-#include "scoring.h"
-#include "segmentation.h"
-#include "testdata.h"
+#include "platform/core/gbk.h"
+#include "platform/core/numberformat.h"
+#include "support/resultpages.h"
+#include "analysis/scoring.h"
+#include "analysis/segmentation.h"
+#include "support/testdata.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "segmentation.h"
+#include "analysis/segmentation.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
-#include "blocksanitizer.h"
-#include "pausing.h"
-#include "segmentation.h"
-#include "sitestats.h"
+#include "analysis/blocksanitizer.h"
+#include "analysis/pausing.h"
+#include "analysis/segmentation.h"
+#include "analysis/sitestats.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

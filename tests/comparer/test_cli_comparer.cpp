@@ -1,7 +1,7 @@
 // trovalis-cli compare, rewrite and thesaurus-page, through the real binary.
 
-#include "clirunner.h"
-#include "gbk.h"
+#include "support/clirunner.h"
+#include "platform/core/gbk.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,14 +1,14 @@
 // The comparer window through its real editors and browsers (offscreen), with
 // the thesaurus page and reference pages served on 127.0.0.1.
 
-#include "browserview.h"
-#include "dialogs.h"
-#include "fixtureserver.h"
-#include "form2.h"
-#include "gbk.h"
-#include "richeditor.h"
-#include "testdata.h"
-#include "twips.h"
+#include "platform/browser/browserview.h"
+#include "platform/widgets/dialogs.h"
+#include "support/fixtureserver.h"
+#include "comparer/ui/form2.h"
+#include "platform/core/gbk.h"
+#include "platform/widgets/richeditor.h"
+#include "support/testdata.h"
+#include "platform/widgets/twips.h"
 
 #include <QApplication>
 #include <QCheckBox>

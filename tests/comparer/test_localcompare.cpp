@@ -1,6 +1,6 @@
 // Compare and mark: reference cutting, occurrences, counts and the report.
 
-#include "localcompare.h"
+#include "comparer/core/localcompare.h"
 
 #include <QRandomGenerator>
 #include <QTest>

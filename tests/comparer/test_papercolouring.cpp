@@ -1,7 +1,7 @@
 // Colouring the paper window by window: what a run leaves behind must not
 // depend on where the windows fall, and one undo takes the whole run back.
 
-#include "papercolouring.h"
+#include "comparer/ui/papercolouring.h"
 
 #include <QGuiApplication>
 #include <QTest>

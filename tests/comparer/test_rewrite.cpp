@@ -1,9 +1,9 @@
 // Thesaurus rewrite, ciku.txt reading, and the thesaurus page turned into ciku.txt.
 
-#include "gbk.h"
-#include "rewrite.h"
-#include "thesauruspage.h"
-#include "testdata.h"
+#include "platform/core/gbk.h"
+#include "comparer/core/rewrite.h"
+#include "comparer/core/thesauruspage.h"
+#include "support/testdata.h"
 
 #include <QDir>
 #include <QRandomGenerator>

@@ -1,7 +1,7 @@
 // Replays the kept fuzz findings (fuzz/regressions/<target>/) and the seeds of
 // one fuzz target through that target's own checks, built with the normal
 // compiler: a fault once found stays found if it comes back.
-#include "testdata.h"
+#include "support/testdata.h"
 
 #include <QDir>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "scratchdisk.h"
+#include "hardening/scratchdisk.h"
 
 #include <cerrno>
 #include <cstring>

@@ -2,18 +2,18 @@
 // document, writing ciku.txt, downloading an update and unpacking an archive
 // must fail visibly, keep the previous file whole and leave no partial file.
 
-#include "dialogs.h"
-#include "fixtureserver.h"
-#include "form1.h"
-#include "form2.h"
-#include "form8.h"
-#include "gbk.h"
-#include "handover.h"
-#include "replacement.h"
-#include "richeditor.h"
-#include "scratchdisk.h"
-#include "testdata.h"
-#include "ziparchive.h"
+#include "platform/widgets/dialogs.h"
+#include "support/fixtureserver.h"
+#include "mainwindow/ui/form1.h"
+#include "comparer/ui/form2.h"
+#include "update/ui/form8.h"
+#include "platform/core/gbk.h"
+#include "update/core/handover.h"
+#include "updater/replacement.h"
+#include "platform/widgets/richeditor.h"
+#include "hardening/scratchdisk.h"
+#include "support/testdata.h"
+#include "update/core/ziparchive.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,13 +1,13 @@
 // The online comparison through the real window (offscreen) and the real
 // WebEngine view, against a fixture search server on 127.0.0.1.
 
-#include "browserview.h"
-#include "dialogs.h"
-#include "fixtureserver.h"
-#include "form1.h"
-#include "resultpages.h"
-#include "richeditor.h"
-#include "testdata.h"
+#include "platform/browser/browserview.h"
+#include "platform/widgets/dialogs.h"
+#include "support/fixtureserver.h"
+#include "mainwindow/ui/form1.h"
+#include "support/resultpages.h"
+#include "platform/widgets/richeditor.h"
+#include "support/testdata.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

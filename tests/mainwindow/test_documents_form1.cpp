@@ -1,15 +1,15 @@
 // New, Open and Save of the main window through the real Form1 and its
 // editor (offscreen), with real files and the real .doc converters.
 
-#include "dialogs.h"
-#include "docconverter.h"
-#include "form1.h"
-#include "gbk.h"
-#include "richeditor.h"
-#include "richeditorfiles.h"
-#include "rtfreader.h"
-#include "testdata.h"
-#include "twips.h"
+#include "platform/widgets/dialogs.h"
+#include "mainwindow/documents/docconverter.h"
+#include "mainwindow/ui/form1.h"
+#include "platform/core/gbk.h"
+#include "platform/widgets/richeditor.h"
+#include "mainwindow/editorfiles/richeditorfiles.h"
+#include "mainwindow/documents/rtfreader.h"
+#include "support/testdata.h"
+#include "platform/widgets/twips.h"
 
 #include <QAction>
 #include <QListWidget>

@@ -1,14 +1,14 @@
 // The documents library: the RTF reader and writer, text decoding, the Word
 // document name rule, loading through the real converters and saving.
 
-#include "clirunner.h"
-#include "docconverter.h"
-#include "documentfiles.h"
-#include "gbk.h"
-#include "rtfreader.h"
-#include "rtfwriter.h"
-#include "testdata.h"
-#include "textdecoding.h"
+#include "support/clirunner.h"
+#include "mainwindow/documents/docconverter.h"
+#include "mainwindow/documents/documentfiles.h"
+#include "platform/core/gbk.h"
+#include "mainwindow/documents/rtfreader.h"
+#include "mainwindow/documents/rtfwriter.h"
+#include "support/testdata.h"
+#include "mainwindow/documents/textdecoding.h"
 
 #include <QDir>
 #include <QElapsedTimer>

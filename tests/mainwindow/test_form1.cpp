@@ -1,13 +1,13 @@
 // The main window through its real controls (offscreen): start-up, exit,
 // analysis, layout and the Edit menu.
 
-#include "browserview.h"
-#include "dialogs.h"
-#include "fixtureserver.h"
-#include "form1.h"
-#include "richeditor.h"
-#include "singleinstance.h"
-#include "twips.h"
+#include "platform/browser/browserview.h"
+#include "platform/widgets/dialogs.h"
+#include "support/fixtureserver.h"
+#include "mainwindow/ui/form1.h"
+#include "platform/widgets/richeditor.h"
+#include "mainwindow/ui/singleinstance.h"
+#include "platform/widgets/twips.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -2,7 +2,7 @@
 // running copy, over the local socket named after the version caption, to
 // restore its window. This test plays the running copy's side of the socket.
 
-#include "singleinstance.h"
+#include "mainwindow/ui/singleinstance.h"
 
 #include <QFile>
 #include <QLocalServer>

@@ -1,9 +1,11 @@
-#include "browserview.h"
-#include "fixtureserver.h"
+#include "platform/browser/browserview.h"
+#include "support/fixtureserver.h"
 
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 namespace {
 
@@ -41,7 +43,7 @@ QString liveValue(BrowserView& view, const QString& expression)
 {
     QString value;
     bool done = false;
-    view.page()->runJavaScript(expression, [&](const QVariant& v) {
+    view.view()->page()->runJavaScript(expression, [&](const QVariant& v) {
         value = v.toString();
         done = true;
     });

@@ -1,5 +1,5 @@
-#include "dialogs.h"
-#include "twips.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/twips.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,5 +1,5 @@
-#include "gbk.h"
-#include "numberformat.h"
+#include "platform/core/gbk.h"
+#include "platform/core/numberformat.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,5 +1,5 @@
-#include "richeditor.h"
-#include "richeditorfiles.h"
+#include "platform/widgets/richeditor.h"
+#include "mainwindow/editorfiles/richeditorfiles.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "clirunner.h"
+#include "support/clirunner.h"
 
 #include <QProcess>
 #include <QtGlobal>

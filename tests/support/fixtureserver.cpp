@@ -1,4 +1,4 @@
-#include "fixtureserver.h"
+#include "support/fixtureserver.h"
 
 #include <httplib.h>
 

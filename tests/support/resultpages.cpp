@@ -1,4 +1,4 @@
-#include "resultpages.h"
+#include "support/resultpages.h"
 
 namespace resultpages {
 

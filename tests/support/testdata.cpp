@@ -1,4 +1,4 @@
-#include "testdata.h"
+#include "support/testdata.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // trovalis-cli manifest and unzip, through the real binary.
 
-#include "clirunner.h"
-#include "gbk.h"
-#include "testdata.h"
+#include "support/clirunner.h"
+#include "platform/core/gbk.h"
+#include "support/testdata.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

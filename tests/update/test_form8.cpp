@@ -2,11 +2,11 @@
 // sequence's outcomes, the download run with its archives and hand-over, and
 // an end-to-end update in which the real `up` replaces the executable.
 
-#include "dialogs.h"
-#include "fixtureserver.h"
-#include "form8.h"
-#include "gbk.h"
-#include "testdata.h"
+#include "platform/widgets/dialogs.h"
+#include "support/fixtureserver.h"
+#include "update/ui/form8.h"
+#include "platform/core/gbk.h"
+#include "support/testdata.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

@@ -1,10 +1,10 @@
 // The manifest rules: number prefix, version check, answer length, line
 // reading, archive and file names, progress texts, the hand-over file.
 
-#include "gbk.h"
-#include "handover.h"
-#include "manifest.h"
-#include "numberprefix.h"
+#include "platform/core/gbk.h"
+#include "update/core/handover.h"
+#include "update/core/manifest.h"
+#include "update/core/numberprefix.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

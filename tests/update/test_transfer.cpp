@@ -2,10 +2,10 @@
 // reach a file; error statuses, short bodies, dropped connections and silent
 // servers leave the named file as it was.
 
-#include "fixtureserver.h"
-#include "gbk.h"
-#include "testdata.h"
-#include "transfer.h"
+#include "support/fixtureserver.h"
+#include "platform/core/gbk.h"
+#include "support/testdata.h"
+#include "update/core/transfer.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

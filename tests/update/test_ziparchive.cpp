@@ -2,9 +2,9 @@
 // (folder entries, GBK names, 0/2048/2049-byte entries, hostile names) and
 // the third-party archives in ../shared/data/zip.
 
-#include "gbk.h"
-#include "testdata.h"
-#include "ziparchive.h"
+#include "platform/core/gbk.h"
+#include "support/testdata.h"
+#include "update/core/ziparchive.h"
 
 #include <QDirIterator>
 #include <QProcess>

@@ -1,12 +1,12 @@
 // The updater: its countdown, the atomic replacement of the main executable,
 // and that the old executable stays when the new one is missing or empty.
 
-#include "dialogs.h"
-#include "form1.h"
-#include "gbk.h"
-#include "handover.h"
-#include "replacement.h"
-#include "testdata.h"
+#include "platform/widgets/dialogs.h"
+#include "updater/updaterform.h"
+#include "platform/core/gbk.h"
+#include "update/core/handover.h"
+#include "updater/replacement.h"
+#include "support/testdata.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

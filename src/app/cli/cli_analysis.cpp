@@ -1,9 +1,9 @@
-#include "cli.h"
+#include "app/cli/cli.h"
 
-#include "query.h"
-#include "scoring.h"
-#include "segmentation.h"
-#include "sitestats.h"
+#include "analysis/query.h"
+#include "analysis/scoring.h"
+#include "analysis/segmentation.h"
+#include "analysis/sitestats.h"
 
 #include <map>
 

@@ -1,10 +1,10 @@
-#include "cli.h"
+#include "app/cli/cli.h"
 
-#include "documentfiles.h"
+#include "mainwindow/documents/documentfiles.h"
 
-#include "localcompare.h"
-#include "rewrite.h"
-#include "thesauruspage.h"
+#include "comparer/core/localcompare.h"
+#include "comparer/core/rewrite.h"
+#include "comparer/core/thesauruspage.h"
 
 namespace cli {
 

@@ -1,9 +1,9 @@
-#include "cli.h"
+#include "app/cli/cli.h"
 
-#include "manifest.h"
-#include "numberformat.h"
-#include "numberprefix.h"
-#include "ziparchive.h"
+#include "update/core/manifest.h"
+#include "platform/core/numberformat.h"
+#include "update/core/numberprefix.h"
+#include "update/core/ziparchive.h"
 
 #include <QFileInfo>
 

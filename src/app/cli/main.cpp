@@ -1,6 +1,6 @@
 // trovalis-cli: runs the program's offline work on files.
 
-#include "cli.h"
+#include "app/cli/cli.h"
 
 #include <QCoreApplication>
 

@@ -2,7 +2,7 @@
 // after an online update. It takes no arguments; everything it needs is in
 // the hand-over file of its working directory.
 
-#include "form1.h"
+#include "updater/updaterform.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "localcompare.h"
+#include "comparer/core/localcompare.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
-#include "rewrite.h"
+#include "comparer/core/rewrite.h"
 
-#include "gbk.h"
+#include "platform/core/gbk.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "thesauruspage.h"
+#include "comparer/core/thesauruspage.h"
 
-#include "gbk.h"
+#include "platform/core/gbk.h"
 
 #include <QSaveFile>
 

@@ -1,12 +1,12 @@
-#include "form2.h"
+#include "comparer/ui/form2.h"
 
-#include "browserview.h"
-#include "dialogs.h"
-#include "papercolouring.h"
-#include "richeditor.h"
-#include "richeditorfiles.h"
-#include "thesauruspage.h"
-#include "twips.h"
+#include "platform/browser/browserview.h"
+#include "platform/widgets/dialogs.h"
+#include "comparer/ui/papercolouring.h"
+#include "platform/widgets/richeditor.h"
+#include "mainwindow/editorfiles/richeditorfiles.h"
+#include "comparer/core/thesauruspage.h"
+#include "platform/widgets/twips.h"
 
 #include <QAction>
 #include <QApplication>

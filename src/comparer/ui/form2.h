@@ -4,9 +4,9 @@
 // next use loads it again: the paper is copied afresh from the main editor and
 // every control returns to its design content.
 
-#include "endpoints.h"
-#include "localcompare.h"
-#include "rewrite.h"
+#include "platform/core/endpoints.h"
+#include "comparer/core/localcompare.h"
+#include "comparer/core/rewrite.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "papercolouring.h"
+#include "comparer/ui/papercolouring.h"
 
 #include <QElapsedTimer>
 #include <QTextBlock>

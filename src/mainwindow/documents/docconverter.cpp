@@ -1,4 +1,6 @@
-#include "docconverter.h"
+#include "mainwindow/documents/docconverter.h"
+
+#include "platform/core/os.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,10 +11,6 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <unistd.h>
-#endif
 
 namespace documents {
 
@@ -30,20 +28,16 @@ ProcessOutcome runProcess(const QString& program, const QStringList& args, int t
 {
     ProcessOutcome outcome;
     QProcess process;
-#ifdef Q_OS_UNIX
     // A group of its own, so that a time-out also ends the converter's children
     // (LibreOffice runs its real work in a child process).
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
-#endif
+    os::useOwnProcessGroup(process);
     process.start(program, args);
     if (!process.waitForStarted(timeoutMs))
         return outcome;
     outcome.started = true;
     outcome.finished = process.waitForFinished(timeoutMs);
     if (!outcome.finished) {
-#ifdef Q_OS_UNIX
-        ::kill(-static_cast<pid_t>(process.processId()), SIGKILL);
-#endif
+        os::killProcessGroup(process.processId());
         process.kill();
         process.waitForFinished(5000);
         return outcome;

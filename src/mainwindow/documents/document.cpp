@@ -1,4 +1,4 @@
-#include "document.h"
+#include "mainwindow/documents/document.h"
 
 #include <QRegularExpression>
 

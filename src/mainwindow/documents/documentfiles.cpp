@@ -1,9 +1,9 @@
-#include "documentfiles.h"
+#include "mainwindow/documents/documentfiles.h"
 
-#include "docconverter.h"
-#include "rtfreader.h"
-#include "rtfwriter.h"
-#include "textdecoding.h"
+#include "mainwindow/documents/docconverter.h"
+#include "mainwindow/documents/rtfreader.h"
+#include "mainwindow/documents/rtfwriter.h"
+#include "mainwindow/documents/textdecoding.h"
 
 #include <QDir>
 #include <QFile>

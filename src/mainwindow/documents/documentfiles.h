@@ -4,7 +4,7 @@
 // its formatting, anything else as decoded plain text. Saving always writes
 // RTF, atomically.
 
-#include "document.h"
+#include "mainwindow/documents/document.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "rtfreader.h"
+#include "mainwindow/documents/rtfreader.h"
 
-#include "gbk.h"
+#include "platform/core/gbk.h"
 
 #include <QHash>
 #include <QMap>

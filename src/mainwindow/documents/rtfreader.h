@@ -4,7 +4,7 @@
 // formatting and paragraphs. Destinations we cannot show (pictures, objects,
 // document info, style sheets, headers and footers, \* groups) are skipped.
 
-#include "document.h"
+#include "mainwindow/documents/document.h"
 
 #include <QByteArrayView>
 #include <QString>

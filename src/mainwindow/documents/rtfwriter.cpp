@@ -1,6 +1,6 @@
-#include "rtfwriter.h"
+#include "mainwindow/documents/rtfwriter.h"
 
-#include "gbk.h"
+#include "platform/core/gbk.h"
 
 #include <QRegularExpression>
 

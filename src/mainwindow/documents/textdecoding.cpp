@@ -1,6 +1,6 @@
-#include "textdecoding.h"
+#include "mainwindow/documents/textdecoding.h"
 
-#include "gbk.h"
+#include "platform/core/gbk.h"
 
 #include <QStringDecoder>
 

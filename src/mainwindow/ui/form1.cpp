@@ -1,13 +1,13 @@
 // Form1: controls, menus, start-up, exit, analysis, layout and the Edit menu.
 
-#include "form1.h"
+#include "mainwindow/ui/form1.h"
 
-#include "browserview.h"
-#include "dialogs.h"
-#include "richeditor.h"
-#include "segmentation.h"
-#include "singleinstance.h"
-#include "twips.h"
+#include "platform/browser/browserview.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/richeditor.h"
+#include "analysis/segmentation.h"
+#include "mainwindow/ui/singleinstance.h"
+#include "platform/widgets/twips.h"
 
 #include <QApplication>
 #include <QClipboard>

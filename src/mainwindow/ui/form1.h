@@ -4,8 +4,8 @@
 // concern (form1.cpp: start-up, layout, editing; form1_compare.cpp: queries,
 // scoring, automatic runs, statistics; form1_documents.cpp: new, open, save).
 
-#include "comparisonsession.h"
-#include "endpoints.h"
+#include "analysis/comparisonsession.h"
+#include "platform/core/endpoints.h"
 
 #include <QMainWindow>
 #include <QTimer>

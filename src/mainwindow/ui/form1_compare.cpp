@@ -2,17 +2,17 @@
 // service, scoring the pages that come back, automatic runs and the
 // similar-website statistics.
 
-#include "form1.h"
+#include "mainwindow/ui/form1.h"
 
-#include "browserview.h"
-#include "dialogs.h"
-#include "numberformat.h"
-#include "pausing.h"
-#include "query.h"
-#include "richeditor.h"
-#include "scoring.h"
-#include "sitestats.h"
-#include "twips.h"
+#include "platform/browser/browserview.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/core/numberformat.h"
+#include "analysis/pausing.h"
+#include "analysis/query.h"
+#include "platform/widgets/richeditor.h"
+#include "analysis/scoring.h"
+#include "analysis/sitestats.h"
+#include "platform/widgets/twips.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,11 +1,11 @@
 // The File menu's document commands: new, open and save on RichTextBox1.
 
-#include "form1.h"
+#include "mainwindow/ui/form1.h"
 
-#include "dialogs.h"
-#include "richeditor.h"
-#include "richeditorfiles.h"
-#include "twips.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/richeditor.h"
+#include "mainwindow/editorfiles/richeditorfiles.h"
+#include "platform/widgets/twips.h"
 
 #include <QAction>
 #include <QListWidget>

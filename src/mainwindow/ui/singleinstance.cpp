@@ -1,17 +1,13 @@
-#include "singleinstance.h"
+#include "mainwindow/ui/singleinstance.h"
 
-#include "endpoints.h"
+#include "platform/core/endpoints.h"
+#include "platform/core/os.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QWidget>
-
-#include <algorithm>
 
 namespace singleinstance {
 
@@ -21,53 +17,13 @@ const QString kCrLf = QStringLiteral("\r\n");
 const QByteArray kRestoreRequest = "restore\n";
 constexpr int kSocketTimeoutMs = 1000;
 
-// The executable's file name, or the kernel's short command name when the
-// executable link cannot be read (other users' processes).
-QString processName(const QString& pidDir)
-{
-    QString exe = QFile::symLinkTarget(pidDir + QStringLiteral("/exe"));
-    if (!exe.isEmpty()) {
-        exe.remove(QStringLiteral(" (deleted)"));  // the file was replaced while running
-        return QFileInfo(exe).fileName();
-    }
-    QFile comm(pidDir + QStringLiteral("/comm"));
-    if (!comm.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(comm.readAll()).trimmed();
-}
-
 }  // namespace
 
-QString processList()
-{
-    // The idle task (PID 0) has no /proc entry; its line keeps the list's
-    // first entry the idle task, which the copy count never examines.
-    QString list = QStringLiteral("swapper/0") + kCrLf;
-    QDir proc(QStringLiteral("/proc"));
-    QStringList pids = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    pids.removeIf([](const QString& name) {
-        bool numeric = false;
-        name.toUInt(&numeric);
-        return !numeric;
-    });
-    std::sort(pids.begin(), pids.end(),
-              [](const QString& a, const QString& b) { return a.toUInt() < b.toUInt(); });
-    for (const QString& pid : pids) {
-        const QString name = processName(proc.filePath(pid));
-        if (!name.isEmpty())  // the process ended while we listed it
-            list += name + kCrLf;
-    }
-    return list;
-}
+QString processList() { return os::processList(); }
 
 QString executableName()
 {
-#ifdef Q_OS_WIN
-    const QString suffix = QStringLiteral(".exe");
-#else
-    const QString suffix;
-#endif
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + suffix;
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + os::executableSuffix();
 }
 
 int countCopies(const QString& processList, const QString& executableName)
@@ -81,10 +37,7 @@ int countCopies(const QString& processList, const QString& executableName)
 
 QString defaultServerName()
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    return dir + u'/' + version::caption();
+    return os::localServerName(version::caption());
 }
 
 bool askToRestore(const QString& serverName)

@@ -1,4 +1,4 @@
-#include "endpoints.h"
+#include "platform/core/endpoints.h"
 
 #include "endpoints_config.h"
 

@@ -1,4 +1,4 @@
-#include "numberformat.h"
+#include "platform/core/numberformat.h"
 
 #include <algorithm>
 #include <cfenv>

@@ -1,4 +1,4 @@
-#include "richeditor.h"
+#include "platform/widgets/richeditor.h"
 
 #include <QKeyEvent>
 #include <QMimeData>

@@ -1,30 +1,15 @@
-#include "handover.h"
+#include "update/core/handover.h"
 
-#include "gbk.h"
-#include "manifest.h"
+#include "platform/core/gbk.h"
+#include "platform/core/os.h"
+#include "update/core/manifest.h"
 
 #include <QFile>
 #include <QSaveFile>
 
 namespace update {
 
-QString updaterFileName()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("up.exe");
-#else
-    return QStringLiteral("up");
-#endif
-}
-
-static QString executableSuffix()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral(".exe");
-#else
-    return {};
-#endif
-}
+QString updaterFileName() { return QStringLiteral("up") + os::executableSuffix(); }
 
 QString joinPath(const QString& folder, const QString& name)
 {
@@ -35,7 +20,7 @@ QString joinPath(const QString& folder, const QString& name)
 
 QString mainExecutablePath(const QString& programFolder, const QString& executableName)
 {
-    return joinPath(programFolder, executableName + executableSuffix());
+    return joinPath(programFolder, executableName + os::executableSuffix());
 }
 
 bool writeHandOverFile(const QString& folder, const QString& mainExecutable, QString* error)

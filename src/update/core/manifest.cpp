@@ -1,9 +1,9 @@
-#include "manifest.h"
+#include "update/core/manifest.h"
 
-#include "endpoints.h"
-#include "gbk.h"
-#include "numberformat.h"
-#include "numberprefix.h"
+#include "platform/core/endpoints.h"
+#include "platform/core/gbk.h"
+#include "platform/core/numberformat.h"
+#include "update/core/numberprefix.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "numberprefix.h"
+#include "update/core/numberprefix.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "partfile.h"
+#include "update/core/partfile.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "programfiles.h"
+#include "update/core/programfiles.h"
 
 #include <QFile>
 #include <QProcess>

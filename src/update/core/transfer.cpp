@@ -1,7 +1,7 @@
-#include "transfer.h"
+#include "update/core/transfer.h"
 
-#include "gbk.h"
-#include "partfile.h"
+#include "platform/core/gbk.h"
+#include "update/core/partfile.h"
 
 #include <QEventLoop>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "ziparchive.h"
+#include "update/core/ziparchive.h"
 
-#include "gbk.h"
-#include "partfile.h"
+#include "platform/core/gbk.h"
+#include "update/core/partfile.h"
 
 #include <QDir>
 #include <QFile>

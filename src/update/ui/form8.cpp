@@ -1,11 +1,11 @@
-#include "form8.h"
+#include "update/ui/form8.h"
 
-#include "dialogs.h"
-#include "endpoints.h"
-#include "gbk.h"
-#include "handover.h"
-#include "programfiles.h"
-#include "ziparchive.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/core/endpoints.h"
+#include "platform/core/gbk.h"
+#include "update/core/handover.h"
+#include "update/core/programfiles.h"
+#include "update/core/ziparchive.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

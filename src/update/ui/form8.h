@@ -4,8 +4,8 @@
 // the files the manifest names, unpacks the archives among them and hands the
 // new main executable over to the updater.
 
-#include "manifest.h"
-#include "transfer.h"
+#include "update/core/manifest.h"
+#include "update/core/transfer.h"
 
 #include <QPointer>
 #include <QTimer>

@@ -1,8 +1,8 @@
-#include "form1.h"
+#include "updater/updaterform.h"
 
-#include "dialogs.h"
-#include "replacement.h"
-#include "programfiles.h"
+#include "platform/widgets/dialogs.h"
+#include "updater/replacement.h"
+#include "update/core/programfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 // plain text and Word documents come in as text) and save file (always RTF).
 // Also the mapping between QTextDocument and the documents library's model.
 
-#include "document.h"
+#include "mainwindow/documents/document.h"
 
 #include <QString>
 

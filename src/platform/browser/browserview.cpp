@@ -1,10 +1,13 @@
-#include "browserview.h"
+#include "platform/browser/browserview.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include <QVBoxLayout>
 
 namespace {
 
@@ -59,9 +62,14 @@ protected:
     }
 };
 
-BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent), page_(new Page(this))
+BrowserView::BrowserView(QWidget* parent)
+    : QWidget(parent), view_(new QWebEngineView(this)), page_(new Page(view_))
 {
-    setPage(page_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_);
+    view_->setPage(page_);
+    setFocusProxy(view_);
     QWebEngineSettings* settings = page_->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     // A failed load leaves an empty body rather than the engine's own error
@@ -75,11 +83,15 @@ BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent), page_(new Pa
 
 BrowserView::~BrowserView() = default;
 
+QUrl BrowserView::url() const { return view_->url(); }
+
+QWebEngineView* BrowserView::view() const { return view_; }
+
 void BrowserView::navigate(const QUrl& url)
 {
     busy_ = true;
     ++serial_;
-    load(url);
+    view_->load(url);
 }
 
 bool BrowserView::loadSucceeded() const { return loadSucceeded_; }
@@ -97,8 +109,10 @@ void BrowserView::reloadPage()
 {
     busy_ = true;
     ++serial_;
-    reload();
+    view_->reload();
 }
+
+void BrowserView::stop() { view_->stop(); }
 
 void BrowserView::writeDocument(const QString& html)
 {
@@ -186,6 +200,6 @@ void BrowserView::onNewWindowRequested(QWebEngineNewWindowRequest& request)
     auto* window = new BrowserView;
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->resize(800, 600);
-    request.openIn(window->page());
+    request.openIn(window->page_);
     window->show();
 }

@@ -1,7 +1,7 @@
-#include "richeditorfiles.h"
+#include "mainwindow/editorfiles/richeditorfiles.h"
 
-#include "documentfiles.h"
-#include "richeditor.h"
+#include "mainwindow/documents/documentfiles.h"
+#include "platform/widgets/richeditor.h"
 
 #include <QTextBlock>
 #include <QTextCursor>

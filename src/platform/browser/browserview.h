@@ -2,20 +2,25 @@
 // The embedded browser over Qt WebEngine. When a load finishes, the body's
 // markup and text are captured by script; `downloadComplete` is raised only
 // after that snapshot has arrived, so the synchronous reads below always answer
-// from the page that just finished.
+// from the page that just finished. Qt WebEngine stays behind this widget:
+// nothing that includes this header needs the engine's headers.
 
 #include <QUrl>
-#include <QWebEngineView>
+#include <QWidget>
 
 #include <memory>
 
 class QWebEngineNewWindowRequest;
+class QWebEngineView;
 
-class BrowserView : public QWebEngineView {
+class BrowserView : public QWidget {
     Q_OBJECT
 public:
     explicit BrowserView(QWidget* parent = nullptr);
     ~BrowserView() override;
+
+    QUrl url() const;                 // the page's address, after any redirect
+    QWebEngineView* view() const;     // the engine's own view, for tests that script the page
 
     void navigate(const QUrl& url);   // returns at once
     bool busy() const;                // a navigation or snapshot still running
@@ -23,6 +28,7 @@ public:
     void setSilent(bool silent);      // no dialogs of the page's own (alerts, script errors)
     bool silent() const;
     void reloadPage();
+    void stop();                      // ends a load still running
 
     void writeDocument(const QString& html);  // "" blanks the page
     void pasteHtml(const QString& fragment);  // at the insertion point, each after the previous
@@ -48,6 +54,7 @@ private:
     void runAndStoreSnapshot(const QString& script);
     void storeSnapshot(const QVariant& result);
 
+    QWebEngineView* view_;
     Page* page_;
     bool busy_ = false;
     bool loadSucceeded_ = true;

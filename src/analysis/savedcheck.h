@@ -1,0 +1,46 @@
+#pragma once
+// A check kept on disk after every scored page, so that a check stopped by
+// closing the program goes on later, and a finished one can be reported.
+
+#include "analysis/pieceresult.h"
+#include "platform/core/result.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+struct SavedCheck {
+    QString analysedText;          // normalised text of the analysis
+    QStringList sentences;         // the analysed pieces
+    QList<PieceResult> pieces;     // one per sentence
+    QStringList resultBlocks;      // the session's slots, as they stand
+    QStringList resultTitles;
+    qint32 nextIndex = 0;
+    qint32 lastIndex = 0;
+    qint32 pageCount = 1;
+    double similaritySum = 0;
+    QString label2;                // Label2's text after the last scored page
+    QString engine;                // "baidu", "wenku" or "zhiwang"
+    bool finished = false;         // the run reached its end ("本次对比结束！")
+    QDateTime savedAt;
+
+    qsizetype checkedCount() const;
+};
+
+namespace savedcheck {
+
+// The file for a paper's analysed text, in `folder`, named after a hash of the text.
+QString pathFor(const QString& folder, const QString& analysedText);
+
+// Atomic: a failed write leaves the earlier file whole.
+Result<void> write(const SavedCheck& check, const QString& path);
+
+// Fails on a file cut short, garbage, another format version, or one whose
+// contents do not hang together (piece count, indices).
+Result<SavedCheck> read(const QString& path);
+
+// Keeps the `keep` most recent checks in `folder`, removing the others.
+void prune(const QString& folder, int keep = 50);
+
+}  // namespace savedcheck
