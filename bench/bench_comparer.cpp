@@ -64,7 +64,8 @@ public:
 
     QString sentence()
     {
-        static const QString filler = QStringLiteral(u"的了是在我有和就不人都一上也很到说要去你会着没看好自己这");
+        static const QString filler =
+            QStringLiteral(u"的了是在我有和就不人都一上也很到说要去你会着没看好自己这");
         static const QString marks = QStringLiteral(u"，。，。！？；");
         QString s;
         const int words = rng_.bounded(3, 9);
@@ -91,8 +92,7 @@ public:
         const QStringList pieces = comparer::cutReferenceSentences(paper);
         QString text;
         while (text.size() < length)
-            text += rng_.bounded(2) == 0 ? pieces[rng_.bounded(int(pieces.size()))].trimmed()
-                                         : sentence();
+            text += rng_.bounded(2) == 0 ? pieces[rng_.bounded(int(pieces.size()))].trimmed() : sentence();
         return text.left(length);
     }
 
@@ -147,15 +147,13 @@ void benchRewrite(TextMaker& maker, const QStringList& lines, bool withNaive)
 {
     const QString paper = maker.paper(kPaperLength);
     comparer::RewriteResult fast, naive;
-    const double fastMs = bestMs(5, [&] {
-        fast = comparer::rewriteText(paper, lines, comparer::seededRandom(7));
-    });
-    const double naiveMs = !withNaive ? 0 : bestMs(1, [&] {
-        naive = comparer::rewriteTextNaive(paper, lines, comparer::seededRandom(7));
-    });
-    std::printf("thesaurus rewrite, %d-char paper, %lld lines (%lld entries found)\n",
-                kPaperLength, static_cast<long long>(lines.size()),
-                static_cast<long long>(fast.found));
+    const double fastMs =
+        bestMs(5, [&] { fast = comparer::rewriteText(paper, lines, comparer::seededRandom(7)); });
+    const double naiveMs = !withNaive
+        ? 0
+        : bestMs(1, [&] { naive = comparer::rewriteTextNaive(paper, lines, comparer::seededRandom(7)); });
+    std::printf("thesaurus rewrite, %d-char paper, %lld lines (%lld entries found)\n", kPaperLength,
+                static_cast<long long>(lines.size()), static_cast<long long>(fast.found));
     std::printf("  segmented, indexed  %9.1f ms   (target: under 300)\n", fastMs);
     std::printf("  entry after entry   %9.1f ms\n", naiveMs);
     if (withNaive)

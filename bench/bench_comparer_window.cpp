@@ -4,8 +4,8 @@
 // length of a paragraph (the paper here has paragraphs of 850 characters).
 // Run with QT_QPA_PLATFORM=offscreen (and QTWEBENGINE_DISABLE_SANDBOX=1 as root).
 
-#include "comparer/ui/form2.h"
 #include "comparer/core/localcompare.h"
+#include "comparer/ui/form2.h"
 #include "platform/widgets/richeditor.h"
 #include "shipped_thesaurus.h"
 
@@ -48,8 +48,8 @@ void measure(int sentences, int step)
     const double windowMs = timer.nsecsElapsed() / 1e6;
     std::printf("paper %7lld chars, %5lld marks: core %7.1f ms, window run with colouring %8.1f ms"
                 " (%.3f ms per mark)\n",
-                static_cast<long long>(paper.size()), static_cast<long long>(result.run.sentences),
-                coreMs, windowMs, windowMs / std::max<qint64>(1, result.run.sentences));
+                static_cast<long long>(paper.size()), static_cast<long long>(result.run.sentences), coreMs,
+                windowMs, windowMs / std::max<qint64>(1, result.run.sentences));
 }
 
 // The rewrite through the window: reading ciku.txt (made from the vendor's
@@ -63,8 +63,8 @@ void measureRewrite()
         qFatal("cannot make ciku.txt");
     QString paper;
     for (int i = 0; paper.size() < 100000; ++i)
-        paper += records.at(1 + i % (records.size() - 1)).section(u',', 0, 0)
-                 + QStringLiteral(u"的研究表明，");
+        paper +=
+            records.at(1 + i % (records.size() - 1)).section(u',', 0, 0) + QStringLiteral(u"的研究表明，");
     Form2 form(Endpoints::builtIn(), [&] { return paper; });
     form.programFolder = folder.path();
     form.open();

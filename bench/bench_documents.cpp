@@ -2,10 +2,10 @@
 // 100,000-character Chinese text with every other sentence marked red, and
 // the editor adapter both ways. Prints milliseconds per step.
 
-#include "platform/widgets/richeditor.h"
-#include "mainwindow/editorfiles/richeditorfiles.h"
 #include "mainwindow/documents/rtfreader.h"
 #include "mainwindow/documents/rtfwriter.h"
+#include "mainwindow/editorfiles/richeditorfiles.h"
+#include "platform/widgets/richeditor.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -11,13 +11,13 @@
 // Without an argument both run. Exit status 1 when a target is missed.
 // Run with QT_QPA_PLATFORM=offscreen (and QTWEBENGINE_DISABLE_SANDBOX=1 as root).
 
-#include "platform/widgets/dialogs.h"
-#include "support/fixtureserver.h"
-#include "mainwindow/ui/form1.h"
-#include "comparer/ui/form2.h"
 #include "comparer/core/localcompare.h"
-#include "support/resultpages.h"
+#include "comparer/ui/form2.h"
+#include "mainwindow/ui/form1.h"
+#include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"
+#include "support/fixtureserver.h"
+#include "support/resultpages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,8 +26,8 @@
 #include <QLabel>
 #include <QMutex>
 #include <QTemporaryDir>
-#include <QTextDocument>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -76,10 +76,7 @@ double peakResidentMiB()
 }
 
 // The sentence's tag: "Q" and five digits, ASCII so that it reaches the server as is.
-QString tag(int i)
-{
-    return QStringLiteral("Q%1").arg(i, 5, 10, QChar(u'0'));
-}
+QString tag(int i) { return QStringLiteral("Q%1").arg(i, 5, 10, QChar(u'0')); }
 
 bool autorunLoad(int sentences)
 {
@@ -139,7 +136,8 @@ bool autorunLoad(int sentences)
         maxHelpersMiB = std::max(maxHelpersMiB, helpersResidentMiB());
         if (form.session.nextIndex >= nextReport) {
             std::printf("  %5d sentences, %6.1f s, resident %6.1f MiB, browser helpers %6.1f MiB\n",
-                        form.session.nextIndex, clock.elapsed() / 1000.0, residentMiB(), helpersResidentMiB());
+                        form.session.nextIndex, clock.elapsed() / 1000.0, residentMiB(),
+                        helpersResidentMiB());
             std::fflush(stdout);
             nextReport += sentences / 6;
         }
@@ -180,7 +178,8 @@ void makeTexts(int length, int paragraphLength, QString* paper, QString* referen
             paragraphStart = paper->size();
         }
         *paper += sentence;
-        *reference += i % 10 == 0 ? sentence : QStringLiteral(u"参考文献里的第%1段文字。").arg(i, 7, 10, QChar(u'0'));
+        *reference +=
+            i % 10 == 0 ? sentence : QStringLiteral(u"参考文献里的第%1段文字。").arg(i, 7, 10, QChar(u'0'));
     }
     paper->truncate(length);
     reference->truncate(length);
@@ -192,7 +191,12 @@ public:
     explicit PaintClock(QWidget* window) : window_(window) { clock_.start(); }
     qint64 longestGapMs() const { return longest_; }
     int paints() const { return paints_; }
-    void reset() { last_ = clock_.elapsed(); longest_ = 0; paints_ = 0; }
+    void reset()
+    {
+        last_ = clock_.elapsed();
+        longest_ = 0;
+        paints_ = 0;
+    }
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override

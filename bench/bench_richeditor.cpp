@@ -50,8 +50,8 @@ void benchMapping(RichEditor& editor, int calls)
             editor.setSelLength(38);
         }
         ms = msSince(timer);
-        std::printf("setSelStart + setSelLength (38), %s: %d rounds in %.1f ms, %.2f us each\n", pass,
-                    calls, ms, ms * 1000 / calls);
+        std::printf("setSelStart + setSelLength (38), %s: %d rounds in %.1f ms, %.2f us each\n", pass, calls,
+                    ms, ms * 1000 / calls);
     }
 
     qint64 sum = 0;
@@ -76,8 +76,8 @@ int main(int argc, char** argv)
     QElapsedTimer timer;
     timer.start();
     editor.setText(paper);
-    std::printf("setText of %lld characters, 20000 lines: %.1f ms\n",
-                static_cast<long long>(paper.size()), msSince(timer));
+    std::printf("setText of %lld characters, 20000 lines: %.1f ms\n", static_cast<long long>(paper.size()),
+                msSince(timer));
     timer.restart();
     const QString text = editor.text();
     std::printf("text() of the same: %.1f ms (%lld characters)\n", msSince(timer),
@@ -88,8 +88,8 @@ int main(int argc, char** argv)
     const QString big = makePaper(2'400'000, 50'000);
     timer.restart();
     editor.setText(big);
-    std::printf("setText of %.1f MB (UTF-8), %lld characters: %.1f ms\n",
-                big.toUtf8().size() / 1e6, static_cast<long long>(big.size()), msSince(timer));
+    std::printf("setText of %.1f MB (UTF-8), %lld characters: %.1f ms\n", big.toUtf8().size() / 1e6,
+                static_cast<long long>(big.size()), msSince(timer));
     timer.restart();
     QApplication::processEvents();
     std::printf("first event processing after it: %.1f ms\n", msSince(timer));

@@ -37,8 +37,8 @@ QString resultPage()
                     .arg(n)
             + chinese(12, n) + QStringLiteral("<em>") + chinese(9, n + 1)
             + QStringLiteral("</em></a></h3><div class=\"c-abstract\"><span class=\"m\">")
-            + chinese(60, n + 2) + QStringLiteral("<em>") + chinese(10, n + 3)
-            + QStringLiteral("</em>") + chinese(80, n + 4)
+            + chinese(60, n + 2) + QStringLiteral("<em>") + chinese(10, n + 3) + QStringLiteral("</em>")
+            + chinese(80, n + 4)
             + QStringLiteral("</span></div><div class=\"f13\"><a class=\"c-showurl\" "
                              "href=\"http://www.example.com/\">www.example.com/a/b</a></div></div>\n");
     }
@@ -86,8 +86,8 @@ int main()
     for (qsizetype i = 0; i + 1 < filled.slotCount(); ++i) {
         const int site = int(rng.bounded(3000));
         filled.resultTitles[i] = QStringLiteral("网站标题 %1 - 百度知道").arg(site);
-        filled.resultBlocks[i] = QStringLiteral("<a href=\"/l?%1\">").arg(site) + filled.resultTitles[i]
-            + QStringLiteral("</a>");
+        filled.resultBlocks[i] =
+            QStringLiteral("<a href=\"/l?%1\">").arg(site) + filled.resultTitles[i] + QStringLiteral("</a>");
     }
     int siteTotal = 0;
     const double statsMs = bestOf([&] {

@@ -41,7 +41,8 @@ bool run(const QString& program, const QStringList& args, const QString& folder 
     QProcess process;
     process.setWorkingDirectory(folder);
     process.start(program, args);
-    return process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
 }
 
 double bestSeconds(const std::function<bool()>& once, const std::function<void()>& reset)
@@ -60,7 +61,8 @@ double bestSeconds(const std::function<bool()>& once, const std::function<void()
 
 void report(const char* what, double ours, double theirs, const char* peer, bool timeRatio, double target)
 {
-    const double ratio = timeRatio ? ours / theirs : theirs / ours;  // both as "our time / their time" or throughput share
+    const double ratio =
+        timeRatio ? ours / theirs : theirs / ours;  // both as "our time / their time" or throughput share
     std::printf("%-10s ours %.3f s, %s %.3f s, %s %.2f (target %s %.2f) %s\n", what, ours, peer, theirs,
                 timeRatio ? "time ratio" : "throughput ratio", ratio, timeRatio ? "<=" : ">=", target,
                 (timeRatio ? ratio <= target : ratio >= target) ? "MET" : "MISSED");
@@ -86,8 +88,11 @@ void benchExtraction(const QString& work)
     std::printf("archive: %d files, %.1f MB uncompressed, %.1f MB compressed\n", kFiles,
                 double(kFiles) * kFileSize / 1e6, QFileInfo(archive).size() / 1e6);
     const QString outUnzip = work + "/out-unzip", outOurs = work + "/out-ours";
-    const double theirs = bestSeconds([&] { return run("unzip", {"-q", "-o", archive, "-d", outUnzip}); },
-                                      [&] { QDir(outUnzip).removeRecursively(); });
+    const double theirs = bestSeconds(
+        [&] {
+            return run("unzip", {"-q", "-o", archive, "-d", outUnzip});
+        },
+        [&] { QDir(outUnzip).removeRecursively(); });
     const double ours = bestSeconds([&] { return update::extractZip(outOurs, archive).complete; },
                                     [&] { QDir(outOurs).removeRecursively(); });
     if (theirs < 0 || ours < 0) {
@@ -111,8 +116,11 @@ void benchDownload(const QString& work)
     server.serve("/trvs/Temp.png", body, "application/octet-stream");
     const QString url = server.url("/trvs/Temp.png").toString();
     const QString curlFile = work + "/curl.bin", ourFile = work + "/ours.bin";
-    const double theirs = bestSeconds([&] { return run("curl", {"-s", "-f", "-o", curlFile, url}); },
-                                      [&] { QFile::remove(curlFile); });
+    const double theirs = bestSeconds(
+        [&] {
+            return run("curl", {"-s", "-f", "-o", curlFile, url});
+        },
+        [&] { QFile::remove(curlFile); });
     update::TransferClient client;
     client.setRequestTimeout(60);
     const double ours = bestSeconds([&] { return client.fetchToFile(QUrl(url), ourFile).complete; },
@@ -121,8 +129,8 @@ void benchDownload(const QString& work)
         std::printf("download: a run failed\n");
         return;
     }
-    std::printf("download: %.1f MB; ours %.0f MB/s, curl %.0f MB/s\n", body.size() / 1e6, body.size() / 1e6 / ours,
-                body.size() / 1e6 / theirs);
+    std::printf("download: %.1f MB; ours %.0f MB/s, curl %.0f MB/s\n", body.size() / 1e6,
+                body.size() / 1e6 / ours, body.size() / 1e6 / theirs);
     report("download", ours, theirs, "curl", false, 0.8);
     QFile::remove(curlFile);
     QFile::remove(ourFile);

@@ -15,8 +15,8 @@ inline QStringList shippedThesaurusRecords()
         qFatal("cannot read %s", qPrintable(file.fileName()));
     const QString page = QString::fromUtf8(file.readAll());
     const qsizetype body = page.indexOf(QStringLiteral("<body>")) + 6;
-    const auto records = comparer::thesaurusRecords(
-        page.mid(body, page.indexOf(QStringLiteral("</body>")) - body));
+    const auto records =
+        comparer::thesaurusRecords(page.mid(body, page.indexOf(QStringLiteral("</body>")) - body));
     if (!records)
         qFatal("%s carries no thesaurus", qPrintable(file.fileName()));
     return *records;

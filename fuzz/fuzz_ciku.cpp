@@ -1,8 +1,8 @@
 // ciku.txt as read from disk and the rewrite it drives. Input: thesaurus bytes,
 // "\n--\n", paper text (UTF-8). The fast rewrite must give exactly what the
 // entry-by-entry yardstick gives with the same random draws.
-#include "fuzzsupport.h"
 #include "comparer/core/rewrite.h"
+#include "fuzzsupport.h"
 
 #include <QTemporaryDir>
 

@@ -1,11 +1,11 @@
 // A result page from the search service, as the browser hands it over: scoring,
 // title extraction, the site statistics and the sanitised table built from the
 // stored blocks. The pasted table must never carry active content.
-#include "fuzzsupport.h"
 #include "analysis/blocksanitizer.h"
 #include "analysis/scoring.h"
 #include "analysis/segmentation.h"
 #include "analysis/sitestats.h"
+#include "fuzzsupport.h"
 
 #include <QRegularExpression>
 
@@ -14,8 +14,10 @@ namespace {
 ComparisonSession sessionWithSentences()
 {
     ComparisonSession session;
-    segmentation::resetSession(session, segmentation::analyse(
-        QStringLiteral("这是第一句话，用来检验得分的计算是否可靠。第二句话也在这里，内容完全不同。")));
+    segmentation::resetSession(
+        session,
+        segmentation::analyse(
+            QStringLiteral("这是第一句话，用来检验得分的计算是否可靠。第二句话也在这里，内容完全不同。")));
     session.nextIndex = 1;
     return session;
 }
@@ -37,7 +39,7 @@ QString decodedValue(const QString& value)
         const QString number = m.captured(1);
         const QString name = m.captured(2).toLower();
         bool ok = false;
-        const uint code = number.isEmpty() ? 0
+        const uint code = number.isEmpty()                 ? 0
             : number.startsWith(u'x', Qt::CaseInsensitive) ? number.mid(1).toUInt(&ok, 16)
                                                            : number.toUInt(&ok, 10);
         if (!number.isEmpty())
@@ -53,10 +55,13 @@ QString decodedValue(const QString& value)
 void checkInert(const QString& html)
 {
     static const QRegularExpression tag(
-        QStringLiteral("\\G<(/?)([A-Za-z][A-Za-z0-9:._-]*)((?:\\s+[^\\s\"'=<>/]+(?:=\"[^\"]*\"|=[^\\s\"'=<>`]+)?)*)\\s*/?>"));
-    static const QRegularExpression attribute(QStringLiteral("\\s+([^\\s\"'=<>/]+)(?:=\"([^\"]*)\"|=([^\\s\"'=<>`]+))?"));
+        QStringLiteral("\\G<(/?)([A-Za-z][A-Za-z0-9:._-]*)((?:\\s+[^\\s\"'=<>/"
+                       "]+(?:=\"[^\"]*\"|=[^\\s\"'=<>`]+)?)*)\\s*/?>"));
+    static const QRegularExpression attribute(
+        QStringLiteral("\\s+([^\\s\"'=<>/]+)(?:=\"([^\"]*)\"|=([^\\s\"'=<>`]+))?"));
     static const QRegularExpression dropped(
-        QStringLiteral("^(script|style|iframe|object|embed|applet|frame|frameset|base|meta|link|svg|math|template|noscript)$"),
+        QStringLiteral("^(script|style|iframe|object|embed|applet|frame|frameset|base|meta|link|svg|math|"
+                       "template|noscript)$"),
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression blanks(QStringLiteral("[\\x00-\\x20]"));
     static const QRegularExpression scheme(QStringLiteral("^(javascript|vbscript|data):"),
@@ -71,7 +76,8 @@ void checkInert(const QString& html)
         auto attributes = attribute.globalMatch(m.captured(3));
         while (attributes.hasNext()) {
             const QRegularExpressionMatch a = attributes.next();
-            fuzz::check(!a.captured(1).startsWith(QLatin1String("on"), Qt::CaseInsensitive), "no event handler");
+            fuzz::check(!a.captured(1).startsWith(QLatin1String("on"), Qt::CaseInsensitive),
+                        "no event handler");
             QString value = decodedValue(a.captured(2) + a.captured(3));
             value.remove(blanks);
             fuzz::check(!value.contains(scheme), "no script-carrying scheme");

@@ -1,8 +1,8 @@
 // Open's text decoding: any bytes decode without crashing, and text that
 // decodes without loss survives the round trip through its own encoding.
 #include "fuzzsupport.h"
-#include "platform/core/gbk.h"
 #include "mainwindow/documents/textdecoding.h"
+#include "platform/core/gbk.h"
 
 #include <QStringDecoder>
 

@@ -1,9 +1,9 @@
 // The vendor's thesaurus page: cleaning, record splitting and the bytes of
 // ciku.txt made from it, which must read back as the same lines.
-#include "fuzzsupport.h"
-#include "platform/core/gbk.h"
 #include "comparer/core/rewrite.h"
 #include "comparer/core/thesauruspage.h"
+#include "fuzzsupport.h"
+#include "platform/core/gbk.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -6,8 +6,8 @@
 #include <QString>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace fuzz {
 

@@ -8,8 +8,10 @@ namespace {
 const QSet<QString>& elementsDroppedWithContent()
 {
     static const QSet<QString> names{
-        QStringLiteral("script"), QStringLiteral("style"),    QStringLiteral("iframe"),   QStringLiteral("object"),  QStringLiteral("applet"), QStringLiteral("noscript"),
-        QStringLiteral("template"), QStringLiteral("frameset"), QStringLiteral("noembed"), QStringLiteral("noframes"), QStringLiteral("svg"),    QStringLiteral("math"),
+        QStringLiteral("script"),   QStringLiteral("style"),    QStringLiteral("iframe"),
+        QStringLiteral("object"),   QStringLiteral("applet"),   QStringLiteral("noscript"),
+        QStringLiteral("template"), QStringLiteral("frameset"), QStringLiteral("noembed"),
+        QStringLiteral("noframes"), QStringLiteral("svg"),      QStringLiteral("math"),
         QStringLiteral("xmp")};
     return names;
 }
@@ -17,20 +19,18 @@ const QSet<QString>& elementsDroppedWithContent()
 // Elements dropped on their own (they enclose nothing).
 const QSet<QString>& elementsDropped()
 {
-    static const QSet<QString> names{QStringLiteral("embed"), QStringLiteral("link"),  QStringLiteral("meta"),
-                                     QStringLiteral("base"),  QStringLiteral("frame"), QStringLiteral("param")};
+    static const QSet<QString> names{QStringLiteral("embed"), QStringLiteral("link"),
+                                     QStringLiteral("meta"),  QStringLiteral("base"),
+                                     QStringLiteral("frame"), QStringLiteral("param")};
     return names;
 }
 
-bool isSpace(QChar c)
-{
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
-}
+bool isSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
 
 bool isNameChar(QChar c)
 {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
-        || c == u'-' || c == u'_' || c == u':' || c == u'.';
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-'
+        || c == u'_' || c == u':' || c == u'.';
 }
 
 struct Attribute {
@@ -59,8 +59,8 @@ QString decodeReferences(QStringView value)
             const bool hex = j + 1 < value.size() && (value[j + 1] == u'x' || value[j + 1] == u'X');
             qsizetype k = j + (hex ? 2 : 1);
             const qsizetype digitsStart = k;
-            while (k < value.size() && (hex ? isxdigit(value[k].unicode()) && value[k].unicode() < 128
-                                            : value[k].isDigit()))
+            while (k < value.size()
+                   && (hex ? isxdigit(value[k].unicode()) && value[k].unicode() < 128 : value[k].isDigit()))
                 ++k;
             bool ok = false;
             const uint code = value.sliced(digitsStart, k - digitsStart).toUInt(&ok, hex ? 16 : 10);
@@ -105,8 +105,8 @@ bool isActiveAttribute(const Attribute& a)
         return true;
     if (a.name == u"style") {
         const QString style = decodeReferences(a.value).toLower();
-        return style.contains(u"expression") || style.contains(u"url(")
-            || style.contains(u"javascript") || style.contains(u'\\');
+        return style.contains(u"expression") || style.contains(u"url(") || style.contains(u"javascript")
+            || style.contains(u'\\');
     }
     return false;
 }
@@ -138,8 +138,7 @@ bool readTag(QStringView html, qsizetype at, Tag& tag)
         }
         Attribute attribute;
         const qsizetype attrStart = i;
-        while (i < html.size() && !isSpace(html[i]) && html[i] != u'/' && html[i] != u'>'
-               && html[i] != u'=')
+        while (i < html.size() && !isSpace(html[i]) && html[i] != u'/' && html[i] != u'>' && html[i] != u'=')
             ++i;
         attribute.name = html.sliced(attrStart, i - attrStart).toString().toLower();
         while (i < html.size() && isSpace(html[i]))
@@ -181,7 +180,9 @@ void writeTag(const Tag& tag, QString& out)
             if (!hasCleanName(a.name) || isActiveAttribute(a))
                 continue;
             QString value = a.value;
-            value.replace(u'"', QStringLiteral("&quot;")).replace(u'<', QStringLiteral("&lt;")).replace(u'>', QStringLiteral("&gt;"));
+            value.replace(u'"', QStringLiteral("&quot;"))
+                .replace(u'<', QStringLiteral("&lt;"))
+                .replace(u'>', QStringLiteral("&gt;"));
             out += u' ' + a.name + QStringLiteral("=\"") + value + u'"';
         }
     }

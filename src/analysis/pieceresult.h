@@ -15,8 +15,8 @@ struct ResultLink {
 };
 
 struct PieceResult {
-    bool checked = false;      // a result page was scored for this piece
-    double figure = 0;         // 100 * S of the scoring, uncapped
+    bool checked = false;  // a result page was scored for this piece
+    double figure = 0;     // 100 * S of the scoring, uncapped
     QList<ResultLink> results;
 
     bool operator==(const PieceResult&) const = default;
@@ -24,8 +24,8 @@ struct PieceResult {
 
 // How much of a piece was found, in the two bands the list and the report colour.
 namespace similarityband {
-constexpr double kHigh = 50;    // red from here
-constexpr double kMedium = 20;  // orange from here
+constexpr double kHigh = 50;                 // red from here
+constexpr double kMedium = 20;               // orange from here
 constexpr quint32 kHighColour = 0xFF0000;    // RGB 255, 0, 0
 constexpr quint32 kMediumColour = 0xE67800;  // RGB 230, 120, 0
 

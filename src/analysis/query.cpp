@@ -14,8 +14,8 @@ void appendHexByte(QString& out, unsigned byte)
 
 bool passesGbkEncoderUnchanged(char16_t c)
 {
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')
-        || c == u'-' || c == u',' || c == u'.' || c == u'/';
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'-'
+        || c == u',' || c == u'.' || c == u'/';
 }
 
 }  // namespace
@@ -24,8 +24,7 @@ QString buildQuery(const QString& sentence)
 {
     QString q = sentence.trimmed();
     q.replace(u',', u'，');
-    for (const char16_t* mark : {u"《", u"》", u"【", u"】", u"：", u"“", u"”", u"……", u"（",
-                                 u"）", u"，"})
+    for (const char16_t* mark : {u"《", u"》", u"【", u"】", u"：", u"“", u"”", u"……", u"（", u"）", u"，"})
         q.replace(QString::fromUtf16(mark), QStringLiteral(" "));
     q.replace(QStringLiteral("  "), QStringLiteral(" "));  // one pass only: three spaces leave two
     q.replace(u'"', u' ');
@@ -84,8 +83,7 @@ QString UrlEncodeUtf8(QStringView text)
     return out;
 }
 
-std::optional<QString> searchUrl(SearchEngine engine, const QString& query,
-                                 const Endpoints& endpoints)
+std::optional<QString> searchUrl(SearchEngine engine, const QString& query, const Endpoints& endpoints)
 {
     switch (engine) {
     case SearchEngine::Zhiwang:

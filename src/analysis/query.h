@@ -26,5 +26,4 @@ QString UrlEncodeUtf8(QStringView text);
 
 // The query URL of `engine`, or nothing for a service without one (Longyuan),
 // in which case the caller keeps the previous URL.
-std::optional<QString> searchUrl(SearchEngine engine, const QString& query,
-                                 const Endpoints& endpoints);
+std::optional<QString> searchUrl(SearchEngine engine, const QString& query, const Endpoints& endpoints);

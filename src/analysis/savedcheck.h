@@ -11,18 +11,18 @@
 #include <QStringList>
 
 struct SavedCheck {
-    QString analysedText;          // normalised text of the analysis
-    QStringList sentences;         // the analysed pieces
-    QList<PieceResult> pieces;     // one per sentence
-    QStringList resultBlocks;      // the session's slots, as they stand
+    QString analysedText;       // normalised text of the analysis
+    QStringList sentences;      // the analysed pieces
+    QList<PieceResult> pieces;  // one per sentence
+    QStringList resultBlocks;   // the session's slots, as they stand
     QStringList resultTitles;
     qint32 nextIndex = 0;
     qint32 lastIndex = 0;
     qint32 pageCount = 1;
     double similaritySum = 0;
-    QString label2;                // Label2's text after the last scored page
-    QString engine;                // "baidu", "wenku" or "zhiwang"
-    bool finished = false;         // the run reached its end ("本次对比结束！")
+    QString label2;         // Label2's text after the last scored page
+    QString engine;         // "baidu", "wenku" or "zhiwang"
+    bool finished = false;  // the run reached its end ("本次对比结束！")
     QDateTime savedAt;
 
     qsizetype checkedCount() const;

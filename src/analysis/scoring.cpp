@@ -10,14 +10,13 @@ namespace scoring {
 namespace {
 
 constexpr QStringView kTitleLinkEnd = u"}\">";
-constexpr std::array<QStringView, 4> kHeadingTags = {u"<H3 CLASS=\"T\">", u"</H3>",
-                                                     u"<h3 class=\"t\">", u"</h3>"};
+constexpr std::array<QStringView, 4> kHeadingTags = {u"<H3 CLASS=\"T\">", u"</H3>", u"<h3 class=\"t\">",
+                                                     u"</h3>"};
 constexpr std::array<QStringView, 4> kEmphasisTags = {u"<EM>", u"<em>", u"</EM>", u"</em>"};
 
 const QString kCrLfCrLf = QStringLiteral("\r\n\r\n");
 
-template <std::size_t N>
-qsizetype matchedTagLength(QStringView text, const std::array<QStringView, N>& tags)
+template <std::size_t N> qsizetype matchedTagLength(QStringView text, const std::array<QStringView, N>& tags)
 {
     for (const QStringView tag : tags)
         if (text.startsWith(tag))

@@ -11,9 +11,9 @@
 
 namespace scoring {
 
-inline constexpr int kMinHighlightLength = 8;      // shorter highlights are noise
-inline constexpr int kMinPageDoubleBytes = 500;    // fewer: an error or empty page
-inline constexpr int kResultsPerPage = 10;         // slots per sentence; extra results are dropped
+inline constexpr int kMinHighlightLength = 8;    // shorter highlights are noise
+inline constexpr int kMinPageDoubleBytes = 500;  // fewer: an error or empty page
+inline constexpr int kResultsPerPage = 10;       // slots per sentence; extra results are dropped
 inline const QString kBlockMarker = QStringLiteral("<bbbbbbbb>");
 
 // What an arrival changes on screen.

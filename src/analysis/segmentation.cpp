@@ -32,18 +32,14 @@ QString normalise(QStringView editorText)
 
     // Each pass on its own, in this order, as the passes can feed each other.
     const QString lineEndPatterns[] = {
-        QStringLiteral("  ") + kCrLf,
-        QStringLiteral(" ") + kCrLf,
-        QString(2, kIdeographicSpace) + kCrLf,
-        QString(kIdeographicSpace) + kCrLf,
+        QStringLiteral("  ") + kCrLf,          QStringLiteral(" ") + kCrLf,
+        QString(2, kIdeographicSpace) + kCrLf, QString(kIdeographicSpace) + kCrLf,
         QStringLiteral("\t") + kCrLf,
     };
     for (const QString& pattern : lineEndPatterns)
         text.replace(pattern, kCrLf);
 
-    text.removeIf([](QChar c) {
-        return c == u'\r' || c == u'\n' || c == u' ' || c == kIdeographicSpace;
-    });
+    text.removeIf([](QChar c) { return c == u'\r' || c == u'\n' || c == u' ' || c == kIdeographicSpace; });
     return text;
 }
 
@@ -66,8 +62,8 @@ QStringList cutIntoPieces(const QString& analysedText)
 QString summary(qsizetype doubleByteCount, qsizetype pieceCount)
 {
     return QStringLiteral("本文共 ") + numfmt::format(qint64(doubleByteCount))
-           + QStringLiteral(" 字，本次分析共分析出 ") + numfmt::format(qint64(pieceCount))
-           + QStringLiteral(" 句，请多次点击进行对比！");
+        + QStringLiteral(" 字，本次分析共分析出 ") + numfmt::format(qint64(pieceCount))
+        + QStringLiteral(" 句，请多次点击进行对比！");
 }
 
 QStringList listItems(const QStringList& sentences)

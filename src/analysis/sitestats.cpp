@@ -13,8 +13,7 @@ namespace sitestats {
 namespace {
 
 // Applies the permutation `order` (new slot i takes old slot order[i]).
-template <typename List>
-void reorder(List& list, const std::vector<qsizetype>& order)
+template <typename List> void reorder(List& list, const std::vector<qsizetype>& order)
 {
     if (list.size() != qsizetype(order.size()))
         return;
@@ -29,8 +28,8 @@ void reorder(List& list, const std::vector<qsizetype>& order)
 
 int rebuild(ComparisonSession& session)
 {
-    const qsizetype slotTotal = std::min({session.resultTitles.size(), session.resultBlocks.size(),
-                                      session.resultSites.size()});
+    const qsizetype slotTotal =
+        std::min({session.resultTitles.size(), session.resultBlocks.size(), session.resultSites.size()});
     const qsizetype counted = std::max<qsizetype>(slotTotal - 1, 0);  // the spare last slot is not
 
     QHash<QString, int> occurrences;
@@ -52,8 +51,7 @@ int rebuild(ComparisonSession& session)
     // exchanging neighbours whenever the right one counts strictly more.
     std::vector<qsizetype> order(slotTotal);
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](qsizetype a, qsizetype b) { return rank[a] > rank[b]; });
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return rank[a] > rank[b]; });
     reorder(session.resultTitles, order);
     reorder(session.resultBlocks, order);
     reorder(session.resultSites, order);
@@ -65,8 +63,8 @@ int rebuild(ComparisonSession& session)
 QList<Row> shownRows(const ComparisonSession& session, int siteTotal)
 {
     QList<Row> rows;
-    const qsizetype slotTotal = std::min({session.resultTitles.size(), session.resultBlocks.size(),
-                                      session.resultSites.size()});
+    const qsizetype slotTotal =
+        std::min({session.resultTitles.size(), session.resultBlocks.size(), session.resultSites.size()});
     for (qsizetype i = 1; i <= siteTotal && i < slotTotal; i += 2)
         rows.append({session.resultTitles[i], session.resultBlocks[i], session.resultSites[i]});
     return rows;
@@ -85,9 +83,6 @@ QString tableRow(const Row& row)
         + QStringLiteral("<br></td></tr>");
 }
 
-QString tableTail()
-{
-    return QStringLiteral("</table>");
-}
+QString tableTail() { return QStringLiteral("</table>"); }
 
 }  // namespace sitestats

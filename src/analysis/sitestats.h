@@ -12,7 +12,7 @@ namespace sitestats {
 
 struct Row {
     QString title;
-    QString block;           // the result's heading markup, as stored
+    QString block;  // the result's heading markup, as stored
     std::optional<int> count;
 };
 
@@ -25,8 +25,8 @@ int rebuild(ComparisonSession& session);
 // does not pass `siteTotal`.
 QList<Row> shownRows(const ComparisonSession& session, int siteTotal);
 
-QString tableHead();                 // "<br>…<h1>相似性网站分析结果</h1>…"
-QString tableRow(const Row& row);    // block and "出现次数：" count, block sanitised
-QString tableTail();                 // "</table>"
+QString tableHead();               // "<br>…<h1>相似性网站分析结果</h1>…"
+QString tableRow(const Row& row);  // block and "出现次数：" count, block sanitised
+QString tableTail();               // "</table>"
 
 }  // namespace sitestats

@@ -1,8 +1,8 @@
+#include "comparer/ui/form2.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/browser/browserview.h"
-#include "update/ui/form8.h"
-#include "comparer/ui/form2.h"
 #include "platform/widgets/richeditor.h"
+#include "update/ui/form8.h"
 
 #include <QApplication>
 

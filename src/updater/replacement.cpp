@@ -33,7 +33,8 @@ bool handOverWaiting(const QString& workingDirectory)
 
 HandOver readHandOver(const QString& workingDirectory)
 {
-    const QStringList lines = update::readHandOverFile(QDir(workingDirectory).filePath(update::kHandOverFile));
+    const QStringList lines =
+        update::readHandOverFile(QDir(workingDirectory).filePath(update::kHandOverFile));
     HandOver handOver;
     if (lines.size() > 1)
         handOver.newExecutable = lines.at(1);
@@ -54,7 +55,8 @@ Replacement replaceMainExecutable(const QString& workingDirectory, const HandOve
     // A rename over the old file replaces it atomically: there is never a
     // moment without a main executable.
     std::error_code error;
-    std::filesystem::rename(QFile::encodeName(newPath).toStdString(), QFile::encodeName(mainPath).toStdString(), error);
+    std::filesystem::rename(QFile::encodeName(newPath).toStdString(),
+                            QFile::encodeName(mainPath).toStdString(), error);
     return error ? Replacement::Failed : Replacement::Replaced;
 }
 

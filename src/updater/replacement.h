@@ -8,9 +8,9 @@
 namespace updater {
 
 enum class Replacement {
-    Replaced,        // the new executable now stands at the main executable's path
-    DownloadError,   // the new or the old executable is missing, or the new one is empty
-    Failed,          // the files were there but could not be swapped (the old one stays)
+    Replaced,       // the new executable now stands at the main executable's path
+    DownloadError,  // the new or the old executable is missing, or the new one is empty
+    Failed,         // the files were there but could not be swapped (the old one stays)
 };
 
 struct HandOver {

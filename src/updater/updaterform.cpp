@@ -1,8 +1,8 @@
 #include "updater/updaterform.h"
 
 #include "platform/widgets/dialogs.h"
-#include "updater/replacement.h"
 #include "update/core/programfiles.h"
+#include "updater/replacement.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,7 +21,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
 
     workingDirectory = QDir::currentPath();
     endProgram = [] { QCoreApplication::quit(); };
-    startProgram = [this](const QString& program) { return update::startDetached(program, workingDirectory); };
+    startProgram = [this](const QString& program) {
+        return update::startDetached(program, workingDirectory);
+    };
 
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
@@ -45,7 +47,8 @@ void Form1::Timer1_Timer()
     }
     const HandOver handOver = readHandOver(workingDirectory);
     if (replaceMainExecutable(workingDirectory, handOver) == Replacement::DownloadError)
-        dialogs::message(this, QStringLiteral("下载错误，请重新运行下载程序！"), QStringLiteral("自动升级程序"));
+        dialogs::message(this, QStringLiteral("下载错误，请重新运行下载程序！"),
+                         QStringLiteral("自动升级程序"));
     removeHandOver(workingDirectory);
     if (!handOver.mainExecutable.isEmpty())
         startProgram(handOver.mainExecutable);

@@ -1,8 +1,8 @@
 // trovalis-cli query, score and stats, through the real binary.
 
 #include "platform/core/endpoints.h"
-#include "support/resultpages.h"
 #include "support/clirunner.h"
+#include "support/resultpages.h"
 #include "support/testdata.h"
 
 #include <QFile>
@@ -26,24 +26,21 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        SKIP_WITHOUT_CLI();
-    }
+    void initTestCase() { SKIP_WITHOUT_CLI(); }
 
     void query_data()
     {
         const Endpoints e = Endpoints::builtIn();
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("out");
-        QTest::newRow("baidu by default")
-            << QStringList{u"query"_qs, u"研究（2016）表明：“结论”。"_qs}
-            << u"研究 2016 表明 结论  \n"_qs + e.baiduBase
-                   + u"/s?wd=%D1%D0%BE%BF%202016%20%B1%ED%C3%F7%20%BD%E1%C2%DB%20%20&rsv_bp=0&ch=&bar=&rsv_spt=3&tn=baidu\n"_qs;
+        QTest::newRow("baidu by default") << QStringList{u"query"_qs, u"研究（2016）表明：“结论”。"_qs}
+                                          << u"研究 2016 表明 结论  \n"_qs + e.baiduBase
+                + u"/s?wd=%D1%D0%BE%BF%202016%20%B1%ED%C3%F7%20%BD%E1%C2%DB%20%20&rsv_bp=0&ch=&bar=&rsv_spt=3&tn=baidu\n"_qs;
         QTest::newRow("wenku") << QStringList{u"query"_qs, u"--engine"_qs, u"wenku"_qs, u"a_b"_qs}
                                << u"a_b\n"_qs + e.wenkuBase + u"/search?word=a%5Fb&od=0&fr=top_home\n"_qs;
         QTest::newRow("zhiwang") << QStringList{u"query"_qs, u"--engine"_qs, u"zhiwang"_qs, u"中 a"_qs}
-                                 << u"中 a\n"_qs + e.zhiwangBase + u"/result.aspx?q=%E4%B8%AD a&rt=&rl=&udb=\n"_qs;
+                                 << u"中 a\n"_qs + e.zhiwangBase
+                + u"/result.aspx?q=%E4%B8%AD a&rt=&rl=&udb=\n"_qs;
         QTest::newRow("skipped") << QStringList{u"query"_qs, u"。"_qs} << u"skipped\n"_qs;
     }
     void query()
@@ -59,9 +56,9 @@ private slots:
     {
         QList<Result> results = numberedResults(12);
         results[0].title = u"<em>高亮</em>标题"_qs;
-        const QString page = file(u"page.html"_qs, body(results).toUtf8()
-                                                      + highlight(9).toUtf8() + highlight(12).toUtf8()
-                                                      + highlight(5).toUtf8());
+        const QString page = file(u"page.html"_qs,
+                                  body(results).toUtf8() + highlight(9).toUtf8() + highlight(12).toUtf8()
+                                      + highlight(5).toUtf8());
         const clirunner::Run r = run({u"score"_qs, filler(38), page});
         QCOMPARE(r.exitCode, 0);
         QStringList expected{u"本句相似度：6%\r\n\r\n目前总体相似度：6%"_qs, u"0\t高亮标题"_qs};
@@ -96,9 +93,11 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
         QTest::newRow("query without sentence") << QStringList{u"query"_qs} << 2;
-        QTest::newRow("unknown engine") << QStringList{u"query"_qs, u"--engine"_qs, u"longyuan"_qs, u"x"_qs} << 2;
+        QTest::newRow("unknown engine")
+            << QStringList{u"query"_qs, u"--engine"_qs, u"longyuan"_qs, u"x"_qs} << 2;
         QTest::newRow("score without page") << QStringList{u"score"_qs, u"x"_qs} << 2;
-        QTest::newRow("score, missing page") << QStringList{u"score"_qs, u"x"_qs, u"/nonexistent/p.html"_qs} << 1;
+        QTest::newRow("score, missing page")
+            << QStringList{u"score"_qs, u"x"_qs, u"/nonexistent/p.html"_qs} << 1;
         QTest::newRow("stats, missing file") << QStringList{u"stats"_qs, u"/nonexistent/t.txt"_qs} << 1;
     }
     void badInput()

@@ -9,10 +9,7 @@
 class TestCliSegment : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        SKIP_WITHOUT_CLI();
-    }
+    void initTestCase() { SKIP_WITHOUT_CLI(); }
 
     void printsSummaryThenItems()
     {
@@ -21,16 +18,17 @@ private slots:
         QFile file(paper);
         QVERIFY(file.open(QIODevice::WriteOnly));
         // A BOM, LF line breaks and a tab at a line end, as an editor might save it.
-        file.write("\xEF\xBB\xBF" "Hello World!\n");
+        file.write("\xEF\xBB\xBF"
+                   "Hello World!\n");
         file.write(QStringLiteral("研究表明\t\n").repeated(10).toUtf8());
         file.close();
 
         const clirunner::Run process = clirunner::run({QStringLiteral("segment"), paper});
         QCOMPARE(process.exitCode, 0);
-        const QString expected = QStringLiteral(
-            "本文共 41 字，本次分析共分析出 2 句，请多次点击进行对比！\n"
-            "1-HelloWorld！研究表明研究表明研究表明研究表明研究表明研究表明研究表\n"
-            "2-明研究表明研究表明研究表明\n");
+        const QString expected =
+            QStringLiteral("本文共 41 字，本次分析共分析出 2 句，请多次点击进行对比！\n"
+                           "1-HelloWorld！研究表明研究表明研究表明研究表明研究表明研究表明研究表\n"
+                           "2-明研究表明研究表明研究表明\n");
         QCOMPARE(process.out, expected);
     }
 
@@ -39,7 +37,8 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
         QTest::newRow("no paper") << QStringList{QStringLiteral("segment")} << 2;
-        QTest::newRow("missing file") << QStringList{QStringLiteral("segment"), QStringLiteral("/nonexistent/paper.txt")} << 1;
+        QTest::newRow("missing file")
+            << QStringList{QStringLiteral("segment"), QStringLiteral("/nonexistent/paper.txt")} << 1;
     }
 
     void badInput()

@@ -19,12 +19,9 @@ private slots:
         QTest::newRow("surrounding spaces trimmed first") << u"  中文 "_qs << u"中文"_qs << false;
         QTest::newRow("ASCII comma and double quote") << u"a,b\"c"_qs << u"a b c"_qs << false;
         QTest::newRow("three spaces leave two") << u"a   b"_qs << u"a  b"_qs << false;
-        QTest::newRow("double ellipsis goes, single stays")
-            << u"甲……乙…丙"_qs << u"甲 乙…丙"_qs << false;
-        QTest::newRow("untouched punctuation") << u"甲；乙？丙、丁"_qs << u"甲；乙？丙、丁"_qs
-                                               << false;
-        QTest::newRow("brackets and exclamation") << u"《书》【注】好！"_qs << u" 书 注 好 "_qs
-                                                  << false;
+        QTest::newRow("double ellipsis goes, single stays") << u"甲……乙…丙"_qs << u"甲 乙…丙"_qs << false;
+        QTest::newRow("untouched punctuation") << u"甲；乙？丙、丁"_qs << u"甲；乙？丙、丁"_qs << false;
+        QTest::newRow("brackets and exclamation") << u"《书》【注】好！"_qs << u" 书 注 好 "_qs << false;
     }
     void buildQuery()
     {
@@ -40,12 +37,10 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("gbk");
         QTest::addColumn<QString>("utf8");
-        QTest::newRow("safe ASCII and a space")
-            << u"a-1.b/c d"_qs << u"a-1.b/c%20d"_qs << u"a-1.b/c d"_qs;
+        QTest::newRow("safe ASCII and a space") << u"a-1.b/c d"_qs << u"a-1.b/c%20d"_qs << u"a-1.b/c d"_qs;
         QTest::newRow("underscore") << u"_"_qs << u"%5F"_qs << u"_"_qs;
         QTest::newRow("ideograph") << u"中"_qs << u"%D6%D0"_qs << u"%E4%B8%AD"_qs;
-        QTest::newRow("ampersand, tab, comma")
-            << u"&\t,"_qs << u"%26%9,"_qs << u"&\t,"_qs;
+        QTest::newRow("ampersand, tab, comma") << u"&\t,"_qs << u"%26%9,"_qs << u"&\t,"_qs;
         QTest::newRow("full-width comma") << u"，"_qs << u"%A3%AC"_qs << u"%EF%BC%8C"_qs;
         QTest::newRow("two-byte UTF-8, GBK double-byte") << u"é"_qs << u"%A8%A6"_qs << u"%C3%A9"_qs;
         QTest::newRow("control character, no leading zero") << u"\x01"_qs << u"%1"_qs << u"\x01"_qs;

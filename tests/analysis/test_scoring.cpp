@@ -1,8 +1,8 @@
+#include "analysis/scoring.h"
+#include "analysis/segmentation.h"
 #include "platform/core/gbk.h"
 #include "platform/core/numberformat.h"
 #include "support/resultpages.h"
-#include "analysis/scoring.h"
-#include "analysis/segmentation.h"
 #include "support/testdata.h"
 
 #include <QElapsedTimer>
@@ -61,16 +61,14 @@ private slots:
         QTest::newRow("150 highlighted on 10 characters: shown capped, sum not")
             << 10 << highlight(75) + highlight(75) + filler(500) << u"本句相似度：100%"_qs
             << u"目前总体相似度：100%"_qs << 150.0;
-        QTest::newRow("half similar") << 10 << highlight(50) + filler(600)
-                                      << u"本句相似度：50%"_qs << u"目前总体相似度：50%"_qs << 50.0;
+        QTest::newRow("half similar") << 10 << highlight(50) + filler(600) << u"本句相似度：50%"_qs
+                                      << u"目前总体相似度：50%"_qs << 50.0;
         QTest::newRow("499 double-byte characters count as an empty page")
-            << 10 << highlight(200) + filler(299) << u"本句相似度：0%"_qs
-            << u"目前总体相似度：0%"_qs << 0.0;
+            << 10 << highlight(200) + filler(299) << u"本句相似度：0%"_qs << u"目前总体相似度：0%"_qs << 0.0;
         QTest::newRow("the ideographic space is not counted")
-            << 10 << highlight(200) + filler(299) + QString(10, QChar(0x3000))
-            << u"本句相似度：0%"_qs << u"目前总体相似度：0%"_qs << 0.0;
-        QTest::newRow("exactly 500 is a page") << 10 << highlight(200) + filler(300)
-                                               << u"本句相似度：100%"_qs
+            << 10 << highlight(200) + filler(299) + QString(10, QChar(0x3000)) << u"本句相似度：0%"_qs
+            << u"目前总体相似度：0%"_qs << 0.0;
+        QTest::newRow("exactly 500 is a page") << 10 << highlight(200) + filler(300) << u"本句相似度：100%"_qs
                                                << u"目前总体相似度：100%"_qs << 200.0;
         QTest::newRow("upper-case tags only: lower-case ones ignored")
             << 10 << highlight(8, true) + highlight(40) + filler(600) << u"本句相似度：8%"_qs
@@ -85,8 +83,7 @@ private slots:
             << 10 << u"<em>"_qs + filler(9) + u"<em>"_qs + filler(3) + u"</em>"_qs + filler(600)
             << u"本句相似度：9%"_qs << u"目前总体相似度：9%"_qs << 9.0;
         QTest::newRow("rounded half to even: 0.125 -> 0.12")
-            << 8 << highlight(10) + filler(600) << u"本句相似度：12%"_qs
-            << u"目前总体相似度：12%"_qs << 12.0;
+            << 8 << highlight(10) + filler(600) << u"本句相似度：12%"_qs << u"目前总体相似度：12%"_qs << 12.0;
     }
     void sentenceAndOverallSimilarity()
     {
@@ -110,7 +107,7 @@ private slots:
         ComparisonSession s = sessionAfterQuery({sentenceOf(10), sentenceOf(10)});
         scoring::pageArrived(s, highlight(50) + filler(600), u"p1"_qs);  // 50 / 1
         s.nextIndex = 2;
-        auto labels = scoring::pageArrived(s, filler(600), u"p2"_qs);    // 50 / 2
+        auto labels = scoring::pageArrived(s, filler(600), u"p2"_qs);  // 50 / 2
         QCOMPARE(secondLine(*labels->label2), u"目前总体相似度：25%"_qs);
         QCOMPARE(s.pageCount, 3);
 
@@ -272,8 +269,8 @@ private slots:
         const auto labels = scoring::pageArrived(s, html, u"t"_qs);
         QVERIFY(labels && labels->label2);
         const bool isPage = gbk::doubleByteCount(html) - html.count(QChar(0x3000)) >= 500;
-        const double percent = isPage
-            ? 100 * numfmt::roundHalfEven(double(expected) / (10.0 * sentence.size()), 2) : 0;
+        const double percent =
+            isPage ? 100 * numfmt::roundHalfEven(double(expected) / (10.0 * sentence.size()), 2) : 0;
         QCOMPARE(s.similaritySum, percent);
         QCOMPARE(s.pageCount, 2);
         // Every exact heading tag and every "</h3>" is a block border; the odd

@@ -6,10 +6,7 @@ using segmentation::analyse;
 
 namespace {
 
-QString repeated(const QString& unit, int times)
-{
-    return unit.repeated(times);
-}
+QString repeated(const QString& unit, int times) { return unit.repeated(times); }
 
 }  // namespace
 
@@ -64,16 +61,21 @@ private slots:
         QTest::addColumn<QString>("editorText");
         QTest::addColumn<QString>("summary");
 
-        QTest::newRow("empty") << QString() << QStringLiteral("本文共 0 字，本次分析共分析出 0 句，请多次点击进行对比！");
+        QTest::newRow("empty") << QString()
+                               << QStringLiteral("本文共 0 字，本次分析共分析出 0 句，请多次点击进行对比！");
         QTest::newRow("Hello World! counts only the full-width mark")
-            << QStringLiteral("Hello World!") << QStringLiteral("本文共 1 字，本次分析共分析出 1 句，请多次点击进行对比！");
+            << QStringLiteral("Hello World!")
+            << QStringLiteral("本文共 1 字，本次分析共分析出 1 句，请多次点击进行对比！");
         QTest::newRow("punctuation is double-byte, ASCII and tabs are not")
-            << QStringLiteral("研究，表明。\tabc123") << QStringLiteral("本文共 6 字，本次分析共分析出 1 句，请多次点击进行对比！");
+            << QStringLiteral("研究，表明。\tabc123")
+            << QStringLiteral("本文共 6 字，本次分析共分析出 1 句，请多次点击进行对比！");
         // An emoji and Hangul have no GBK code; the euro sign is GBK's single byte 0x80.
         QTest::newRow("characters GBK cannot encode are not counted")
-            << QStringLiteral("研\U0001F600한€究") << QStringLiteral("本文共 2 字，本次分析共分析出 1 句，请多次点击进行对比！");
+            << QStringLiteral("研\U0001F600한€究")
+            << QStringLiteral("本文共 2 字，本次分析共分析出 1 句，请多次点击进行对比！");
         QTest::newRow("counts over all pieces")
-            << repeated(QStringLiteral("研"), 100) << QStringLiteral("本文共 100 字，本次分析共分析出 3 句，请多次点击进行对比！");
+            << repeated(QStringLiteral("研"), 100)
+            << QStringLiteral("本文共 100 字，本次分析共分析出 3 句，请多次点击进行对比！");
     }
 
     void summaryCountsDoubleByteCharacters()
@@ -137,7 +139,8 @@ private slots:
     void fiveMegabytePaper()
     {
         // About 5 MB of UTF-8: lines of Chinese text with spaces and a few marks.
-        const QString line = QStringLiteral("本研究表明，在 2017 年的调查中 Hello World! 样本数量为三百？\r\n");
+        const QString line =
+            QStringLiteral("本研究表明，在 2017 年的调查中 Hello World! 样本数量为三百？\r\n");
         const QString paper = line.repeated(5 * 1024 * 1024 / line.toUtf8().size());
         const auto analysis = analyse(paper);
         const qsizetype length = analysis.analysedText.size();

@@ -83,10 +83,8 @@ private slots:
             << QStringList{u"丑:2"_qs, u"丑:2"_qs, u":"_qs};
         QTest::newRow("case and spaces make different titles")
             << QStringList{u"A"_qs, u"a"_qs, u"a "_qs, u"a"_qs} << 1
-            << QStringList{u"a"_qs, u"a"_qs, u"A"_qs, u"a "_qs} << 4
-            << QStringList{u"a:2"_qs, u"a :1"_qs};
-        QTest::newRow("nothing compared") << QStringList() << 2 << QStringList() << 0
-                                          << QStringList();
+            << QStringList{u"a"_qs, u"a"_qs, u"A"_qs, u"a "_qs} << 4 << QStringList{u"a:2"_qs, u"a :1"_qs};
+        QTest::newRow("nothing compared") << QStringList() << 2 << QStringList() << 0 << QStringList();
     }
     void ranking()
     {
@@ -141,8 +139,9 @@ private slots:
     {
         QCOMPARE(sitestats::tableHead(),
                  u"<br><br><br><br><br><table><tr><td><h1>相似性网站分析结果</h1></td></tr>"_qs);
-        QCOMPARE(sitestats::tableRow({u"t"_qs, u"<a href=\"x\">t</a>"_qs, 12}),
-                 u"<tr><td><a href=\"x\">t</a></td><td width=100 align=center>&nbsp&nbsp出现次数：12<br></td></tr>"_qs);
+        QCOMPARE(
+            sitestats::tableRow({u"t"_qs, u"<a href=\"x\">t</a>"_qs, 12}),
+            u"<tr><td><a href=\"x\">t</a></td><td width=100 align=center>&nbsp&nbsp出现次数：12<br></td></tr>"_qs);
         QCOMPARE(sitestats::tableRow({QString(), QString(), std::nullopt}),
                  u"<tr><td></td><td width=100 align=center>&nbsp&nbsp出现次数：<br></td></tr>"_qs);
         QCOMPARE(sitestats::tableTail(), u"</table>"_qs);
@@ -162,8 +161,8 @@ private slots:
             << u"<style>a{}</style><iframe src=x>f</iframe><object data=x><param name=a></object>甲"_qs
             << u"甲"_qs;
         QTest::newRow("embed and comment") << u"<embed src=x.swf>甲<!-- <b> -->乙"_qs << u"甲乙"_qs;
-        QTest::newRow("event handlers") << u"<a href=\"x\" onclick=\"go()\" OnMouseOver='x'>甲</a>"_qs
-                                        << u"<a href=\"x\">甲</a>"_qs;
+        QTest::newRow("event handlers")
+            << u"<a href=\"x\" onclick=\"go()\" OnMouseOver='x'>甲</a>"_qs << u"<a href=\"x\">甲</a>"_qs;
         QTest::newRow("script URLs, hidden or not")
             << u"<a href=\" JavaScript:go()\">1</a><a href=\"jav&#x61;script&colon;x\">2</a>"
                "<a href=\"java\tscript:x\">3</a><img src=\"data:text/html,x\">"_qs

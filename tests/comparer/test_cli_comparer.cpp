@@ -1,7 +1,7 @@
 // trovalis-cli compare, rewrite and thesaurus-page, through the real binary.
 
-#include "support/clirunner.h"
 #include "platform/core/gbk.h"
+#include "support/clirunner.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -32,10 +32,7 @@ private:
     static Run run(const QStringList& args) { return clirunner::run(args); }
 
 private slots:
-    void initTestCase()
-    {
-        SKIP_WITHOUT_CLI();
-    }
+    void initTestCase() { SKIP_WITHOUT_CLI(); }
 
     void compare()
     {
@@ -45,10 +42,11 @@ private slots:
         for (const QStringList& extra : {QStringList{}, QStringList{"--cumulative"}}) {
             const Run r = run(QStringList{"compare", paper, reference} + extra);
             QCOMPARE(r.exitCode, 0);
-            QCOMPARE(r.out, u(u"你的文章一共 16 字，重复 1 段， 1 句， 7 字\r\n"
-                              u"        重复部分占你的文章的： 44 %\r\n"
-                              u"        与参考文章的相似度为： 70 %\n"
-                              u"0\t7\n9\t7\n"));
+            QCOMPARE(r.out,
+                     u(u"你的文章一共 16 字，重复 1 段， 1 句， 7 字\r\n"
+                       u"        重复部分占你的文章的： 44 %\r\n"
+                       u"        与参考文章的相似度为： 70 %\n"
+                       u"0\t7\n9\t7\n"));
         }
         // An empty reference: no caption, no marks.
         const Run empty = run({"compare", paper, file("empty.txt", {})});
@@ -71,7 +69,8 @@ private slots:
     void thesaurusPage()
     {
         const QString out = file("out.txt", "old");
-        const Run ok = run({"thesaurus-page", file("body.html", u(u"1##提高,提升##增加,增添").toUtf8()), out});
+        const Run ok =
+            run({"thesaurus-page", file("body.html", u(u"1##提高,提升##增加,增添").toUtf8()), out});
         QCOMPARE(ok.exitCode, 0);
         QCOMPARE(ok.out, u(u"词库下载成功！\n"));
         QFile written(out);
@@ -84,23 +83,32 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
         QTest::newRow("compare: one file") << QStringList{"compare", "x"} << 2;
-        QTest::newRow("compare: missing paper") << QStringList{"compare", "/nonexistent/a", "/nonexistent/b"} << 1;
-        QTest::newRow("rewrite: missing thesaurus") << QStringList{"rewrite", "/nonexistent/ciku.txt", "@paper"} << 1;
+        QTest::newRow("compare: missing paper")
+            << QStringList{"compare", "/nonexistent/a", "/nonexistent/b"} << 1;
+        QTest::newRow("rewrite: missing thesaurus")
+            << QStringList{"rewrite", "/nonexistent/ciku.txt", "@paper"} << 1;
         QTest::newRow("rewrite: damaged thesaurus") << QStringList{"rewrite", "@bad", "@paper"} << 1;
         QTest::newRow("rewrite: bad seed") << QStringList{"rewrite", "@bad", "@paper", "--seed", "x"} << 2;
-        QTest::newRow("thesaurus-page: error page") << QStringList{"thesaurus-page", "@errorpage", "@out"} << 1;
-        QTest::newRow("thesaurus-page: unwritable") << QStringList{"thesaurus-page", "@goodpage", "/nonexistent/ciku.txt"} << 1;
+        QTest::newRow("thesaurus-page: error page")
+            << QStringList{"thesaurus-page", "@errorpage", "@out"} << 1;
+        QTest::newRow("thesaurus-page: unwritable")
+            << QStringList{"thesaurus-page", "@goodpage", "/nonexistent/ciku.txt"} << 1;
     }
     void badInput()
     {
         QFETCH(QStringList, args);
         const QString out = file("kept.txt", "kept");
         for (QString& a : args) {
-            if (a == "@paper") a = file("paper.txt", "text");
-            if (a == "@bad") a = file("bad.txt", "\x81\x20\r\n");
-            if (a == "@errorpage") a = file("error.html", "<h1>404 Not Found</h1>");
-            if (a == "@goodpage") a = file("good.html", "1##a,b");
-            if (a == "@out") a = out;
+            if (a == "@paper")
+                a = file("paper.txt", "text");
+            if (a == "@bad")
+                a = file("bad.txt", "\x81\x20\r\n");
+            if (a == "@errorpage")
+                a = file("error.html", "<h1>404 Not Found</h1>");
+            if (a == "@goodpage")
+                a = file("good.html", "1##a,b");
+            if (a == "@out")
+                a = out;
         }
         const Run r = run(args);
         QTEST(r.exitCode, "exitCode");

@@ -1,14 +1,14 @@
 // The comparer window through its real editors and browsers (offscreen), with
 // the thesaurus page and reference pages served on 127.0.0.1.
 
-#include "platform/browser/browserview.h"
-#include "platform/widgets/dialogs.h"
-#include "support/fixtureserver.h"
 #include "comparer/ui/form2.h"
+#include "platform/browser/browserview.h"
 #include "platform/core/gbk.h"
+#include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"
-#include "support/testdata.h"
 #include "platform/widgets/twips.h"
+#include "support/fixtureserver.h"
+#include "support/testdata.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -37,7 +37,12 @@ QString report(int paper, int segments, int sentences, int chars, int p1, int p2
     return u(u"你的文章一共 %1 字，重复 %2 段， %3 句， %4 字\r\n"
              u"        重复部分占你的文章的： %5 %\r\n"
              u"        与参考文章的相似度为： %6 %")
-        .arg(paper).arg(segments).arg(sentences).arg(chars).arg(p1).arg(p2);
+        .arg(paper)
+        .arg(segments)
+        .arg(sentences)
+        .arg(chars)
+        .arg(p1)
+        .arg(p2);
 }
 
 const QColor kRed(255, 0, 0);
@@ -112,8 +117,9 @@ private slots:
         QStringList captions;
         for (QAction* action : form->yjcd->actions())
             captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        QCOMPARE(captions, (QStringList{u(u"保存"), u(u"撤销"), "-", u(u"剪切"), u(u"复制"),
-                                        u(u"粘贴"), u(u"删除"), "-", u(u"全选")}));
+        QCOMPARE(captions,
+                 (QStringList{u(u"保存"), u(u"撤销"), "-", u(u"剪切"), u(u"复制"), u(u"粘贴"), u(u"删除"),
+                              "-", u(u"全选")}));
         form->yjcd->hide();
     }
 
@@ -273,16 +279,14 @@ private slots:
         dialogs::queueAnswer(dialogs::Answer::Yes);
         form->Command3_Click();
         QCOMPARE(form->Label1->text(), u(u"词库下载成功！"));
-        QCOMPARE(testdata::readFile(cikuPath()),
-                 gbk::encode(u(u"1\r\n提高,提升\r\n增加,增添\r\na－b\r\n")));
+        QCOMPARE(testdata::readFile(cikuPath()), gbk::encode(u(u"1\r\n提高,提升\r\n增加,增添\r\na－b\r\n")));
 
         // An error page leaves the thesaurus as it was.
         server_.serve("/trvs/ck.asp", {.status = 404, .body = "<h1>Not Found</h1>"});
         dialogs::queueAnswer(dialogs::Answer::Yes);
         form->Command3_Click();
         QCOMPARE(form->Label1->text(), u(u"网络连接失败，词库下载不成功！"));
-        QCOMPARE(testdata::readFile(cikuPath()),
-                 gbk::encode(u(u"1\r\n提高,提升\r\n增加,增添\r\na－b\r\n")));
+        QCOMPARE(testdata::readFile(cikuPath()), gbk::encode(u(u"1\r\n提高,提升\r\n增加,增添\r\na－b\r\n")));
 
         // So does a page that does not come in time.
         server_.serve("/trvs/ck.asp", {.body = "1##x,y", .delayMs = 4000});
@@ -317,8 +321,7 @@ private slots:
             page.mid(body, page.indexOf(QStringLiteral("</body>")) - body).split(QStringLiteral("##"));
         QStringList lines;
         QString error;
-        QCOMPARE(comparer::readThesaurus(cikuPath(), &lines, &error),
-                 comparer::ThesaurusStatus::Ok);
+        QCOMPARE(comparer::readThesaurus(cikuPath(), &lines, &error), comparer::ThesaurusStatus::Ok);
         QCOMPARE(lines.size(), expected.size());
         QCOMPARE(lines, expected);
 
@@ -363,7 +366,7 @@ private slots:
         form->baocun_Click();
         QVERIFY(testdata::readFile(name).startsWith("{\\rtf"));
         QVERIFY(dialogs::takeShownMessages().isEmpty());
-        QCOMPARE(colorAt(form->RichTextBox1, 0), kRed);    // other marks stay red
+        QCOMPARE(colorAt(form->RichTextBox1, 0), kRed);     // other marks stay red
         QCOMPARE(colorAt(form->RichTextBox1, 10), kBlack);  // the selection turned black
 
         dialogs::queueFileName(programFolder_.filePath(QStringLiteral("no/such/dir.rtf")));

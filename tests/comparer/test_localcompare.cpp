@@ -45,9 +45,8 @@ private slots:
         QTest::newRow("whitespace before a break dropped, leading kept")
             << u(u"  前导空格。 \t尾部\t\r\n下一行")
             << QStringList{u(u"  前导空格。"), u(u" \t尾部"), u(u"下一行")};
-        QTest::newRow("blank pieces dropped")
-            << u(u"第一句。\u3000\u3000\r\n   \r\n\u3000 \u3000\r\n第二句")
-            << QStringList{u(u"第一句。"), u(u"第二句")};
+        QTest::newRow("blank pieces dropped") << u(u"第一句。\u3000\u3000\r\n   \r\n\u3000 \u3000\r\n第二句")
+                                              << QStringList{u(u"第一句。"), u(u"第二句")};
         QTest::newRow("a lone tab is not blank") << u(u"甲。\t") << QStringList{u(u"甲。"), u(u"\t")};
         QTest::newRow("empty") << QString() << QStringList{};
     }
@@ -72,39 +71,37 @@ private slots:
         QTest::newRow("6 characters are")
             << u(u"前面很好很好很。后") << u(u"很好很好很。") << Marks{{2, 6}} << 6LL << 1LL << 0LL;
         QTest::newRow("ASCII full stop in the paper does not match")
-            << "It is a test sample." << "It is a test sample." << Marks{} << 0LL << 0LL << 0LL;
+            << "It is a test sample."
+            << "It is a test sample." << Marks{} << 0LL << 0LL << 0LL;
         QTest::newRow("three occurrences")
             << u(u"一二三四五六。X一二三四五六。Y一二三四五六。") << u(u"一二三四五六。")
             << Marks{{0, 7}, {8, 7}, {16, 7}} << 7LL << 1LL << 2LL;
-        QTest::newRow("touching occurrences")
-            << u(u"甲乙丙丁戊己，甲乙丙丁戊己，") << u(u"甲乙丙丁戊己，")
-            << Marks{{0, 7}, {7, 7}} << 7LL << 1LL << 1LL;
+        QTest::newRow("touching occurrences") << u(u"甲乙丙丁戊己，甲乙丙丁戊己，") << u(u"甲乙丙丁戊己，")
+                                              << Marks{{0, 7}, {7, 7}} << 7LL << 1LL << 1LL;
         QTest::newRow("overlapping occurrences: the later one is skipped")
-            << QString(9, QChar(u'啊')) << QString(6, QChar(u'啊'))
-            << Marks{{0, 6}} << 6LL << 1LL << 0LL;
+            << QString(9, QChar(u'啊')) << QString(6, QChar(u'啊')) << Marks{{0, 6}} << 6LL << 1LL << 0LL;
         QTest::newRow("sentence twice in the reference")
-            << u(u"重复的一句话。") << u(u"重复的一句话。重复的一句话。")
-            << Marks{{0, 7}, {0, 7}} << 14LL << 2LL << 0LL;
+            << u(u"重复的一句话。") << u(u"重复的一句话。重复的一句话。") << Marks{{0, 7}, {0, 7}} << 14LL
+            << 2LL << 0LL;
         QTest::newRow("positions count CR LF as two")
-            << u(u"第一行\r\n这是第二行的句子。") << u(u"这是第二行的句子。")
-            << Marks{{5, 9}} << 9LL << 1LL << 0LL;
+            << u(u"第一行\r\n这是第二行的句子。") << u(u"这是第二行的句子。") << Marks{{5, 9}} << 9LL << 1LL
+            << 0LL;
         QTest::newRow("marking follows the reference order")
             << u(u"第二个句子出现。第一个句子出现。") << u(u"第一个句子出现。第二个句子出现。")
             << Marks{{8, 8}, {0, 8}} << 16LL << 2LL << 0LL;
-        QTest::newRow("no match") << u(u"完全不同的文字。") << u(u"参考文章的内容。")
-                                  << Marks{} << 0LL << 0LL << 0LL;
-        QTest::newRow("empty paper") << QString() << u(u"参考文章的内容。")
-                                     << Marks{} << 0LL << 0LL << 0LL;
-        QTest::newRow("empty reference") << u(u"参考文章的内容。") << QString()
-                                         << Marks{} << 0LL << 0LL << 0LL;
+        QTest::newRow("no match") << u(u"完全不同的文字。") << u(u"参考文章的内容。") << Marks{} << 0LL << 0LL
+                                  << 0LL;
+        QTest::newRow("empty paper") << QString() << u(u"参考文章的内容。") << Marks{} << 0LL << 0LL << 0LL;
+        QTest::newRow("empty reference")
+            << u(u"参考文章的内容。") << QString() << Marks{} << 0LL << 0LL << 0LL;
     }
     void marksOccurrences()
     {
         QFETCH(QString, paper);
         QFETCH(QString, reference);
         QFETCH(Marks, marks);
-        for (const CompareResult& result : {comparer::compareAndMark(paper, reference),
-                                            comparer::compareAndMarkNaive(paper, reference)}) {
+        for (const CompareResult& result :
+             {comparer::compareAndMark(paper, reference), comparer::compareAndMarkNaive(paper, reference)}) {
             QCOMPARE(marksOf(result), marks);
             QTEST(result.run.chars, "chars");
             QTEST(result.run.sentences, "sentences");

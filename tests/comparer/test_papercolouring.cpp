@@ -42,7 +42,7 @@ QString paragraphs(int count)
     return lines.join(QChar(u'\n'));
 }
 
-void noEvents() {}
+void noEvents() { }
 
 }  // namespace
 

@@ -1,8 +1,8 @@
 // Thesaurus rewrite, ciku.txt reading, and the thesaurus page turned into ciku.txt.
 
-#include "platform/core/gbk.h"
 #include "comparer/core/rewrite.h"
 #include "comparer/core/thesauruspage.h"
+#include "platform/core/gbk.h"
 #include "support/testdata.h"
 
 #include <QDir>
@@ -56,28 +56,22 @@ private slots:
         QTest::newRow("A,B: every A becomes B, both found")
             << QStringList{"A,B"} << "xAyA" << QList<double>{} << "xByB" << 2LL;
         QTest::newRow("trailing comma: the empty entry deletes the word")
-            << QStringList{u(u"提高,")} << u(u"我们要提高水平") << QList<double>{}
-            << u(u"我们要水平") << 2LL;
-        QTest::newRow("inside longer words")
-            << QStringList{u(u"提高,增强")} << u(u"提高了，不提高的") << QList<double>{}
-            << u(u"增强了，不增强的") << 2LL;
-        QTest::newRow("line breaks kept")
-            << QStringList{u(u"提高,提升")} << u(u"第一行提高\r\n第二行提高")
-            << QList<double>{} << u(u"第一行提升\r\n第二行提升") << 2LL;
+            << QStringList{u(u"提高,")} << u(u"我们要提高水平") << QList<double>{} << u(u"我们要水平") << 2LL;
+        QTest::newRow("inside longer words") << QStringList{u(u"提高,增强")} << u(u"提高了，不提高的")
+                                             << QList<double>{} << u(u"增强了，不增强的") << 2LL;
+        QTest::newRow("line breaks kept") << QStringList{u(u"提高,提升")} << u(u"第一行提高\r\n第二行提高")
+                                          << QList<double>{} << u(u"第一行提升\r\n第二行提升") << 2LL;
         QTest::newRow("one-entry line counts but changes nothing")
-            << QStringList{u(u"提高"), u(u"1")} << u(u"提高") << QList<double>{} << u(u"提高")
-            << 1LL;
+            << QStringList{u(u"提高"), u(u"1")} << u(u"提高") << QList<double>{} << u(u"提高") << 1LL;
         QTest::newRow("entries act one after another")  // A -> C, then C -> B
             << QStringList{"A,B,C"} << "A" << QList<double>{0.9, 0.0, 0.0} << "B" << 2LL;
         QTest::newRow("a later line rewrites what an earlier one put in")
-            << QStringList{u(u"甲,乙"), u(u"乙,丙")} << u(u"甲") << QList<double>{}
-            << u(u"丙") << 4LL;
+            << QStringList{u(u"甲,乙"), u(u"乙,丙")} << u(u"甲") << QList<double>{} << u(u"丙") << 4LL;
         QTest::newRow("replacement can join neighbours into a new match")
             << QStringList{"x,", "ab,c"} << "axb" << QList<double>{} << "c" << 4LL;
         QTest::newRow("non-overlapping, left to right")
             << QStringList{"aa,b"} << "aaa" << QList<double>{} << "ba" << 2LL;
-        QTest::newRow("empty text") << QStringList{"A,B", ","} << "" << QList<double>{} << ""
-                                    << 0LL;
+        QTest::newRow("empty text") << QStringList{"A,B", ","} << "" << QList<double>{} << "" << 0LL;
         QTest::newRow("no lines") << QStringList{} << "A" << QList<double>{} << "A" << 0LL;
     }
     void rewrites()
@@ -114,12 +108,10 @@ private slots:
                 lines << entries.join(u',');
             }
             // Some texts hold only entry characters: one segment, which can become empty.
-            const QString text =
-                randomString(round % 4 == 0 ? entryAlphabet : textAlphabet, rng.bounded(60));
+            const QString text = randomString(round % 4 == 0 ? entryAlphabet : textAlphabet, rng.bounded(60));
             const quint64 seed = rng.generate64();
             const auto fast = comparer::rewriteText(text, lines, comparer::seededRandom(seed));
-            const auto naive =
-                comparer::rewriteTextNaive(text, lines, comparer::seededRandom(seed));
+            const auto naive = comparer::rewriteTextNaive(text, lines, comparer::seededRandom(seed));
             QCOMPARE(fast.text, naive.text);
             QCOMPARE(fast.found, naive.found);
         }
@@ -148,9 +140,10 @@ private slots:
         QCOMPARE(comparer::readThesaurus(path, &lines, &error), comparer::ThesaurusStatus::Missing);
         QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("ciku.txt")));
 
-        testdata::writeFile(path, "\x81\x20" "abc\r\n");  // a lead byte without its trail
-        QCOMPARE(comparer::readThesaurus(path, &lines, &error),
-                 comparer::ThesaurusStatus::InvalidEncoding);
+        testdata::writeFile(path,
+                            "\x81\x20"
+                            "abc\r\n");  // a lead byte without its trail
+        QCOMPARE(comparer::readThesaurus(path, &lines, &error), comparer::ThesaurusStatus::InvalidEncoding);
 
         testdata::writeFile(path, gbk::encode(u(u"1\r\n提高,提升\r增加,增添")));
         int yields = 0;
@@ -186,11 +179,9 @@ private slots:
         QTest::newRow("spaces, tabs, ideographic spaces, CR LF removed")
             << u(u"1##好 的,行##\t甲,\u3000乙\r\n丙") << QStringList{"1", u(u"好的,行"), u(u"甲,乙丙")};
         QTest::newRow("ASCII operators made full-width")
-            << u(u"1##a-b,c+d,e*f,g/h,i=j")
-            << QStringList{"1", u(u"a－b,c＋d,e×f,g÷h,i＝j")};
+            << u(u"1##a-b,c+d,e*f,g/h,i=j") << QStringList{"1", u(u"a－b,c＋d,e×f,g÷h,i＝j")};
         QTest::newRow("just the status mark") << "1" << QStringList{"1"};
-        QTest::newRow("## twice in a row") << u(u"1####提高,提升")
-                                           << QStringList{"1", "", u(u"提高,提升")};
+        QTest::newRow("## twice in a row") << u(u"1####提高,提升") << QStringList{"1", "", u(u"提高,提升")};
         QTest::newRow("status mark inside the first record") << "1x##y" << QStringList{"1x", "y"};
         QTest::newRow("a lone LF stays") << "1##a\nb" << QStringList{"1", "a\nb"};
     }
@@ -226,8 +217,7 @@ private slots:
         int yields = 0;
         QVERIFY(comparer::writeThesaurusFile(path, records, &error, [&] { ++yields; }));
         QCOMPARE(yields, 3);
-        QCOMPARE(testdata::readFile(path), QByteArray("1\r\n") + gbk::encode(u(u"提高,提升"))
-                                               + "\r\n\r\n");
+        QCOMPARE(testdata::readFile(path), QByteArray("1\r\n") + gbk::encode(u(u"提高,提升")) + "\r\n\r\n");
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"ciku.txt"});
 
         const QString unwritable = dir.filePath(QStringLiteral("ciku.txt/ciku.txt"));

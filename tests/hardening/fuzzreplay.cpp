@@ -34,9 +34,9 @@ private slots:
         QFETCH(QString, path);
         const QByteArray bytes = path.isEmpty() ? QByteArray() : testdata::readFile(path);
         // The target aborts with a message when one of its properties fails.
-        QCOMPARE(LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                        size_t(bytes.size())),
-                 0);
+        QCOMPARE(
+            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())),
+            0);
     }
 };
 

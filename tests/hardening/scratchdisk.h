@@ -30,9 +30,9 @@ private:
 };
 
 // Skips the calling test unless `disk` could be mounted as `kind`.
-#define MOUNT_OR_SKIP(disk, kind, fill)                       \
-    do {                                                      \
-        const QString why = (disk).mount((kind), (fill));     \
-        if (!why.isEmpty())                                   \
-            QSKIP(qPrintable(why));                           \
+#define MOUNT_OR_SKIP(disk, kind, fill)                                                                      \
+    do {                                                                                                     \
+        const QString why = (disk).mount((kind), (fill));                                                    \
+        if (!why.isEmpty())                                                                                  \
+            QSKIP(qPrintable(why));                                                                          \
     } while (false)

@@ -2,18 +2,18 @@
 // document, writing ciku.txt, downloading an update and unpacking an archive
 // must fail visibly, keep the previous file whole and leave no partial file.
 
-#include "platform/widgets/dialogs.h"
-#include "support/fixtureserver.h"
-#include "mainwindow/ui/form1.h"
 #include "comparer/ui/form2.h"
-#include "update/ui/form8.h"
-#include "platform/core/gbk.h"
-#include "update/core/handover.h"
-#include "updater/replacement.h"
-#include "platform/widgets/richeditor.h"
 #include "hardening/scratchdisk.h"
+#include "mainwindow/ui/form1.h"
+#include "platform/core/gbk.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/richeditor.h"
+#include "support/fixtureserver.h"
 #include "support/testdata.h"
+#include "update/core/handover.h"
 #include "update/core/ziparchive.h"
+#include "update/ui/form8.h"
+#include "updater/replacement.h"
 
 #include <QAction>
 #include <QLabel>
@@ -41,14 +41,15 @@ QByteArray incompressible(int size)
 // A zip holding small.txt, then a large incompressible entry, then last.txt.
 QString makeArchiveWithLargeEntry(const QString& path)
 {
-    const QString script = QStringLiteral(
-        "import zipfile,sys,random\n"
-        "random.seed(7)\n"
-        "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
-        "z.writestr('small.txt', b'small')\n"
-        "z.writestr('large.bin', bytes(random.getrandbits(8) for _ in range(%1)))\n"
-        "z.writestr('last.txt', b'last')\n"
-        "z.close()\n").arg(kLargeBytes);
+    const QString script =
+        QStringLiteral("import zipfile,sys,random\n"
+                       "random.seed(7)\n"
+                       "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
+                       "z.writestr('small.txt', b'small')\n"
+                       "z.writestr('large.bin', bytes(random.getrandbits(8) for _ in range(%1)))\n"
+                       "z.writestr('last.txt', b'last')\n"
+                       "z.close()\n")
+            .arg(kLargeBytes);
     QProcess python;
     python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script, path});
     python.waitForFinished(60000);
@@ -178,9 +179,8 @@ private slots:
         const QString archive = makeArchiveWithLargeEntry(outside.filePath("update.xls"));
         QVERIFY2(!archive.isEmpty(), "python3 could not make the archive");
         ScratchDisk disk;
-        MOUNT_OR_SKIP(disk, Kind(kind), [](const QString& path) {
-            testdata::writeFile(path + "/large.bin", "previous");
-        });
+        MOUNT_OR_SKIP(disk, Kind(kind),
+                      [](const QString& path) { testdata::writeFile(path + "/large.bin", "previous"); });
 
         const update::ExtractResult result = update::extractZip(disk.path(), archive);
         QVERIFY(result.opened);
@@ -188,8 +188,8 @@ private slots:
         QVERIFY(!result.error.isEmpty());
         QCOMPARE(testdata::readFile(disk.file("large.bin")), "previous");
         QVERIFY(!QFile::exists(disk.file("last.txt")));  // the walk ends at the failure
-        const QStringList expected = Kind(kind) == Kind::Full ? QStringList{"large.bin", "small.txt"}
-                                                              : QStringList{"large.bin"};
+        const QStringList expected =
+            Kind(kind) == Kind::Full ? QStringList{"large.bin", "small.txt"} : QStringList{"large.bin"};
         QCOMPARE(disk.entries(), expected);
     }
 

@@ -3,15 +3,15 @@
 // come and nobody listening. The program keeps working, tells the user and
 // writes no file from a broken answer.
 
-#include "platform/widgets/dialogs.h"
-#include "support/fixtureserver.h"
-#include "mainwindow/ui/form1.h"
 #include "comparer/ui/form2.h"
-#include "update/ui/form8.h"
+#include "mainwindow/ui/form1.h"
 #include "platform/core/gbk.h"
-#include "support/resultpages.h"
+#include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"
+#include "support/fixtureserver.h"
+#include "support/resultpages.h"
 #include "support/testdata.h"
+#include "update/ui/form8.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

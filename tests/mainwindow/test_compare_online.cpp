@@ -1,12 +1,12 @@
 // The online comparison through the real window (offscreen) and the real
 // WebEngine view, against a fixture search server on 127.0.0.1.
 
+#include "mainwindow/ui/form1.h"
 #include "platform/browser/browserview.h"
 #include "platform/widgets/dialogs.h"
-#include "support/fixtureserver.h"
-#include "mainwindow/ui/form1.h"
-#include "support/resultpages.h"
 #include "platform/widgets/richeditor.h"
+#include "support/fixtureserver.h"
+#include "support/resultpages.h"
 #include "support/testdata.h"
 
 #include <QApplication>
@@ -347,7 +347,8 @@ private slots:
         QVERIFY(form->zhiwang->isChecked() && !form->baidu->isChecked());
         form->List1->setCurrentRow(0);
         form->List1_Click();
-        QVERIFY(form->session.searchUrl.startsWith(server->base() + u"/zhiwang/result.aspx?q=AAA%E7%9A%84"_qs));
+        QVERIFY(
+            form->session.searchUrl.startsWith(server->base() + u"/zhiwang/result.aspx?q=AAA%E7%9A%84"_qs));
         QTRY_COMPARE_WITH_TIMEOUT(server->hits(u"/zhiwang/result.aspx"_qs), 1, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(form->Label2->text().startsWith(u"本句相似度：10%"_qs), 10000);
 
@@ -379,7 +380,8 @@ private slots:
         auto form = makeForm();
         analyse(*form, u"一二三四五六七吧"_qs);
         form->Command2_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(form->Label2->isVisible() && form->Label2->text().startsWith(u"本句相似度："_qs), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            form->Label2->isVisible() && form->Label2->text().startsWith(u"本句相似度："_qs), 20000);
         // The browser writes every result heading as <h3 class="t">: ten blocks,
         // whose links end in target="_blank" rather than }", so no title.
         QCOMPARE(form->session.pageCount, 2);

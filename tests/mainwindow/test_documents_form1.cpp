@@ -1,15 +1,15 @@
 // New, Open and Save of the main window through the real Form1 and its
 // editor (offscreen), with real files and the real .doc converters.
 
-#include "platform/widgets/dialogs.h"
 #include "mainwindow/documents/docconverter.h"
+#include "mainwindow/documents/rtfreader.h"
+#include "mainwindow/editorfiles/richeditorfiles.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/core/gbk.h"
+#include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"
-#include "mainwindow/editorfiles/richeditorfiles.h"
-#include "mainwindow/documents/rtfreader.h"
-#include "support/testdata.h"
 #include "platform/widgets/twips.h"
+#include "support/testdata.h"
 
 #include <QAction>
 #include <QListWidget>
@@ -129,7 +129,8 @@ private slots:
         QTest::addColumn<QString>("expected");
         const QString text = QStringLiteral("第一句话。\r\nSecond line");
         QTest::newRow("GBK .txt") << "gbk.txt" << gbk::encode(text) << text;
-        QTest::newRow("UTF-8 .txt with BOM") << "bom.txt" << "\xEF\xBB\xBF" + text.toUtf8() << text;
+        QTest::newRow("UTF-8 .txt with BOM") << "bom.txt"
+                                             << "\xEF\xBB\xBF" + text.toUtf8() << text;
         QTest::newRow("UTF-8 .txt, LF") << "lf.txt" << QByteArray("a\nb") << "a\r\nb";
         QTest::newRow(".rtf") << "red.rtf"
                               << QByteArray("{\\rtf1\\ansi\\ansicpg936{\\colortbl;\\red255\\green0\\blue0;}"
@@ -137,9 +138,8 @@ private slots:
                               << QStringLiteral("红\r\nplain");
         QTest::newRow("dOc goes through the loader") << "gbk.dOc" << gbk::encode(text) << text;
         QTest::newRow("docx goes through the loader") << "x.docx" << QByteArray("zip?") << "zip?";
-        QTest::newRow("RTF under a .doc name") << "saved.Doc"
-                                               << QByteArray("{\\rtf1\\ansi{\\b bold}\\par}")
-                                               << QStringLiteral("bold");
+        QTest::newRow("RTF under a .doc name")
+            << "saved.Doc" << QByteArray("{\\rtf1\\ansi{\\b bold}\\par}") << QStringLiteral("bold");
     }
 
     void opensFiles()
@@ -158,8 +158,8 @@ private slots:
     void opensWordDocuments()
     {
         SHARED_FILE_OR_SKIP(docPath, "doc/test11.doc");
-        if (QStandardPaths::findExecutable(QStringLiteral("antiword")).isEmpty() &&
-            QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
+        if (QStandardPaths::findExecutable(QStringLiteral("antiword")).isEmpty()
+            && QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
             QSKIP("neither antiword nor soffice is installed");
         QString expected = QString::fromUtf8(
             testdata::readFile(testdata::sharedDir() + QStringLiteral("/doc/test11.expected.txt")));
@@ -174,9 +174,10 @@ private slots:
 
     void openKeepsFontsButNotColours()
     {
-        testdata::writeFile(path("fonts.rtf"),
-                            "{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset134 \\'ba\\'da\\'cc\\'e5;}}"
-                            "{\\colortbl;\\red255\\green0\\blue0;}\\f0\\fs20 A{\\f1\\fs32\\cf1\\b \\'ba\\'da}}");
+        testdata::writeFile(
+            path("fonts.rtf"),
+            "{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset134 \\'ba\\'da\\'cc\\'e5;}}"
+            "{\\colortbl;\\red255\\green0\\blue0;}\\f0\\fs20 A{\\f1\\fs32\\cf1\\b \\'ba\\'da}}");
         open(path("fonts.rtf"));
         QCOMPARE(form->RichTextBox1->text(), QStringLiteral("A黑"));
         const QList<QTextCharFormat> formats = charFormats(form->RichTextBox1->document());
@@ -197,9 +198,8 @@ private slots:
         QTest::newRow("damaged RTF") << "broken.rtf" << QByteArray("{\\rtf1\\ansi {\\b cut") << false;
         QTest::newRow("not RTF at all") << "plain.rtf" << QByteArray("hello") << false;
         QTest::newRow("a .doc that is not one") << "fake.doc" << QByteArray("hello") << false;
-        QTest::newRow("missing converter") << "ole.doc"
-                                           << QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0')
-                                           << true;
+        QTest::newRow("missing converter")
+            << "ole.doc" << QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0') << true;
         QTest::newRow("missing file") << "" << QByteArray() << false;
     }
 
@@ -226,7 +226,8 @@ private slots:
 
     void invalidGbkLoadsWithAWarning()
     {
-        testdata::writeFile(path("bad.txt"), gbk::encode(u"前文") + QByteArray("\x81\x20", 2) + gbk::encode(u"后文"));
+        testdata::writeFile(path("bad.txt"),
+                            gbk::encode(u"前文") + QByteArray("\x81\x20", 2) + gbk::encode(u"后文"));
         open(path("bad.txt"));
         QCOMPARE(form->RichTextBox1->text(), QStringLiteral("前文\uFFFD 后文"));
         const QList<dialogs::Shown> shown = dialogs::takeShownMessages();

@@ -1,14 +1,14 @@
 // The documents library: the RTF reader and writer, text decoding, the Word
 // document name rule, loading through the real converters and saving.
 
-#include "support/clirunner.h"
 #include "mainwindow/documents/docconverter.h"
 #include "mainwindow/documents/documentfiles.h"
-#include "platform/core/gbk.h"
 #include "mainwindow/documents/rtfreader.h"
 #include "mainwindow/documents/rtfwriter.h"
-#include "support/testdata.h"
 #include "mainwindow/documents/textdecoding.h"
+#include "platform/core/gbk.h"
+#include "support/clirunner.h"
+#include "support/testdata.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -111,8 +111,7 @@ private slots:
         QTest::newRow("GBK bytes") << QByteArray("{\\rtf1\\ansi\\ansicpg936 \\'d6\\'d0\\'ce\\'c4}")
                                    << QStringLiteral("中文");
         QTest::newRow("double byte with a literal trail byte")
-            << QByteArray("{\\rtf1\\ansi\\ansicpg936 \\'a9w\\'a3\\'a1}")
-            << gbk::decode("\xa9w\xa3\xa1");
+            << QByteArray("{\\rtf1\\ansi\\ansicpg936 \\'a9w\\'a3\\'a1}") << gbk::decode("\xa9w\xa3\xa1");
         QTest::newRow("cp1252") << QByteArray("{\\rtf1\\ansi\\ansicpg1252 caf\\'e9 \\'80}")
                                 << QStringLiteral("café €");
         QTest::newRow("font charset overrides the document code page")
@@ -152,10 +151,9 @@ private slots:
         QTest::newRow("empty document") << QByteArray("{\\rtf1}") << QString();
         QTest::newRow("hidden text") << QByteArray("{\\rtf1\\ansi a{\\v hidden}b\\v c\\v0 d}")
                                      << QStringLiteral("abd");
-        QTest::newRow("symbol-font bullet in a GBK document")
-            << QByteArray("{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0\\fcharset134 SimSun;}{\\f1\\fcharset2 Symbol;}}"
-                          "{\\pntext\\f1 \\'b7\\tab}\\f0 \\'d6\\'d0}")
-            << QStringLiteral("\u00B7\t中");
+        QTest::newRow("symbol-font bullet in a GBK document") << QByteArray(
+            "{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0\\fcharset134 SimSun;}{\\f1\\fcharset2 Symbol;}}"
+            "{\\pntext\\f1 \\'b7\\tab}\\f0 \\'d6\\'d0}") << QStringLiteral("\u00B7\t中");
     }
 
     void readsText()
@@ -241,22 +239,21 @@ private slots:
         const QString rtfPath = base + QStringLiteral(".rtf");
         if (!QFile::exists(rtfPath))
             QSKIP(qPrintable(QStringLiteral("third-party test data absent: ") + rtfPath));
-        const QString expected =
-            QString::fromUtf8(testdata::readFile(base + QStringLiteral(".txt")));
+        const QString expected = QString::fromUtf8(testdata::readFile(base + QStringLiteral(".txt")));
         const RtfReadResult result = readRtf(testdata::readFile(rtfPath));
         QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(withoutTrailingNewlines(result.document.plainText()),
-                 withoutTrailingNewlines(expected));
+        QCOMPARE(withoutTrailingNewlines(result.document.plainText()), withoutTrailingNewlines(expected));
     }
 
     void roundTrips_data()
     {
         QTest::addColumn<Document>("document");
-        QTest::newRow("Chinese, colours, fonts, styles")
-            << documentOf({{run(QStringLiteral("论文第一段，")), run(QStringLiteral("重复的句子"), chinese(10.5, 0xFF0000, true))},
-                           {},
-                           {run(QStringLiteral("English "), {QStringLiteral("Arial"), 9, 0x0080FF, false, true, true}),
-                            run(QStringLiteral("黑体字"), {QStringLiteral("黑体"), 16, 0x000000})}});
+        QTest::newRow("Chinese, colours, fonts, styles") << documentOf(
+            {{run(QStringLiteral("论文第一段，")),
+              run(QStringLiteral("重复的句子"), chinese(10.5, 0xFF0000, true))},
+             {},
+             {run(QStringLiteral("English "), {QStringLiteral("Arial"), 9, 0x0080FF, false, true, true}),
+              run(QStringLiteral("黑体字"), {QStringLiteral("黑体"), 16, 0x000000})}});
         QTest::newRow("markup characters, tabs and spaces")
             << documentOf({{run(QStringLiteral(" {a}\\b\tc "))}, {run(QStringLiteral("  "))}});
         QTest::newRow("characters without GBK bytes")
@@ -297,7 +294,8 @@ private slots:
         const QString text = QStringLiteral("论文 abc\r\n第二行");
         QTest::newRow("UTF-8 with BOM") << "\xEF\xBB\xBF" + text.toUtf8() << text << "UTF-8" << false;
         QTest::newRow("UTF-8") << text.toUtf8() << text << "UTF-8" << false;
-        QTest::newRow("UTF-16LE") << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2)
+        QTest::newRow("UTF-16LE") << QByteArray("\xFF\xFE")
+                + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2)
                                   << text << "UTF-16LE" << false;
         QByteArray be;
         for (const QChar ch : text)
@@ -382,8 +380,8 @@ private slots:
         SHARED_FILE_OR_SKIP(docPath, "doc/test11.doc");
         const QString expected = QString::fromUtf8(
             testdata::readFile(testdata::sharedDir() + QStringLiteral("/doc/test11.expected.txt")));
-        if (QStandardPaths::findExecutable(QStringLiteral("antiword")).isEmpty() &&
-            QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
+        if (QStandardPaths::findExecutable(QStringLiteral("antiword")).isEmpty()
+            && QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
             QSKIP("neither antiword nor soffice is installed");
         const LoadedDocument loaded = loadDocumentFile(docPath);
         QVERIFY2(loaded.ok, qPrintable(loaded.error));
@@ -450,17 +448,18 @@ private slots:
         if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
             QSKIP("soffice is not installed (scripts/deps.sh installs libreoffice-writer-nogui)");
         QTemporaryDir dir;
-        const Document document = documentOf(
-            {{run(QStringLiteral("论文查重：")), run(QStringLiteral("重复的句子标红"), chinese(10.5, 0xFF0000, true))},
-             {run(QStringLiteral("Second paragraph {x} \\ 😀"))}});
+        const Document document =
+            documentOf({{run(QStringLiteral("论文查重：")),
+                         run(QStringLiteral("重复的句子标红"), chinese(10.5, 0xFF0000, true))},
+                        {run(QStringLiteral("Second paragraph {x} \\ 😀"))}});
         const QString path = dir.filePath(QStringLiteral("ours.rtf"));
         QString error;
         QVERIFY(saveRtfFile(document, path, &error));
         const auto convert = [&](const QString& format) {
             QProcess soffice;
             soffice.start(QStringLiteral("soffice"),
-                          {QStringLiteral("-env:UserInstallation=") +
-                               QUrl::fromLocalFile(dir.filePath(QStringLiteral("profile"))).toString(),
+                          {QStringLiteral("-env:UserInstallation=")
+                               + QUrl::fromLocalFile(dir.filePath(QStringLiteral("profile"))).toString(),
                            QStringLiteral("--headless"), QStringLiteral("--convert-to"), format,
                            QStringLiteral("--outdir"), dir.path(), path});
             return soffice.waitForFinished(120000) && soffice.exitCode() == 0;
@@ -474,9 +473,9 @@ private slots:
         // Fonts, sizes, colours and bold as LibreOffice sees them (its flat XML format).
         QVERIFY(convert(QStringLiteral("fodt")));
         const QString xml = QString::fromUtf8(testdata::readFile(dir.filePath(QStringLiteral("ours.fodt"))));
-        const QRegularExpression redBoldSong(QStringLiteral(
-            "fo:color=\"#ff0000\"[^>]*style:font-name=\"宋体\"[^>]*fo:font-size=\"10.5pt\""
-            "[^>]*fo:font-weight=\"bold\"[^>]*style:font-name-asian=\"宋体"));
+        const QRegularExpression redBoldSong(
+            QStringLiteral("fo:color=\"#ff0000\"[^>]*style:font-name=\"宋体\"[^>]*fo:font-size=\"10.5pt\""
+                           "[^>]*fo:font-weight=\"bold\"[^>]*style:font-name-asian=\"宋体"));
         QVERIFY2(redBoldSong.match(xml).hasMatch(), "the red bold 宋体 10.5pt run");
     }
 
@@ -484,7 +483,8 @@ private slots:
     {
         SKIP_WITHOUT_CLI();
         QTemporaryDir dir;
-        testdata::writeFile(dir.filePath("a.rtf"), "{\\rtf1\\ansi\\ansicpg936 \\'d6\\'d0\\par \\'ce\\'c4\\par}");
+        testdata::writeFile(dir.filePath("a.rtf"),
+                            "{\\rtf1\\ansi\\ansicpg936 \\'d6\\'d0\\par \\'ce\\'c4\\par}");
         testdata::writeFile(dir.filePath("bad.rtf"), "{\\rtf1\\ansi text");
         const clirunner::Run good = clirunner::run({QStringLiteral("doc2text"), dir.filePath("a.rtf")});
         QCOMPARE(good.exitCode, 0);

@@ -1,13 +1,13 @@
 // The main window through its real controls (offscreen): start-up, exit,
 // analysis, layout and the Edit menu.
 
+#include "mainwindow/ui/form1.h"
+#include "mainwindow/ui/singleinstance.h"
 #include "platform/browser/browserview.h"
 #include "platform/widgets/dialogs.h"
-#include "support/fixtureserver.h"
-#include "mainwindow/ui/form1.h"
 #include "platform/widgets/richeditor.h"
-#include "mainwindow/ui/singleinstance.h"
 #include "platform/widgets/twips.h"
+#include "support/fixtureserver.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -116,7 +116,8 @@ private slots:
         QVERIFY(form->WebBrowser1->isHidden());
         QVERIFY(form->List1->isHidden());
         QCOMPARE(form->WebBrowser2->size(), QSize(0, 0));
-        for (QPushButton* b : {form->Command1, form->Command2, form->Command3, form->Command5, form->Command6})
+        for (QPushButton* b :
+             {form->Command1, form->Command2, form->Command3, form->Command5, form->Command6})
             QVERIFY(b->isVisible());
         QVERIFY(form->Command4->isHidden());
         QVERIFY(form->baidu->isChecked());
@@ -130,7 +131,8 @@ private slots:
         QCOMPARE(form->Label2->palette().color(QPalette::WindowText), QColor(Qt::blue));
         QVERIFY(!form->RichTextBox1->text().isEmpty());  // the how-to text
 
-        QTRY_VERIFY_WITH_TIMEOUT(server.requests().contains(QStringLiteral("/trvs/trvs.asp?id=20170323")), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(server.requests().contains(QStringLiteral("/trvs/trvs.asp?id=20170323")),
+                                 20000);
     }
 
     void menuBar()
@@ -139,21 +141,25 @@ private slots:
         QStringList bar;
         for (QAction* a : form->menuBar()->actions())
             bar << a->text();
-        QCOMPARE(bar, (QStringList{QStringLiteral("文件"), QStringLiteral("编辑"), QStringLiteral("引擎选择"),
-                                   QStringLiteral("对比器"), QStringLiteral("获取更新")}));
+        QCOMPARE(bar,
+                 (QStringList{QStringLiteral("文件"), QStringLiteral("编辑"), QStringLiteral("引擎选择"),
+                              QStringLiteral("对比器"), QStringLiteral("获取更新")}));
         auto captions = [](QMenu* menu) {
             QStringList out;
             for (QAction* a : menu->actions())
                 out << (a->isSeparator() ? QStringLiteral("-") : a->text());
             return out;
         };
-        QCOMPARE(captions(form->wjcd), (QStringList{QStringLiteral("新建"), QStringLiteral("打开"),
-                                                    QStringLiteral("保存"), QStringLiteral("-"), QStringLiteral("退出")}));
+        QCOMPARE(captions(form->wjcd),
+                 (QStringList{QStringLiteral("新建"), QStringLiteral("打开"), QStringLiteral("保存"),
+                              QStringLiteral("-"), QStringLiteral("退出")}));
         QCOMPARE(captions(form->yjcd),
-                 (QStringList{QStringLiteral("撤销"), QStringLiteral("-"), QStringLiteral("剪切"), QStringLiteral("复制"),
-                              QStringLiteral("粘贴"), QStringLiteral("删除"), QStringLiteral("-"), QStringLiteral("全选")}));
-        QCOMPARE(captions(form->yinqing), (QStringList{QStringLiteral("百度引擎"), QStringLiteral("百度文库"),
-                                                       QStringLiteral("龙源期刊"), QStringLiteral("中国知网")}));
+                 (QStringList{QStringLiteral("撤销"), QStringLiteral("-"), QStringLiteral("剪切"),
+                              QStringLiteral("复制"), QStringLiteral("粘贴"), QStringLiteral("删除"),
+                              QStringLiteral("-"), QStringLiteral("全选")}));
+        QCOMPARE(captions(form->yinqing),
+                 (QStringList{QStringLiteral("百度引擎"), QStringLiteral("百度文库"),
+                              QStringLiteral("龙源期刊"), QStringLiteral("中国知网")}));
         const QList<QAction*> all = form->findChildren<QAction*>();
         for (QAction* a : all)
             QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
@@ -274,8 +280,9 @@ private slots:
         QCOMPARE(shown.first().title, QStringLiteral("Trovalis"));
         QCOMPARE(shown.first().buttons, dialogs::Buttons::YesNo);
         QCOMPARE(captured.openedUrls,
-                 pageOpened ? QList<QUrl>{QUrl(server.base() + QStringLiteral("/ziyuan/post/2014/04/04/11.aspx"))}
-                            : QList<QUrl>{});
+                 pageOpened
+                     ? QList<QUrl>{QUrl(server.base() + QStringLiteral("/ziyuan/post/2014/04/04/11.aspx"))}
+                     : QList<QUrl>{});
         QCOMPARE(shown.size(), errorShown ? 2 : 1);
         if (errorShown) {
             QCOMPARE(shown[1].text, QStringLiteral("调用浏览器错误！"));
@@ -329,18 +336,21 @@ private slots:
 
         form->Command1->click();
 
-        QCOMPARE(form->Label1->text(), QStringLiteral("本文共 65 字，本次分析共分析出 2 句，请多次点击进行对比！"));
+        QCOMPARE(form->Label1->text(),
+                 QStringLiteral("本文共 65 字，本次分析共分析出 2 句，请多次点击进行对比！"));
         QVERIFY(form->Label2->isHidden());
         QVERIFY(!form->session.autoRunning);
         QCOMPARE(form->session.pageCount, 1);
         QCOMPARE(form->session.resultTitles.size(), 21);
         QCOMPARE(form->List1->count(), 2);
         QCOMPARE(form->List1->item(0)->text(),
-                 QStringLiteral("1-研究表明HelloWorld！") + QStringLiteral("第二行").repeated(7) + QStringLiteral("第二"));
+                 QStringLiteral("1-研究表明HelloWorld！") + QStringLiteral("第二行").repeated(7)
+                     + QStringLiteral("第二"));
         QCOMPARE(editor->selStart(), 0);
         QCOMPARE(editor->selLength(), 0);
         // Formatting reset: the text unchanged, no red left, 宋体 size 10 everywhere.
-        QCOMPARE(editor->text(), QStringLiteral("研究表明 Hello World!\r\n") + QStringLiteral("第二行").repeated(20));
+        QCOMPARE(editor->text(),
+                 QStringLiteral("研究表明 Hello World!\r\n") + QStringLiteral("第二行").repeated(20));
         for (int at : {0, 3, 5, 30}) {
             editor->setSelStart(at);
             editor->setSelLength(1);
@@ -351,14 +361,16 @@ private slots:
 
         editor->setText(QString());
         form->Command1->click();
-        QCOMPARE(form->Label1->text(), QStringLiteral("本文共 0 字，本次分析共分析出 0 句，请多次点击进行对比！"));
+        QCOMPARE(form->Label1->text(),
+                 QStringLiteral("本文共 0 字，本次分析共分析出 0 句，请多次点击进行对比！"));
         QCOMPARE(form->List1->count(), 0);
     }
 
     void fiveMegabytePaper()
     {
         auto form = makeForm();
-        const QString line = QStringLiteral("在本研究中，我们对三百名学生进行了问卷调查，结果表明 Hello World!\r\n");
+        const QString line =
+            QStringLiteral("在本研究中，我们对三百名学生进行了问卷调查，结果表明 Hello World!\r\n");
         form->RichTextBox1->setText(line.repeated(5 * 1024 * 1024 / line.toUtf8().size()));
         form->show();
         form->Command1->click();
@@ -402,7 +414,8 @@ private slots:
             QVERIFY2(H - 2890 < 0, "the tiny window must exercise the negative-size rule");
         auto px = twips::toPixels;
         auto sizeOr = [&](int tw, int previous) { return tw < 0 ? previous : px(tw); };
-        QCOMPARE(form->WebBrowser1->size(), QSize(sizeOr(W - 525, before.width()), sizeOr(H - 2890, before.height())));
+        QCOMPARE(form->WebBrowser1->size(),
+                 QSize(sizeOr(W - 525, before.width()), sizeOr(H - 2890, before.height())));
         if (analysed)
             QCOMPARE(form->RichTextBox1->size(), QSize(sizeOr(W - 1905, 0), px(2400)));
         else if (H - 1890 >= 0)
@@ -456,7 +469,8 @@ private slots:
         editor->setSelLength(4);
         form->jq->trigger();
         QCOMPARE(editor->text(), QStringLiteral("甲粗戊"));
-        QCOMPARE(clipboard->text().replace(QStringLiteral("\r\n"), QStringLiteral("\n")), QStringLiteral("体\n丁"));
+        QCOMPARE(clipboard->text().replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                 QStringLiteral("体\n丁"));
         form->cx->trigger();
         QCOMPARE(editor->text(), QStringLiteral("甲粗体\r\n丁戊"));
 

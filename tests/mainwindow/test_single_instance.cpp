@@ -38,7 +38,8 @@ private slots:
         QByteArray received;
         connect(&firstCopy, &QLocalServer::newConnection, this, [&] {
             QLocalSocket* socket = firstCopy.nextPendingConnection();
-            connect(socket, &QLocalSocket::readyRead, this, [&received, socket] { received += socket->readAll(); });
+            connect(socket, &QLocalSocket::readyRead, this,
+                    [&received, socket] { received += socket->readAll(); });
         });
 
         // Some other process whose executable is also called "trovalis".

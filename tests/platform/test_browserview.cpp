@@ -61,9 +61,10 @@ private slots:
     {
         server_.serve("/a", page("<p>第一页 <EM>highlighted</EM></p>"));
         server_.serve("/b", page("<p>second page</p>"));
-        server_.serve("/silent", page("<p id='p'>before</p><script>alert('x');"
-                                      "document.getElementById('p').textContent="
-                                      "'after ' + confirm('y') + ' ' + prompt('z');</script>"));
+        server_.serve("/silent",
+                      page("<p id='p'>before</p><script>alert('x');"
+                           "document.getElementById('p').textContent="
+                           "'after ' + confirm('y') + ' ' + prompt('z');</script>"));
         server_.serve("/slow", delayed(page("slow"), 1500));
         server_.serve("/slow-stats", delayed(page("<p>arrived</p>"), 800));
         FixtureServer::Reply dropped;
@@ -229,22 +230,25 @@ private slots:
         BrowserView view;
         QVERIFY(loadAndWait(view, server_.url("/a")));
         // A caret right after "第一页 ".
-        liveValue(view, "(function(){var t=document.querySelector('p').firstChild;"
-                        "var r=document.createRange();r.setStart(t,4);r.collapse(true);"
-                        "var s=getSelection();s.removeAllRanges();s.addRange(r);return 'ok';})()");
+        liveValue(view,
+                  "(function(){var t=document.querySelector('p').firstChild;"
+                  "var r=document.createRange();r.setStart(t,4);r.collapse(true);"
+                  "var s=getSelection();s.removeAllRanges();s.addRange(r);return 'ok';})()");
         view.pasteHtml("<b>1</b>");
         view.pasteHtml("<b>2</b>");
-        QTRY_COMPARE_WITH_TIMEOUT(
-            view.bodyHtml(),
-            QString::fromUtf8("<p>第一页 <b>1</b><b>2</b><em>highlighted</em></p>"), kLoadTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(view.bodyHtml(),
+                                  QString::fromUtf8("<p>第一页 <b>1</b><b>2</b><em>highlighted</em></p>"),
+                                  kLoadTimeoutMs);
     }
 
     void newWindowRequestTakenOverOpensNothing_data()
     {
         QTest::addColumn<QString>("pagePath");
         QTest::addColumn<QString>("requested");
-        QTest::newRow("target=_blank link") << "/popup-link" << "/b";
-        QTest::newRow("window.open") << "/popup-script" << "/b?from=script";
+        QTest::newRow("target=_blank link") << "/popup-link"
+                                            << "/b";
+        QTest::newRow("window.open") << "/popup-script"
+                                     << "/b?from=script";
     }
     void newWindowRequestTakenOverOpensNothing()
     {

@@ -16,8 +16,7 @@ private slots:
     {
         dialogs::queueAnswer(dialogs::Answer::Yes);
         dialogs::queueAnswer(dialogs::Answer::No);
-        QCOMPARE(dialogs::message(nullptr, "q1", {}, dialogs::Icon::Question,
-                                  dialogs::Buttons::YesNo),
+        QCOMPARE(dialogs::message(nullptr, "q1", {}, dialogs::Icon::Question, dialogs::Buttons::YesNo),
                  dialogs::Answer::Yes);
         QCOMPARE(dialogs::message(nullptr, "q2", "Own title"), dialogs::Answer::No);
 
@@ -54,11 +53,10 @@ private slots:
             title = box->windowTitle();
             icon = box->icon();
             yesAndNo = box->button(QMessageBox::Yes) && box->button(QMessageBox::No)
-                       && !box->button(QMessageBox::Ok);
+                && !box->button(QMessageBox::Ok);
             box->button(QMessageBox::No)->click();
         });
-        QCOMPARE(dialogs::message(nullptr, "real", {}, dialogs::Icon::Question,
-                                  dialogs::Buttons::YesNo),
+        QCOMPARE(dialogs::message(nullptr, "real", {}, dialogs::Icon::Question, dialogs::Buttons::YesNo),
                  dialogs::Answer::No);
         QCOMPARE(title, QString("Trovalis"));
         QCOMPARE(icon, QMessageBox::Question);
@@ -96,7 +94,6 @@ private slots:
         QCOMPARE(twips::outerSize(&window), QSize(frame.width() * 15, frame.height() * 15));
         QVERIFY(twips::outerSize(&window).width() >= 6000);
     }
-
 };
 
 QTEST_MAIN(TestDialogsTwips)

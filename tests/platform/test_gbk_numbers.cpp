@@ -19,7 +19,7 @@ private slots:
                 const QChar ch(static_cast<char16_t>(u));
                 const QByteArray b = encoder.encode(QStringView(&ch, 1));
                 expected = b.size() == 2 && static_cast<unsigned char>(b[0]) >= 0x81
-                           && static_cast<unsigned char>(b[0]) <= 0xFE;
+                    && static_cast<unsigned char>(b[0]) <= 0xFE;
             }
             mismatches += gbk::isDoubleByte(static_cast<char16_t>(u)) != expected;
         }
@@ -35,7 +35,9 @@ private slots:
 
     void encodeDecodeRoundTripAndUnencodable()
     {
-        QCOMPARE(gbk::encode(u"中a"), QByteArray("\xD6\xD0" "a"));
+        QCOMPARE(gbk::encode(u"中a"),
+                 QByteArray("\xD6\xD0"
+                            "a"));
         QCOMPARE(gbk::encode(QString::fromUtf8("\xF0\x9F\x98\x80")), QByteArray("??"));
         QCOMPARE(gbk::encode(u"\u20AC"), QByteArray("\x80"));  // the euro sign is a single byte
         QCOMPARE(gbk::decode(gbk::encode(u"\u20AC\uE000")), QStringLiteral(u"\u20AC\uE000"));

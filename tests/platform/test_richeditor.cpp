@@ -1,5 +1,5 @@
-#include "platform/widgets/richeditor.h"
 #include "mainwindow/editorfiles/richeditorfiles.h"
+#include "platform/widgets/richeditor.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -13,8 +13,8 @@
 
 namespace {
 
-const QString kEmoji = QString::fromUtf8("\xF0\x9F\x98\x80");       // U+1F600, two code units
-const QString kExtB = QString::fromUtf8("\xF0\xA0\x80\x80");        // U+20000, CJK Ext-B
+const QString kEmoji = QString::fromUtf8("\xF0\x9F\x98\x80");  // U+1F600, two code units
+const QString kExtB = QString::fromUtf8("\xF0\xA0\x80\x80");   // U+20000, CJK Ext-B
 const QChar kNbsp(0x00A0);
 
 // The CR LF count of a position, found by walking the text from the start:
@@ -63,14 +63,20 @@ private slots:
     {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("LF") << "a\nb" << "a\r\nb";
-        QTest::newRow("CR LF") << "a\r\nb" << "a\r\nb";
-        QTest::newRow("lone CR") << "a\rb" << "a\r\nb";
-        QTest::newRow("empty lines") << "\n\nx\n" << "\r\n\r\nx\r\n";
-        QTest::newRow("line separator") << QString("a") + QChar::LineSeparator + "b" << "a\r\nb";
+        QTest::newRow("LF") << "a\nb"
+                            << "a\r\nb";
+        QTest::newRow("CR LF") << "a\r\nb"
+                               << "a\r\nb";
+        QTest::newRow("lone CR") << "a\rb"
+                                 << "a\r\nb";
+        QTest::newRow("empty lines") << "\n\nx\n"
+                                     << "\r\n\r\nx\r\n";
+        QTest::newRow("line separator") << QString("a") + QChar::LineSeparator + "b"
+                                        << "a\r\nb";
         QTest::newRow("nbsp kept") << QString("a") + kNbsp + "b" << QString("a") + kNbsp + "b";
         QTest::newRow("non-BMP") << kEmoji + "\n" + kExtB << kEmoji + "\r\n" + kExtB;
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void textReadsWithCrLf()
     {
@@ -88,9 +94,12 @@ private slots:
     {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("needle");
-        QTest::newRow("multi-line") << "第一行\n第二行 abc\n第三行 abc" << "abc";
-        QTest::newRow("empty lines") << "\n\nab\n\n\nab\n" << "ab";
-        QTest::newRow("across a break") << "xx ab\ncd ab\ncd" << "ab\r\ncd";
+        QTest::newRow("multi-line") << "第一行\n第二行 abc\n第三行 abc"
+                                    << "abc";
+        QTest::newRow("empty lines") << "\n\nab\n\n\nab\n"
+                                     << "ab";
+        QTest::newRow("across a break") << "xx ab\ncd ab\ncd"
+                                        << "ab\r\ncd";
         QTest::newRow("emoji") << kEmoji + "a\n" + kEmoji + kEmoji + "a\n" + kEmoji << kEmoji + "a";
         QTest::newRow("CJK Ext-B") << kExtB + "\n\n中" + kExtB + "中\n" + kExtB + "中" << kExtB + "中";
         QTest::newRow("nbsp") << QString("a") + kNbsp + "b\nb" + kNbsp + "c" << QString(kNbsp);
@@ -143,10 +152,14 @@ private slots:
         QTest::addColumn<QString>("replacement");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<int>("caretAfter");
-        QTest::newRow("across a break") << 1 << 4 << "X" << "aXde\r\nf" << 2;
-        QTest::newRow("empty deletes") << 1 << 4 << "" << "ade\r\nf" << 1;
-        QTest::newRow("inserting breaks") << 2 << 0 << "1\r\n2\n" << "ab1\r\n2\r\n\r\ncde\r\nf" << 8;
-        QTest::newRow("whole line with its break") << 0 << 4 << "" << "cde\r\nf" << 0;
+        QTest::newRow("across a break") << 1 << 4 << "X"
+                                        << "aXde\r\nf" << 2;
+        QTest::newRow("empty deletes") << 1 << 4 << ""
+                                       << "ade\r\nf" << 1;
+        QTest::newRow("inserting breaks") << 2 << 0 << "1\r\n2\n"
+                                          << "ab1\r\n2\r\n\r\ncde\r\nf" << 8;
+        QTest::newRow("whole line with its break") << 0 << 4 << ""
+                                                   << "cde\r\nf" << 0;
     }
     void replacingTheSelection()
     {
@@ -424,8 +437,8 @@ private slots:
         QString model = longParagraphs().remove(kEmoji);  // single code units only
         editor.setText(model);
         const auto keepOutOfCrLf = [&](int pos) {
-            return pos > 0 && pos < model.size() && model[pos - 1] == u'\r' && model[pos] == u'\n'
-                       ? pos - 1 : pos;
+            return pos > 0 && pos < model.size() && model[pos - 1] == u'\r' && model[pos] == u'\n' ? pos - 1
+                                                                                                   : pos;
         };
         const auto pieceEdge = [&]() -> int {  // document position of a piece's start, or -1
             QList<int> starts;

@@ -5,10 +5,7 @@
 
 namespace clirunner {
 
-QString path()
-{
-    return qEnvironmentVariable("TROVALIS_CLI");
-}
+QString path() { return qEnvironmentVariable("TROVALIS_CLI"); }
 
 Run run(const QStringList& args, int timeoutMs)
 {

@@ -18,6 +18,6 @@ Run run(const QStringList& args, int timeoutMs = 60000);
 }  // namespace clirunner
 
 // Skips the calling test when the binary's path is unknown (run outside ctest).
-#define SKIP_WITHOUT_CLI()                                          \
-    if (clirunner::path().isEmpty())                                \
+#define SKIP_WITHOUT_CLI()                                                                                   \
+    if (clirunner::path().isEmpty())                                                                         \
         QSKIP("TROVALIS_CLI is not set; run the test through ctest");

@@ -24,7 +24,8 @@ namespace {
 
 QByteArray contentTypeFor(const QString& path)
 {
-    if (path.endsWith(QLatin1String(".asp")) || path.endsWith(QLatin1String(".html")) || path.endsWith(QLatin1String(".htm")))
+    if (path.endsWith(QLatin1String(".asp")) || path.endsWith(QLatin1String(".html"))
+        || path.endsWith(QLatin1String(".htm")))
         return "text/html; charset=utf-8";
     if (path.endsWith(QLatin1String(".txt")) || path.endsWith(QLatin1String(".inf")))
         return "text/plain";
@@ -53,7 +54,8 @@ void answer(const FixtureServer::Reply& reply, httplib::Response& res)
                                  });
         return;
     }
-    res.set_content(reply.body.constData(), static_cast<size_t>(reply.body.size()), reply.contentType.toStdString());
+    res.set_content(reply.body.constData(), static_cast<size_t>(reply.body.size()),
+                    reply.contentType.toStdString());
 }
 
 }  // namespace
@@ -65,7 +67,8 @@ FixtureServer::FixtureServer() : state_(std::make_unique<State>())
         const QString path = QString::fromStdString(req.path);
         QString query;
         for (const auto& [k, v] : req.params)
-            query += (query.isEmpty() ? QString() : QStringLiteral("&")) + QString::fromStdString(k) + '=' + QString::fromStdString(v);
+            query += (query.isEmpty() ? QString() : QStringLiteral("&")) + QString::fromStdString(k) + '='
+                + QString::fromStdString(v);
         Reply reply;
         bool found = false;
         Handler fallback;
@@ -136,15 +139,9 @@ void FixtureServer::setFallback(Handler handler)
     state_->fallback = std::move(handler);
 }
 
-QString FixtureServer::base() const
-{
-    return QStringLiteral("http://127.0.0.1:%1").arg(port_);
-}
+QString FixtureServer::base() const { return QStringLiteral("http://127.0.0.1:%1").arg(port_); }
 
-QUrl FixtureServer::url(const QString& pathAndQuery) const
-{
-    return QUrl(base() + pathAndQuery);
-}
+QUrl FixtureServer::url(const QString& pathAndQuery) const { return QUrl(base() + pathAndQuery); }
 
 int FixtureServer::hits(const QString& path) const
 {

@@ -10,7 +10,11 @@
 #include <map>
 #include <memory>
 
-namespace httplib { class Server; struct Request; struct Response; }
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
 
 class FixtureServer {
 public:
@@ -18,9 +22,9 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "text/html; charset=utf-8";
-        int delayMs = 0;               // wait before answering
-        qint64 declaredLength = -1;    // >= 0: send this Content-Length, then only `body` and close
-        bool dropConnection = false;   // close without any answer
+        int delayMs = 0;              // wait before answering
+        qint64 declaredLength = -1;   // >= 0: send this Content-Length, then only `body` and close
+        bool dropConnection = false;  // close without any answer
     };
     using Handler = std::function<Reply(const QString& path, const QString& query)>;
 

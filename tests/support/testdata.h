@@ -11,9 +11,9 @@ namespace testdata {
 QString sharedDir();
 bool haveShared();
 // Path below sharedDir(); QSKIPs the calling test when the file is absent.
-#define SHARED_FILE_OR_SKIP(var, rel)                                                      \
-    const QString var = testdata::sharedDir() + QStringLiteral("/") + QStringLiteral(rel); \
-    if (!QFile::exists(var))                                                              \
+#define SHARED_FILE_OR_SKIP(var, rel)                                                                        \
+    const QString var = testdata::sharedDir() + QStringLiteral("/") + QStringLiteral(rel);                   \
+    if (!QFile::exists(var))                                                                                 \
         QSKIP(qPrintable(QStringLiteral("third-party test data absent: ") + var));
 
 // tests/fixtures: the project's own small fixtures.

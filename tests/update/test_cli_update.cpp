@@ -1,7 +1,7 @@
 // trovalis-cli manifest and unzip, through the real binary.
 
-#include "support/clirunner.h"
 #include "platform/core/gbk.h"
+#include "support/clirunner.h"
 #include "support/testdata.h"
 
 #include <QProcess>
@@ -17,15 +17,14 @@ clirunner::Run cli(const QStringList& args) { return clirunner::run(args); }
 class TestCliUpdate : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        SKIP_WITHOUT_CLI();
-    }
+    void initTestCase() { SKIP_WITHOUT_CLI(); }
 
     void manifest()
     {
         QTemporaryDir dir;
-        testdata::writeFile(dir.filePath("m.inf"), gbk::encode(u"2017 0324 测试\r\n3\r\nTemp.png\r\n词库.xls\r\n../evil\r\nnot named\r\n"));
+        testdata::writeFile(
+            dir.filePath("m.inf"),
+            gbk::encode(u"2017 0324 测试\r\n3\r\nTemp.png\r\n词库.xls\r\n../evil\r\nnot named\r\n"));
         const clirunner::Run run = cli({"manifest", dir.filePath("m.inf")});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, u"20170324\nnewer\nTemp.png\n词库.xls\n../evil\n"_qs);
@@ -42,9 +41,12 @@ private slots:
         QTemporaryDir dir;
         QProcess python;
         python.setWorkingDirectory(dir.path());
-        python.start("python3", {"-c", "import zipfile\n"
-                                       "z=zipfile.ZipFile('ok.zip','w'); z.writestr('a/b.txt','b'); z.close()\n"
-                                       "z=zipfile.ZipFile('evil.zip','w'); z.writestr('../../x.txt','x'); z.writestr('good.txt','g'); z.close()\n"});
+        python.start("python3",
+                     {"-c",
+                      "import zipfile\n"
+                      "z=zipfile.ZipFile('ok.zip','w'); z.writestr('a/b.txt','b'); z.close()\n"
+                      "z=zipfile.ZipFile('evil.zip','w'); z.writestr('../../x.txt','x'); "
+                      "z.writestr('good.txt','g'); z.close()\n"});
         QVERIFY(python.waitForFinished(30000) && python.exitCode() == 0);
 
         clirunner::Run run = cli({"unzip", dir.filePath("ok.zip"), dir.filePath("out")});

@@ -2,18 +2,18 @@
 // sequence's outcomes, the download run with its archives and hand-over, and
 // an end-to-end update in which the real `up` replaces the executable.
 
+#include "platform/core/gbk.h"
 #include "platform/widgets/dialogs.h"
 #include "support/fixtureserver.h"
-#include "update/ui/form8.h"
-#include "platform/core/gbk.h"
 #include "support/testdata.h"
+#include "update/ui/form8.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -28,7 +28,8 @@ QByteArray makeZip(const QString& folder)
     QProcess zip;
     zip.setWorkingDirectory(folder);
     testdata::writeFile(folder + "/inside.txt", "unpacked");
-    zip.start("python3", {"-c", "import zipfile; z=zipfile.ZipFile('a.zip','w'); z.write('inside.txt'); z.close()"});
+    zip.start("python3",
+              {"-c", "import zipfile; z=zipfile.ZipFile('a.zip','w'); z.write('inside.txt'); z.close()"});
     zip.waitForFinished(30000);
     return testdata::readFile(folder + "/a.zip");
 }
@@ -86,9 +87,11 @@ private slots:
         QTest::addColumn<bool>("shown");
         QTest::newRow("same build at start-up") << QByteArray("20170323\r\n0\r\n") << false << -1 << false;
         QTest::newRow("same build from the menu") << QByteArray("20170323\r\n0\r\n") << true << -1 << true;
-        QTest::newRow("newer, yes") << QByteArray("2017 0324beta\r\n0\r\n") << false << int(Answer::Yes) << true;
+        QTest::newRow("newer, yes") << QByteArray("2017 0324beta\r\n0\r\n") << false << int(Answer::Yes)
+                                    << true;
         QTest::newRow("newer, no") << QByteArray("20170324\r\n0\r\n") << false << int(Answer::No) << false;
-        QTest::newRow("799 characters") << "20170324\r\n" + QByteArray(789, 'x') << false << int(Answer::Yes) << true;
+        QTest::newRow("799 characters")
+            << "20170324\r\n" + QByteArray(789, 'x') << false << int(Answer::Yes) << true;
         QTest::newRow("800 characters") << "20170324\r\n" + QByteArray(790, 'x') << false << -1 << true;
         QTest::newRow("no manifest") << QByteArray() << false << -1 << true;
     }
@@ -112,7 +115,8 @@ private slots:
         QCOMPARE(messages.size(), answer < 0 ? 0 : answer == int(Answer::No) ? 2 : 1);
         if (answer >= 0) {
             const QString version = gbk::decode(manifest.left(manifest.indexOf('\r')));
-            QCOMPARE(messages[0].text, u"已出最新版，是否在线从20170323版本更新到"_qs + version + u"版本 ？"_qs);
+            QCOMPARE(messages[0].text,
+                     u"已出最新版，是否在线从20170323版本更新到"_qs + version + u"版本 ？"_qs);
             QCOMPARE(messages[0].title, u"在线更新"_qs);
             QCOMPARE(messages[0].buttons, dialogs::Buttons::YesNo);
             QCOMPARE(s.upl.toInt(), 1);
@@ -151,7 +155,8 @@ private slots:
         QCOMPARE(testdata::readFile(s.file("data.XLS")), zip);
         QCOMPARE(testdata::readFile(s.file("my.data.xls")), zip);
         QCOMPARE(testdata::readFile(s.file("Temp.png")), "new program");
-        QCOMPARE(testdata::readFile(s.file("up.inf")), "1\r\nTemp.png\r\n" + gbk::encode(s.file("trovalis")) + "\r\n");
+        QCOMPARE(testdata::readFile(s.file("up.inf")),
+                 "1\r\nTemp.png\r\n" + gbk::encode(s.file("trovalis")) + "\r\n");
         const QList<dialogs::Shown> messages = dialogs::takeShownMessages();
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].text, u"文件下载完毕，是否立即更新？（选择“否”则下次启动时自动更新！）"_qs);

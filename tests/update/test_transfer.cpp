@@ -2,8 +2,8 @@
 // reach a file; error statuses, short bodies, dropped connections and silent
 // servers leave the named file as it was.
 
-#include "support/fixtureserver.h"
 #include "platform/core/gbk.h"
+#include "support/fixtureserver.h"
 #include "support/testdata.h"
 #include "update/core/transfer.h"
 
@@ -25,7 +25,9 @@ private slots:
         testdata::writeFile(dir.filePath("Temp.png"), "old");
         TransferClient client;
         qint64 lastReceived = 0, lastTotal = 0;
-        client.onProgress = [&](qint64 received, qint64 total) { lastReceived = received, lastTotal = total; };
+        client.onProgress = [&](qint64 received, qint64 total) {
+            lastReceived = received, lastTotal = total;
+        };
         const FetchResult result = client.fetchToFile(server.url("/trvs/Temp.png"), dir.filePath("Temp.png"));
         QVERIFY2(result.complete, qPrintable(result.error));
         QCOMPARE(testdata::readFile(dir.filePath("Temp.png")), body);

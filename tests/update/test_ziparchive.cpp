@@ -19,17 +19,21 @@ namespace {
 // size, flags, external attributes); content is a repeating pattern.
 QString makeArchive(const QString& path, const QList<std::tuple<QByteArray, int, int, quint32>>& entries)
 {
-    QString script = QStringLiteral(
-        "import zipfile,sys\n"
-        "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
-        "class Raw(zipfile.ZipInfo):\n"
-        "  def _encodeFilenameFlags(self): return self.raw, self.flag_bits | self.want\n"
-        "def add(name,size,flags,attr):\n"
-        "  i=Raw(bytes.fromhex(name).decode('latin-1')); i.raw=bytes.fromhex(name)\n"
-        "  i.want=flags; i.external_attr=attr; i.create_system=0\n"
-        "  z.writestr(i, bytes((k*7)%251 for k in range(size)), zipfile.ZIP_DEFLATED)\n");
+    QString script =
+        QStringLiteral("import zipfile,sys\n"
+                       "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
+                       "class Raw(zipfile.ZipInfo):\n"
+                       "  def _encodeFilenameFlags(self): return self.raw, self.flag_bits | self.want\n"
+                       "def add(name,size,flags,attr):\n"
+                       "  i=Raw(bytes.fromhex(name).decode('latin-1')); i.raw=bytes.fromhex(name)\n"
+                       "  i.want=flags; i.external_attr=attr; i.create_system=0\n"
+                       "  z.writestr(i, bytes((k*7)%251 for k in range(size)), zipfile.ZIP_DEFLATED)\n");
     for (const auto& [name, size, flags, attr] : entries)
-        script += QStringLiteral("add('%1',%2,%3,%4)\n").arg(QString::fromLatin1(name.toHex())).arg(size).arg(flags).arg(attr);
+        script += QStringLiteral("add('%1',%2,%3,%4)\n")
+                      .arg(QString::fromLatin1(name.toHex()))
+                      .arg(size)
+                      .arg(flags)
+                      .arg(attr);
     script += QStringLiteral("z.close()\n");
     QProcess python;
     python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script, path});
@@ -49,7 +53,8 @@ QByteArray pattern(int size)
 QStringList tree(const QString& root)
 {
     QStringList all;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         all << QDir(root).relativeFilePath(it.next());
     all.sort();
@@ -64,16 +69,17 @@ private slots:
     void foldersSizesAndNames()
     {
         QTemporaryDir dir;
-        const QString zip = makeArchive(dir.filePath("a.zip"), {
-            {"a.txt", 5, 0, 0x20},
-            {"sub/", 0, 0, 0x10},
-            {"sub/b.txt", 2049, 0, 0x20},
-            {"sub/deep/two.bin", 2048, 0, 0x20},
-            {"empty.txt", 0, 0, 0x20},
-            {gbk::encode(u"中文路径.txt"), 3, 0, 0x20},
-            {QStringLiteral("ünï.txt").toUtf8(), 4, 0x800, 0x20},
-            {"nodir/", 0, 0, 0},  // a folder marked only by its trailing "/"
-        });
+        const QString zip = makeArchive(dir.filePath("a.zip"),
+                                        {
+                                            {"a.txt", 5, 0, 0x20},
+                                            {"sub/", 0, 0, 0x10},
+                                            {"sub/b.txt", 2049, 0, 0x20},
+                                            {"sub/deep/two.bin", 2048, 0, 0x20},
+                                            {"empty.txt", 0, 0, 0x20},
+                                            {gbk::encode(u"中文路径.txt"), 3, 0, 0x20},
+                                            {QStringLiteral("ünï.txt").toUtf8(), 4, 0x800, 0x20},
+                                            {"nodir/", 0, 0, 0},  // a folder marked only by its trailing "/"
+                                        });
         QVERIFY2(QFile::exists(zip), qPrintable(zip));
         const QString dest = dir.filePath("dest");
         int pumps = 0;
@@ -81,8 +87,9 @@ private slots:
         QVERIFY2(result.complete, qPrintable(result.error));
         QCOMPARE(result.filesWritten, 6);
         QVERIFY(pumps >= 8);
-        QCOMPARE(tree(dest), (QStringList{"a.txt", "empty.txt", "nodir", "sub", "sub/b.txt", "sub/deep", "sub/deep/two.bin",
-                                          u"ünï.txt"_qs, u"中文路径.txt"_qs}));
+        QCOMPARE(tree(dest),
+                 (QStringList{"a.txt", "empty.txt", "nodir", "sub", "sub/b.txt", "sub/deep",
+                              "sub/deep/two.bin", u"ünï.txt"_qs, u"中文路径.txt"_qs}));
         QCOMPARE(testdata::readFile(dest + "/sub/b.txt"), pattern(2049));
         QCOMPARE(testdata::readFile(dest + "/sub/deep/two.bin"), pattern(2048));
         QCOMPARE(QFileInfo(dest + "/empty.txt").size(), 0);
@@ -91,7 +98,8 @@ private slots:
     void existingFiles()
     {
         QTemporaryDir dir;
-        const QString zip = makeArchive(dir.filePath("a.zip"), {{"keep.txt", 0, 0, 0x20}, {"new.txt", 3, 0, 0x20}});
+        const QString zip =
+            makeArchive(dir.filePath("a.zip"), {{"keep.txt", 0, 0, 0x20}, {"new.txt", 3, 0, 0x20}});
         testdata::writeFile(dir.filePath("keep.txt"), "old");
         testdata::writeFile(dir.filePath("new.txt"), "old content");
         QVERIFY(extractZip(dir.path(), zip).complete);
@@ -104,7 +112,8 @@ private slots:
         QTemporaryDir dir;
         testdata::writeFile(dir.filePath("tool"), "#!/bin/sh\n");
         testdata::writeFile(dir.filePath("plain"), "text");
-        QFile::setPermissions(dir.filePath("tool"), QFile::permissions(dir.filePath("tool")) | QFile::ExeOwner);
+        QFile::setPermissions(dir.filePath("tool"),
+                              QFile::permissions(dir.filePath("tool")) | QFile::ExeOwner);
         QProcess zip;
         zip.setWorkingDirectory(dir.path());
         zip.start("zip", {"-q", "x.zip", "tool", "plain"});
@@ -118,14 +127,15 @@ private slots:
     void hostileNames()
     {
         QTemporaryDir dir;
-        const QString zip = makeArchive(dir.filePath("evil.zip"), {
-            {"../up.txt", 3, 0, 0x20},
-            {"ok/../../up2.txt", 3, 0, 0x20},
-            {"..\\win.txt", 3, 0, 0x20},
-            {"/abs.txt", 3, 0, 0x20},
-            {"C:/drive.txt", 3, 0, 0x20},
-            {"good.txt", 3, 0, 0x20},
-        });
+        const QString zip = makeArchive(dir.filePath("evil.zip"),
+                                        {
+                                            {"../up.txt", 3, 0, 0x20},
+                                            {"ok/../../up2.txt", 3, 0, 0x20},
+                                            {"..\\win.txt", 3, 0, 0x20},
+                                            {"/abs.txt", 3, 0, 0x20},
+                                            {"C:/drive.txt", 3, 0, 0x20},
+                                            {"good.txt", 3, 0, 0x20},
+                                        });
         const QString dest = dir.filePath("dest");
         const ExtractResult result = extractZip(dest, zip);
         QCOMPARE(result.refused.size(), 5);
@@ -139,7 +149,9 @@ private slots:
         // A "\" separates folders as on the archive's home system: the folder is
         // not created for it, so the walk ends there; entries before it stay.
         QTemporaryDir dir;
-        const QString zip = makeArchive(dir.filePath("w.zip"), {{"first.txt", 1, 0, 0x20}, {"sub\\x.txt", 1, 0, 0x20}, {"last.txt", 1, 0, 0x20}});
+        const QString zip =
+            makeArchive(dir.filePath("w.zip"),
+                        {{"first.txt", 1, 0, 0x20}, {"sub\\x.txt", 1, 0, 0x20}, {"last.txt", 1, 0, 0x20}});
         const ExtractResult result = extractZip(dir.filePath("dest"), zip);
         QVERIFY(!result.complete);
         QCOMPARE(tree(dir.filePath("dest")), QStringList{"first.txt"});
@@ -226,9 +238,15 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("file");
-        QTest::newRow("no separator") << "name.txt" << "" << "name.txt";
-        QTest::newRow("ends in separator") << "a/b/" << "a/b/" << "";
-        QTest::newRow("nested") << "/x/y/z.dll" << "/x/y/" << "z.dll";
+        QTest::newRow("no separator") << "name.txt"
+                                      << ""
+                                      << "name.txt";
+        QTest::newRow("ends in separator") << "a/b/"
+                                           << "a/b/"
+                                           << "";
+        QTest::newRow("nested") << "/x/y/z.dll"
+                                << "/x/y/"
+                                << "z.dll";
     }
     void paths()
     {

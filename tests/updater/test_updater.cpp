@@ -1,12 +1,12 @@
 // The updater: its countdown, the atomic replacement of the main executable,
 // and that the old executable stays when the new one is missing or empty.
 
-#include "platform/widgets/dialogs.h"
-#include "updater/updaterform.h"
 #include "platform/core/gbk.h"
+#include "platform/widgets/dialogs.h"
+#include "support/testdata.h"
 #include "update/core/handover.h"
 #include "updater/replacement.h"
-#include "support/testdata.h"
+#include "updater/updaterform.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -68,7 +68,10 @@ private slots:
         int ended = 0;
         QStringList started;
         window.endProgram = [&] { ++ended; };
-        window.startProgram = [&](const QString& p) { started << p; return true; };
+        window.startProgram = [&](const QString& p) {
+            started << p;
+            return true;
+        };
         window.Timer1.stop();
         window.Timer1_Timer();
         window.Timer1_Timer();
@@ -89,7 +92,10 @@ private slots:
         QStringList started;
         int ended = 0;
         window.endProgram = [&] { ++ended; };
-        window.startProgram = [&](const QString& p) { started << p; return true; };
+        window.startProgram = [&](const QString& p) {
+            started << p;
+            return true;
+        };
         QTRY_COMPARE_WITH_TIMEOUT(ended, 1, 6000);  // the real one-second timer, three ticks
         const QList<dialogs::Shown> shown = dialogs::takeShownMessages();
         QCOMPARE(shown.size(), 1);

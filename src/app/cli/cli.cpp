@@ -87,7 +87,8 @@ QStringList expectArguments(const QStringList& args, const QStringList& names,
 {
     const QStringList words = positional(args, flagsWithValue, plainFlags);
     if (words.size() != names.size())
-        throw UsageError(QStringLiteral("expects %1 (see --help)").arg(names.join(QLatin1String(" and "))).toStdString());
+        throw UsageError(
+            QStringLiteral("expects %1 (see --help)").arg(names.join(QLatin1String(" and "))).toStdString());
     return words;
 }
 
@@ -97,9 +98,6 @@ QString flagValue(const QStringList& args, const QString& flag)
     return i >= 0 && i + 1 < args.size() ? args[i + 1] : QString();
 }
 
-bool hasFlag(const QStringList& args, const QString& flag)
-{
-    return args.contains(flag);
-}
+bool hasFlag(const QStringList& args, const QString& flag) { return args.contains(flag); }
 
 }  // namespace cli

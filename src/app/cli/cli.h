@@ -12,8 +12,12 @@ constexpr int kOk = 0;
 constexpr int kBadInput = 1;
 constexpr int kUsage = 2;
 
-struct UsageError : std::runtime_error { using std::runtime_error::runtime_error; };
-struct InputError : std::runtime_error { using std::runtime_error::runtime_error; };
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+struct InputError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 // Reads a UTF-8 file (a leading BOM is skipped); throws InputError.
 QString readUtf8File(const QString& path);
@@ -21,15 +25,14 @@ QString readUtf8File(const QString& path);
 QString readPaper(const QString& path);
 QByteArray readBytes(const QString& path);
 
-void print(const QString& text);       // UTF-8 to stdout, then LF
-void printRaw(const QString& text);    // UTF-8 to stdout, nothing added
-void printErr(const QString& text);    // UTF-8 to stderr, then LF
+void print(const QString& text);     // UTF-8 to stdout, then LF
+void printRaw(const QString& text);  // UTF-8 to stdout, nothing added
+void printErr(const QString& text);  // UTF-8 to stderr, then LF
 
 // True when args holds --help; prints `help` then.
 bool wantsHelp(const QStringList& args, const QString& help);
 // Positional arguments after removing the named flags (flag -> takes value?).
-QStringList positional(QStringList args, const QStringList& flagsWithValue,
-                       const QStringList& plainFlags);
+QStringList positional(QStringList args, const QStringList& flagsWithValue, const QStringList& plainFlags);
 // The positional arguments, which must be exactly `names` (e.g. {"ARCHIVE", "DEST"});
 // throws UsageError naming them otherwise.
 QStringList expectArguments(const QStringList& args, const QStringList& names,

@@ -12,9 +12,10 @@ namespace cli {
 // The analyse command on a paper: Label1's summary, then List1's items.
 int segment(const QStringList& args)
 {
-    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli segment PAPER\n"
-                                       "Cuts PAPER (UTF-8) into sentences as the analyse command does;\n"
-                                       "prints the summary line, then one list item per line.")))
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli segment PAPER\n"
+                                 "Cuts PAPER (UTF-8) into sentences as the analyse command does;\n"
+                                 "prints the summary line, then one list item per line.")))
         return kOk;
     const QStringList files = expectArguments(args, {QStringLiteral("PAPER")});
     const segmentation::Analysis analysis = segmentation::analyse(readPaper(files.first()));
@@ -27,11 +28,13 @@ int segment(const QStringList& args)
 // The query and URL that Compare would send for one sentence.
 int query(const QStringList& args)
 {
-    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli query [--engine baidu|wenku|zhiwang] SENTENCE\n"
-                                       "Prints the query built from SENTENCE and its URL for the engine\n"
-                                       "(default baidu), or the single line \"skipped\".")))
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli query [--engine baidu|wenku|zhiwang] SENTENCE\n"
+                                 "Prints the query built from SENTENCE and its URL for the engine\n"
+                                 "(default baidu), or the single line \"skipped\".")))
         return kOk;
-    const QStringList words = expectArguments(args, {QStringLiteral("SENTENCE")}, {QStringLiteral("--engine")});
+    const QStringList words =
+        expectArguments(args, {QStringLiteral("SENTENCE")}, {QStringLiteral("--engine")});
     const QString engineName = flagValue(args, QStringLiteral("--engine"));
     static const std::map<QString, SearchEngine> kEngines{
         {QString(), SearchEngine::Baidu},
@@ -55,9 +58,10 @@ int query(const QStringList& args)
 // Scores a result page as the first page after an analysis of one sentence.
 int score(const QStringList& args)
 {
-    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli score SENTENCE PAGE\n"
-                                       "Scores PAGE (UTF-8 body markup of a result page) as the first page\n"
-                                       "for SENTENCE; prints Label2, then each stored result: k, tab, title.")))
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli score SENTENCE PAGE\n"
+                                 "Scores PAGE (UTF-8 body markup of a result page) as the first page\n"
+                                 "for SENTENCE; prints Label2, then each stored result: k, tab, title.")))
         return kOk;
     const QStringList words = expectArguments(args, {QStringLiteral("SENTENCE"), QStringLiteral("PAGE")});
     const QString page = readUtf8File(words[1]);
@@ -78,9 +82,10 @@ int score(const QStringList& args)
 // The similar-website ranking over a file of titles, one slot per line.
 int stats(const QStringList& args)
 {
-    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli stats TITLES\n"
-                                       "TITLES (UTF-8) holds one result title per slot, 10 lines per sentence;\n"
-                                       "prints each row of the statistics table: title, tab, count.")))
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli stats TITLES\n"
+                                 "TITLES (UTF-8) holds one result title per slot, 10 lines per sentence;\n"
+                                 "prints each row of the statistics table: title, tab, count.")))
         return kOk;
     const QStringList words = expectArguments(args, {QStringLiteral("TITLES")});
     QStringList lines = readUtf8File(words.first()).split(u'\n');

@@ -10,12 +10,13 @@ namespace cli {
 
 int compare(const QStringList& args)
 {
-    if (wantsHelp(args, QStringLiteral(
-            "usage: trovalis-cli compare PAPER REFERENCE [--cumulative]\n"
-            "One compare-and-mark run in a fresh comparer: prints the report, then\n"
-            "one line per marked occurrence (start, a tab, length).")))
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli compare PAPER REFERENCE [--cumulative]\n"
+                                 "One compare-and-mark run in a fresh comparer: prints the report, then\n"
+                                 "one line per marked occurrence (start, a tab, length).")))
         return kOk;
-    const QStringList files = expectArguments(args, {QStringLiteral("PAPER"), QStringLiteral("REFERENCE")}, {}, {QStringLiteral("--cumulative")});
+    const QStringList files = expectArguments(args, {QStringLiteral("PAPER"), QStringLiteral("REFERENCE")},
+                                              {}, {QStringLiteral("--cumulative")});
     const QString paper = readPaper(files[0]);
     const QString reference = readPaper(files[1]);
     // In a fresh comparer the running totals are this run's counts, ticked or not.
@@ -33,12 +34,13 @@ int compare(const QStringList& args)
 
 int rewrite(const QStringList& args)
 {
-    if (wantsHelp(args, QStringLiteral(
-            "usage: trovalis-cli rewrite THESAURUS PAPER [--seed N]\n"
-            "Rewrites PAPER with THESAURUS (GBK, as ciku.txt) and prints the result;\n"
-            "the found count goes to stderr. --seed makes the draws repeatable.")))
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli rewrite THESAURUS PAPER [--seed N]\n"
+                                 "Rewrites PAPER with THESAURUS (GBK, as ciku.txt) and prints the result;\n"
+                                 "the found count goes to stderr. --seed makes the draws repeatable.")))
         return kOk;
-    const QStringList files = expectArguments(args, {QStringLiteral("THESAURUS"), QStringLiteral("PAPER")}, {QStringLiteral("--seed")});
+    const QStringList files = expectArguments(args, {QStringLiteral("THESAURUS"), QStringLiteral("PAPER")},
+                                              {QStringLiteral("--seed")});
     comparer::RandomSource random = comparer::clockRandom();
     if (hasFlag(args, QStringLiteral("--seed"))) {
         bool ok = false;
@@ -59,8 +61,7 @@ int rewrite(const QStringList& args)
     case comparer::ThesaurusStatus::InvalidEncoding:
         throw InputError(QStringLiteral("%1 is not valid GBK text").arg(files[0]).toStdString());
     }
-    const comparer::RewriteResult result =
-        comparer::rewriteText(readPaper(files[1]), lines, random);
+    const comparer::RewriteResult result = comparer::rewriteText(readPaper(files[1]), lines, random);
     printRaw(result.text);
     printErr(QStringLiteral("found %1").arg(result.found));
     return kOk;
@@ -68,11 +69,11 @@ int rewrite(const QStringList& args)
 
 int thesaurusPage(const QStringList& args)
 {
-    if (wantsHelp(args, QStringLiteral(
-            "usage: trovalis-cli thesaurus-page BODY OUT\n"
-            "Turns a thesaurus page's body markup (UTF-8) into the thesaurus file OUT\n"
-            "and prints the caption the download ends with. OUT is left as it was\n"
-            "when the page carries no thesaurus or the file cannot be written.")))
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli thesaurus-page BODY OUT\n"
+                                 "Turns a thesaurus page's body markup (UTF-8) into the thesaurus file OUT\n"
+                                 "and prints the caption the download ends with. OUT is left as it was\n"
+                                 "when the page carries no thesaurus or the file cannot be written.")))
         return kOk;
     const QStringList files = expectArguments(args, {QStringLiteral("BODY"), QStringLiteral("OUT")});
     const auto records = comparer::thesaurusRecords(readUtf8File(files[0]));
@@ -90,10 +91,11 @@ int thesaurusPage(const QStringList& args)
 
 int doc2text(const QStringList& args)
 {
-    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli doc2text FILE\n"
-                                       "Opens FILE as the File menu's Open does (.doc through the converter,\n"
-                                       "RTF with its formatting, other files as decoded text) and prints the\n"
-                                       "plain text that lands in the editor, line breaks as CR LF.")))
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli doc2text FILE\n"
+                                 "Opens FILE as the File menu's Open does (.doc through the converter,\n"
+                                 "RTF with its formatting, other files as decoded text) and prints the\n"
+                                 "plain text that lands in the editor, line breaks as CR LF.")))
         return kOk;
     const QStringList files = expectArguments(args, {QStringLiteral("FILE")});
     const documents::LoadedDocument loaded = documents::loadDocumentFile(files.first());

@@ -1,7 +1,7 @@
 #include "app/cli/cli.h"
 
-#include "update/core/manifest.h"
 #include "platform/core/numberformat.h"
+#include "update/core/manifest.h"
 #include "update/core/numberprefix.h"
 #include "update/core/ziparchive.h"
 
@@ -12,10 +12,11 @@ namespace cli {
 // Reads a manifest file as the update window reads its local copy.
 int manifest(const QStringList& args)
 {
-    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli manifest FILE\n"
-                                       "Reads FILE as an update manifest; prints the number read from line 1,\n"
-                                       "then \"newer\" or \"not newer\", then each file name it names.\n"
-                                       "Names the update client refuses are reported on stderr.")))
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli manifest FILE\n"
+                                 "Reads FILE as an update manifest; prints the number read from line 1,\n"
+                                 "then \"newer\" or \"not newer\", then each file name it names.\n"
+                                 "Names the update client refuses are reported on stderr.")))
         return kOk;
     const QStringList files = expectArguments(args, {QStringLiteral("FILE")});
     readBytes(files.first());  // a clear error for a missing or unreadable file
@@ -26,7 +27,8 @@ int manifest(const QStringList& args)
     for (int slot = update::kFirstFileSlot; slot <= count + 1 && slot < update::kTableSlots; ++slot) {
         print(table[slot]);
         if (!update::isSafeFileName(table[slot]))
-            printErr(QStringLiteral("refused name: \"%1\" (not a plain file name in the program folder)").arg(table[slot]));
+            printErr(QStringLiteral("refused name: \"%1\" (not a plain file name in the program folder)")
+                         .arg(table[slot]));
     }
     return kOk;
 }
@@ -34,9 +36,10 @@ int manifest(const QStringList& args)
 // Unpacks an archive into a folder as an update does.
 int unzip(const QStringList& args)
 {
-    if (wantsHelp(args, QStringLiteral("usage: trovalis-cli unzip ARCHIVE DEST\n"
-                                       "Unpacks the zip ARCHIVE into the folder DEST as an update does.\n"
-                                       "Entries that would land outside DEST are refused and reported.")))
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli unzip ARCHIVE DEST\n"
+                                 "Unpacks the zip ARCHIVE into the folder DEST as an update does.\n"
+                                 "Entries that would land outside DEST are refused and reported.")))
         return kOk;
     const QStringList files = expectArguments(args, {QStringLiteral("ARCHIVE"), QStringLiteral("DEST")});
     if (!QFileInfo(files.at(0)).isFile())

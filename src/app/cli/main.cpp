@@ -8,23 +8,22 @@
 
 namespace {
 
-const char* kHelp =
-    "usage: trovalis-cli COMMAND [ARGS]\n"
-    "\n"
-    "commands:\n"
-    "  segment PAPER                          cut a paper into sentences\n"
-    "  query [--engine baidu|wenku|zhiwang] SENTENCE\n"
-    "                                         the query and URL for one sentence\n"
-    "  score SENTENCE PAGE                    score a result page\n"
-    "  stats TITLES                           rank result titles by occurrence\n"
-    "  compare PAPER REFERENCE [--cumulative] compare a paper with a reference text\n"
-    "  rewrite THESAURUS PAPER [--seed N]     rewrite a paper from a thesaurus\n"
-    "  thesaurus-page BODY OUT                turn a thesaurus page into a thesaurus file\n"
-    "  manifest FILE                          read an update manifest\n"
-    "  unzip ARCHIVE DEST                     unpack an archive as an update does\n"
-    "  doc2text FILE                          open a document as the File menu does\n"
-    "\n"
-    "Each command takes --help.";
+const char* kHelp = "usage: trovalis-cli COMMAND [ARGS]\n"
+                    "\n"
+                    "commands:\n"
+                    "  segment PAPER                          cut a paper into sentences\n"
+                    "  query [--engine baidu|wenku|zhiwang] SENTENCE\n"
+                    "                                         the query and URL for one sentence\n"
+                    "  score SENTENCE PAGE                    score a result page\n"
+                    "  stats TITLES                           rank result titles by occurrence\n"
+                    "  compare PAPER REFERENCE [--cumulative] compare a paper with a reference text\n"
+                    "  rewrite THESAURUS PAPER [--seed N]     rewrite a paper from a thesaurus\n"
+                    "  thesaurus-page BODY OUT                turn a thesaurus page into a thesaurus file\n"
+                    "  manifest FILE                          read an update manifest\n"
+                    "  unzip ARCHIVE DEST                     unpack an archive as an update does\n"
+                    "  doc2text FILE                          open a document as the File menu does\n"
+                    "\n"
+                    "Each command takes --help.";
 
 const std::map<QString, cli::Command>& commands()
 {

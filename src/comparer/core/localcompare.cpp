@@ -67,8 +67,7 @@ public:
             grams_.push_back({h, i});
             if (i + 1 >= count)
                 break;
-            h = (h - paper[i].unicode() * topPower) * kHashBase
-                + paper[i + kMinSentenceLength].unicode();
+            h = (h - paper[i].unicode() * topPower) * kHashBase + paper[i + kMinSentenceLength].unicode();
         }
         std::sort(grams_.begin(), grams_.end());
     }
@@ -119,8 +118,8 @@ private:
     Range find(quint64 hash) const
     {
         const auto lo = std::lower_bound(grams_.begin(), grams_.end(), Gram{hash, 0});
-        const auto hi = std::upper_bound(lo, grams_.cend(),
-                                         Gram{hash, std::numeric_limits<qsizetype>::max()});
+        const auto hi =
+            std::upper_bound(lo, grams_.cend(), Gram{hash, std::numeric_limits<qsizetype>::max()});
         return {lo, hi};
     }
 
@@ -213,19 +212,18 @@ qint64 roundedPercent(qint64 part, qint64 whole)
     return quotient;
 }
 
-QString compareReport(qsizetype paperLength, qsizetype referenceLength,
-                      const CompareCounts& shown, qint64 runChars)
+QString compareReport(qsizetype paperLength, qsizetype referenceLength, const CompareCounts& shown,
+                      qint64 runChars)
 {
     if (paperLength <= 0 || referenceLength <= 0)
         return {};
     const auto n = [](qint64 v) { return QString::number(v); };
     return QStringLiteral(u"你的文章一共 ") + n(paperLength) + QStringLiteral(u" 字，重复 ")
-        + n(shown.segments) + QStringLiteral(u" 段， ") + n(shown.sentences)
-        + QStringLiteral(u" 句， ") + n(shown.chars) + QStringLiteral(u" 字") + kCrLf
-        + QStringLiteral(u"        重复部分占你的文章的： ")
+        + n(shown.segments) + QStringLiteral(u" 段， ") + n(shown.sentences) + QStringLiteral(u" 句， ")
+        + n(shown.chars) + QStringLiteral(u" 字") + kCrLf + QStringLiteral(u"        重复部分占你的文章的： ")
         + n(roundedPercent(shown.chars, paperLength)) + QStringLiteral(u" %") + kCrLf
-        + QStringLiteral(u"        与参考文章的相似度为： ")
-        + n(roundedPercent(runChars, referenceLength)) + QStringLiteral(u" %");
+        + QStringLiteral(u"        与参考文章的相似度为： ") + n(roundedPercent(runChars, referenceLength))
+        + QStringLiteral(u" %");
 }
 
 }  // namespace comparer

@@ -46,8 +46,8 @@ CompareResult compareAndMarkNaive(const QString& paper, const QString& reference
 
 // The two-line report of a run, or an empty string when either text is empty
 // (no percentage can be computed then and the caption stays as it was).
-QString compareReport(qsizetype paperLength, qsizetype referenceLength,
-                      const CompareCounts& shown, qint64 runChars);
+QString compareReport(qsizetype paperLength, qsizetype referenceLength, const CompareCounts& shown,
+                      qint64 runChars);
 
 // 100 x (part / whole rounded to two decimals, a tie to the even neighbour),
 // computed in integers so that the result is exact.

@@ -24,10 +24,7 @@ quint64 splitMix64(quint64 x)
     return x ^ (x >> 31);
 }
 
-double unitInterval(quint64 bits)
-{
-    return static_cast<double>(bits >> 11) * 0x1.0p-53;
-}
+double unitInterval(quint64 bits) { return static_cast<double>(bits >> 11) * 0x1.0p-53; }
 
 // The thesaurus entries, each with the entry drawn to replace it, packed
 // small: the rewrite visits them in an order no cache predicts, and their
@@ -54,10 +51,10 @@ public:
             const auto base = static_cast<quint32>(chars_.size());
             chars_ += line;
             qsizetype begin = 0;
-            for (qsizetype comma = line.indexOf(u','); ; comma = line.indexOf(u',', begin)) {
+            for (qsizetype comma = line.indexOf(u',');; comma = line.indexOf(u',', begin)) {
                 const qsizetype end = comma < 0 ? line.size() : comma;
-                group.push_back({static_cast<quint32>(base + begin),
-                                 static_cast<quint32>(end - begin), 0, 0, false});
+                group.push_back(
+                    {static_cast<quint32>(base + begin), static_cast<quint32>(end - begin), 0, 0, false});
                 if (comma < 0)
                     break;
                 begin = comma + 1;
@@ -76,10 +73,7 @@ public:
     }
 
 private:
-    QStringView view(quint32 offset, quint32 length) const
-    {
-        return QStringView(chars_).mid(offset, length);
-    }
+    QStringView view(quint32 offset, quint32 length) const { return QStringView(chars_).mid(offset, length); }
 
     void drawReplacements(std::vector<Entry>& group, const RandomSource& random) const
     {
@@ -108,10 +102,7 @@ quint64 gramBit(QChar a, QChar b)
     const quint32 key = (quint32(a.unicode()) << 16) | b.unicode();
     return 1ULL << ((key * 0x9E3779B1u) >> 26);
 }
-quint64 charBit(QChar c)
-{
-    return 1ULL << (((c.unicode() + 0x5bd1u) * 0x85EBCA6Bu) >> 26);
-}
+quint64 charBit(QChar c) { return 1ULL << (((c.unicode() + 0x5bd1u) * 0x85EBCA6Bu) >> 26); }
 quint64 signatureOf(QStringView text)
 {
     quint64 bits = 0;
@@ -153,8 +144,8 @@ public:
         for (int e = 0; e < entries.size(); ++e) {
             const QStringView t = entries.text(e);
             int* slot = t.isEmpty() ? &empty_
-                      : t.size() == 1 ? &byChar_[t[0].unicode()]
-                                      : &pairs.try_emplace(pairKey(t[0], t[1]), -1).first->second;
+                : t.size() == 1     ? &byChar_[t[0].unicode()]
+                                    : &pairs.try_emplace(pairKey(t[0], t[1]), -1).first->second;
             if (*slot < 0) {
                 *slot = static_cast<int>(postings_.size());
                 postings_.emplace_back();
@@ -205,8 +196,8 @@ private:
 // Replaces every non-overlapping occurrence, left to right, and notes where
 // each replacement landed in the result. `scratch` is reused from call to
 // call, so that a segment rewritten many times does not allocate each time.
-void replaceAll(QString& text, QStringView from, QStringView to,
-                std::vector<qsizetype>& insertedAt, QString& scratch)
+void replaceAll(QString& text, QStringView from, QStringView to, std::vector<qsizetype>& insertedAt,
+                QString& scratch)
 {
     insertedAt.clear();
     scratch.resize(0);
@@ -228,12 +219,9 @@ void replaceAll(QString& text, QStringView from, QStringView to,
 // entry order; a replacement adds the entries its new text makes possible.
 class SegmentRewriter {
 public:
-    SegmentRewriter(const Entries& entries, bool emptyEntriesAlwaysFound,
-                    std::vector<char>& found)
-        : entries_(entries), found_(found), emptyAlwaysFound_(emptyEntriesAlwaysFound),
-          postings_(entries)
-    {
-    }
+    SegmentRewriter(const Entries& entries, bool emptyEntriesAlwaysFound, std::vector<char>& found)
+        : entries_(entries), found_(found), emptyAlwaysFound_(emptyEntriesAlwaysFound), postings_(entries)
+    { }
 
     QString rewrite(QString segment) const
     {
@@ -273,10 +261,7 @@ private:
     // weeded out by the real search.
     class Candidates {
     public:
-        Candidates(const PostingIndex& postings, int segment)
-            : postings_(postings), segment_(segment)
-        {
-        }
+        Candidates(const PostingIndex& postings, int segment) : postings_(postings), segment_(segment) { }
 
         bool empty() const { return queue_.empty(); }
 
@@ -296,9 +281,9 @@ private:
                 return;
             posting->queuedFor = segment_;
             const auto& list = posting->entries;
-            const auto next = std::upper_bound(
-                list.begin(), list.end(), done,
-                [](int d, const PostingIndex::Item& item) { return d < item.entry; });
+            const auto next =
+                std::upper_bound(list.begin(), list.end(), done,
+                                 [](int d, const PostingIndex::Item& item) { return d < item.entry; });
             if (next != list.end())
                 queue_.push({next->entry, &list, static_cast<size_t>(next - list.begin())});
         }
@@ -309,8 +294,8 @@ private:
         {
             for (qsizetype i = from; i < from + length; ++i)
                 add(postings_.single(text[i]), done);
-            for (qsizetype i = std::max<qsizetype>(from - 1, 0);
-                 i < from + length && i + 1 < text.size(); ++i)
+            for (qsizetype i = std::max<qsizetype>(from - 1, 0); i < from + length && i + 1 < text.size();
+                 ++i)
                 add(postings_.pair(text[i], text[i + 1]), done);
         }
 
@@ -401,8 +386,7 @@ ThesaurusStatus readThesaurus(const QString& path, QStringList* lines, QString* 
     return ThesaurusStatus::Ok;
 }
 
-RewriteResult rewriteText(const QString& text, const QStringList& lines,
-                          const RandomSource& random)
+RewriteResult rewriteText(const QString& text, const QStringList& lines, const RandomSource& random)
 {
     const Entries entries(lines, random);
     std::vector<bool> inSomeEntry(0x10000, false);
@@ -441,8 +425,7 @@ RewriteResult rewriteText(const QString& text, const QStringList& lines,
     return result;
 }
 
-RewriteResult rewriteTextNaive(const QString& text, const QStringList& lines,
-                               const RandomSource& random)
+RewriteResult rewriteTextNaive(const QString& text, const QStringList& lines, const RandomSource& random)
 {
     RewriteResult result{text, 0};
     for (const QString& line : lines) {
@@ -450,8 +433,7 @@ RewriteResult rewriteTextNaive(const QString& text, const QStringList& lines,
         const int last = static_cast<int>(group.size()) - 1;
         for (const QString& entry : group) {
             const double r = random();
-            const bool occurs = entry.isEmpty() ? !result.text.isEmpty()
-                                                : result.text.contains(entry);
+            const bool occurs = entry.isEmpty() ? !result.text.isEmpty() : result.text.contains(entry);
             if (!occurs)
                 continue;
             ++result.found;

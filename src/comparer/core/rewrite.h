@@ -38,10 +38,8 @@ struct RewriteResult {
     qint64 found = 0;  // entries that occurred in the text when their turn came
 };
 
-RewriteResult rewriteText(const QString& text, const QStringList& lines,
-                          const RandomSource& random);
+RewriteResult rewriteText(const QString& text, const QStringList& lines, const RandomSource& random);
 // Entry after entry over the whole text; the yardstick for tests and benchmarks.
-RewriteResult rewriteTextNaive(const QString& text, const QStringList& lines,
-                               const RandomSource& random);
+RewriteResult rewriteTextNaive(const QString& text, const QStringList& lines, const RandomSource& random);
 
 }  // namespace comparer

@@ -1,11 +1,11 @@
 #include "comparer/ui/form2.h"
 
+#include "comparer/core/thesauruspage.h"
+#include "comparer/ui/papercolouring.h"
+#include "mainwindow/editorfiles/richeditorfiles.h"
 #include "platform/browser/browserview.h"
 #include "platform/widgets/dialogs.h"
-#include "comparer/ui/papercolouring.h"
 #include "platform/widgets/richeditor.h"
-#include "mainwindow/editorfiles/richeditorfiles.h"
-#include "comparer/core/thesauruspage.h"
 #include "platform/widgets/twips.h"
 
 #include <QAction>
@@ -56,9 +56,8 @@ std::function<void()> eventPump()
 // meanwhile. Both texts are copies, so nothing the user does touches them.
 comparer::CompareResult searchLettingEventsThrough(const QString& paper, const QString& reference)
 {
-    auto search = std::async(std::launch::async, [paper, reference] {
-        return comparer::compareAndMark(paper, reference);
-    });
+    auto search = std::async(std::launch::async,
+                             [paper, reference] { return comparer::compareAndMark(paper, reference); });
     while (search.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
         letEventsThrough();
     return search.get();
@@ -67,11 +66,8 @@ comparer::CompareResult searchLettingEventsThrough(const QString& paper, const Q
 }  // namespace
 
 Form2::Form2(const Endpoints& endpointsIn, std::function<QString()> mainPaper, QWidget* parent)
-    : QWidget(parent),
-      programFolder(QCoreApplication::applicationDirPath()),
-      saveRichText(saveDocument),
-      endpoints(endpointsIn),
-      mainPaper_(std::move(mainPaper))
+    : QWidget(parent), programFolder(QCoreApplication::applicationDirPath()), saveRichText(saveDocument),
+      endpoints(endpointsIn), mainPaper_(std::move(mainPaper))
 {
     setWindowTitle(QStringLiteral(u"Trovalis-对比器"));
     setAttribute(Qt::WA_QuitOnClose, false);  // the main window decides when the program ends
@@ -99,8 +95,7 @@ void Form2::createControls()
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     twips::setGeometry(Label1, 180, 6435, 6090, 645);
     // The design height clips the report's third line with the fonts at hand.
-    Label1->resize(Label1->width(),
-                   std::max(Label1->height(), 3 * Label1->fontMetrics().lineSpacing()));
+    Label1->resize(Label1->width(), std::max(Label1->height(), 3 * Label1->fontMetrics().lineSpacing()));
 
     Check1 = new QCheckBox(QStringLiteral(u"累计标注"), this);
     twips::setGeometry(Check1, 6480, 6390, 1050, 240);
@@ -122,15 +117,13 @@ void Form2::createControls()
     connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
     connect(RichTextBox1, &RichEditor::mouseDown, this, &Form2::RichTextBox1_MouseDown);
     connect(WebBrowser1, &BrowserView::downloadBegin, this, &Form2::WebBrowser1_DownloadBegin);
-    connect(WebBrowser1, &BrowserView::downloadComplete, this,
-            &Form2::WebBrowser1_DownloadComplete);
+    connect(WebBrowser1, &BrowserView::downloadComplete, this, &Form2::WebBrowser1_DownloadComplete);
 }
 
 void Form2::createMenu()
 {
     yjcd = new QMenu(QStringLiteral(u"菜单"), this);
-    const auto item = [this](const QString& caption, const QKeySequence& keys,
-                             void (Form2::*handler)()) {
+    const auto item = [this](const QString& caption, const QKeySequence& keys, void (Form2::*handler)()) {
         QAction* action = yjcd->addAction(caption);
         action->setShortcut(keys);
         connect(action, &QAction::triggered, this, handler);
@@ -229,16 +222,15 @@ void Form2::Command1_Click()
     // where they were found and no typing slips into the run's undo step.
     RichTextBox1->setReadOnly(true);
     const QString paper = RichTextBox1->text();
-    const comparer::CompareResult result =
-        searchLettingEventsThrough(paper, RichTextBox2->text());
+    const comparer::CompareResult result = searchLettingEventsThrough(paper, RichTextBox2->text());
     totals += result.run;
     markOccurrences(result, !Check1->isChecked());
     RichTextBox1->setReadOnly(false);
     comparing_ = false;
 
     const comparer::CompareCounts& shown = Check1->isChecked() ? totals : result.run;
-    const QString report = comparer::compareReport(
-        RichTextBox1->text().size(), RichTextBox2->text().size(), shown, result.run.chars);
+    const QString report = comparer::compareReport(RichTextBox1->text().size(), RichTextBox2->text().size(),
+                                                   shown, result.run.chars);
     if (!report.isEmpty())
         Label1->setText(report);
 }
@@ -251,8 +243,7 @@ void Form2::markOccurrences(const comparer::CompareResult& result, bool resetMar
     for (const comparer::SentenceMarks& sentence : result.sentences) {
         for (const qsizetype start : sentence.starts) {
             marks.push_back({RichTextBox1->documentPosition(static_cast<int>(start)),
-                             RichTextBox1->documentPosition(
-                                 static_cast<int>(start + sentence.length))});
+                             RichTextBox1->documentPosition(static_cast<int>(start + sentence.length))});
             last = &sentence;
             lastStart = start;
         }
@@ -275,10 +266,7 @@ void Form2::markOccurrences(const comparer::CompareResult& result, bool resetMar
 
 // --- thesaurus rewrite ---
 
-QString Form2::thesaurusPath() const
-{
-    return QDir(programFolder).filePath(QStringLiteral("ciku.txt"));
-}
+QString Form2::thesaurusPath() const { return QDir(programFolder).filePath(QStringLiteral("ciku.txt")); }
 
 void Form2::Command2_Click()
 {
@@ -291,8 +279,7 @@ void Form2::Command2_Click()
         dialogs::message(this, QStringLiteral(u"题库不存在，请下载最新题库！"));
         return;
     case comparer::ThesaurusStatus::Unreadable:
-        dialogs::message(this, QStringLiteral(u"词库文件无法读取：") + error, {},
-                         dialogs::Icon::Warning);
+        dialogs::message(this, QStringLiteral(u"词库文件无法读取：") + error, {}, dialogs::Icon::Warning);
         return;
     case comparer::ThesaurusStatus::InvalidEncoding:
         dialogs::message(this, QStringLiteral(u"词库文件已损坏，请重新下载词库！"), {},
@@ -301,8 +288,7 @@ void Form2::Command2_Click()
     }
     if (lines.isEmpty())
         return;  // nothing to exchange: both editors stay as they are
-    const comparer::RewriteResult result =
-        comparer::rewriteText(RichTextBox1->text(), lines, random);
+    const comparer::RewriteResult result = comparer::rewriteText(RichTextBox1->text(), lines, random);
     Label1->setText(QStringLiteral(u"正在查找替换第") + QString::number(result.found)
                     + QStringLiteral(u"个词语请耐心等待！"));
     RichTextBox2->setText(result.text);
@@ -314,16 +300,15 @@ void Form2::Command3_Click()
 {
     if (downloading_)
         return;  // one download at a time; the first is still waiting for its page
-    if (dialogs::message(this, QStringLiteral(u"词库已经准备完毕，确认下载？"), {},
-                         dialogs::Icon::Question, dialogs::Buttons::YesNo)
+    if (dialogs::message(this, QStringLiteral(u"词库已经准备完毕，确认下载？"), {}, dialogs::Icon::Question,
+                         dialogs::Buttons::YesNo)
         != dialogs::Answer::Yes)
         return;
     downloading_ = true;
     const bool arrived = fetchThesaurusPage();
     downloading_ = false;
 
-    const auto records = arrived ? comparer::thesaurusRecords(WebBrowser2->bodyHtml())
-                                 : std::nullopt;
+    const auto records = arrived ? comparer::thesaurusRecords(WebBrowser2->bodyHtml()) : std::nullopt;
     if (!records) {
         Label1->setText(QStringLiteral(u"网络连接失败，词库下载不成功！"));
         return;
@@ -371,10 +356,7 @@ void Form2::qx_Click()
     RichTextBox1->setSelLength(static_cast<int>(RichTextBox1->text().size()));
 }
 
-void Form2::fz_Click()
-{
-    QGuiApplication::clipboard()->setText(RichTextBox1->selText());
-}
+void Form2::fz_Click() { QGuiApplication::clipboard()->setText(RichTextBox1->selText()); }
 
 void Form2::nt_Click()
 {
@@ -388,36 +370,26 @@ void Form2::jq_Click()
     RichTextBox1->setSelText(QString());
 }
 
-void Form2::sc_Click()
-{
-    RichTextBox1->setSelText(QString());
-}
+void Form2::sc_Click() { RichTextBox1->setSelText(QString()); }
 
-void Form2::cx_Click()
-{
-    RichTextBox1->undo();
-}
+void Form2::cx_Click() { RichTextBox1->undo(); }
 
 void Form2::baocun_Click()
 {
-    const QString fileName = dialogs::saveFileName(
-        this, QStringLiteral(u"请输入文件名"),
-        QStringLiteral(u"WORD文档(*.doc);;文本文件(*.txt);;写字板文件(*.rtf)"));
+    const QString fileName =
+        dialogs::saveFileName(this, QStringLiteral(u"请输入文件名"),
+                              QStringLiteral(u"WORD文档(*.doc);;文本文件(*.txt);;写字板文件(*.rtf)"));
     if (fileName.isEmpty())
         return;  // cancelled: nothing is saved
     RichTextBox1->setSelColor(kBlack);
     QString error;
     if (!saveRichText(RichTextBox1, fileName, &error))
-        dialogs::message(this, QStringLiteral(u"保存失败：") + error, {},
-                         dialogs::Icon::Critical);
+        dialogs::message(this, QStringLiteral(u"保存失败：") + error, {}, dialogs::Icon::Critical);
 }
 
 // --- page loader ---
 
-void Form2::WebBrowser1_DownloadBegin()
-{
-    WebBrowser1->setSilent(true);
-}
+void Form2::WebBrowser1_DownloadBegin() { WebBrowser1->setSilent(true); }
 
 void Form2::WebBrowser1_DownloadComplete()
 {

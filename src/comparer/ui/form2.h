@@ -4,9 +4,9 @@
 // next use loads it again: the paper is copied afresh from the main editor and
 // every control returns to its design content.
 
-#include "platform/core/endpoints.h"
 #include "comparer/core/localcompare.h"
 #include "comparer/core/rewrite.h"
+#include "platform/core/endpoints.h"
 
 #include <QWidget>
 
@@ -24,8 +24,7 @@ class Form2 : public QWidget {
     Q_OBJECT
 public:
     // `mainPaper` returns the main editor's text; it is read at each load.
-    Form2(const Endpoints& endpoints, std::function<QString()> mainPaper,
-          QWidget* parent = nullptr);
+    Form2(const Endpoints& endpoints, std::function<QString()> mainPaper, QWidget* parent = nullptr);
     ~Form2() override;
 
     // What the main window does with the comparer.
@@ -68,9 +67,9 @@ public:
     void Form_Load();
     void Form_Resize();
     void layoutForOuterSize(int width, int height);  // twips, frame included
-    void Command1_Click();  // compare and mark
-    void Command2_Click();  // rewrite from the thesaurus
-    void Command3_Click();  // download the thesaurus
+    void Command1_Click();                           // compare and mark
+    void Command2_Click();                           // rewrite from the thesaurus
+    void Command3_Click();                           // download the thesaurus
     void RichTextBox1_MouseDown(Qt::MouseButtons buttons, const QPoint& pos);
     void baocun_Click();
     void cx_Click();
@@ -97,5 +96,5 @@ private:
     std::function<QString()> mainPaper_;
     bool loaded_ = false;
     bool downloading_ = false;
-    bool comparing_ = false;    // compare and mark under way (events go through meanwhile)
+    bool comparing_ = false;  // compare and mark under way (events go through meanwhile)
 };

@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-
 namespace documents {
 
 namespace {
@@ -50,8 +49,8 @@ ProcessOutcome runProcess(const QString& program, const QStringList& args, int t
 
 bool isInstalled(const QString& program)
 {
-    return !QStandardPaths::findExecutable(program).isEmpty() ||
-           (program.contains(QLatin1Char('/')) && QFileInfo(program).isExecutable());
+    return !QStandardPaths::findExecutable(program).isEmpty()
+        || (program.contains(QLatin1Char('/')) && QFileInfo(program).isExecutable());
 }
 
 // The converters end lines with LF and may add blank lines at the end; the
@@ -82,10 +81,10 @@ QString converterRefused(const QString& converter, const QString& reason)
 DocConversion viaAntiword(const QString& path, const DocConverterSettings& s)
 {
     // -w 0 keeps each paragraph on one line instead of wrapping it at 80 columns.
-    const ProcessOutcome r =
-        runProcess(s.antiword, {QStringLiteral("-w"), QStringLiteral("0"), QStringLiteral("-m"),
-                                QStringLiteral("UTF-8.txt"), path},
-                   s.timeoutMs);
+    const ProcessOutcome r = runProcess(
+        s.antiword,
+        {QStringLiteral("-w"), QStringLiteral("0"), QStringLiteral("-m"), QStringLiteral("UTF-8.txt"), path},
+        s.timeoutMs);
     if (!r.started)
         return {false, {}, QStringLiteral("找不到转换程序 %1。").arg(s.antiword)};
     if (!r.finished)
@@ -102,12 +101,12 @@ DocConversion viaLibreOffice(const QString& path, const DocConverterSettings& s)
     if (!work.isValid())
         return {false, {}, QStringLiteral("无法创建临时文件夹。")};
     const QString profile = QUrl::fromLocalFile(work.filePath(QStringLiteral("profile"))).toString();
-    const ProcessOutcome r = runProcess(
-        s.soffice,
-        {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
-         QStringLiteral("--convert-to"), QStringLiteral("txt:Text (encoded):UTF8"),
-         QStringLiteral("--outdir"), work.path(), path},
-        s.timeoutMs);
+    const ProcessOutcome r =
+        runProcess(s.soffice,
+                   {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
+                    QStringLiteral("--convert-to"), QStringLiteral("txt:Text (encoded):UTF8"),
+                    QStringLiteral("--outdir"), work.path(), path},
+                   s.timeoutMs);
     if (!r.started)
         return {false, {}, QStringLiteral("找不到转换程序 %1。").arg(s.soffice)};
     if (!r.finished)

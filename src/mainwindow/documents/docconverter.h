@@ -22,7 +22,6 @@ struct DocConversion {
     QString error;  // a sentence for the user when !ok
 };
 
-DocConversion convertDoc(const QString& path,
-                         const DocConverterSettings& settings = docConverterSettings());
+DocConversion convertDoc(const QString& path, const DocConverterSettings& settings = docConverterSettings());
 
 }  // namespace documents

@@ -16,10 +16,7 @@ namespace {
 // Papers are text; anything larger is surely not one and would only exhaust memory.
 constexpr qint64 kMaxFileSize = 512LL * 1024 * 1024;
 
-bool isCompoundDocument(QByteArrayView bytes)
-{
-    return bytes.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
-}
+bool isCompoundDocument(QByteArrayView bytes) { return bytes.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"); }
 
 LoadedDocument failure(const QString& error)
 {
@@ -32,8 +29,8 @@ bool readWholeFile(const QString& path, QByteArray* bytes, QString* error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("无法打开文件 %1：%2")
-                     .arg(QDir::toNativeSeparators(path), file.errorString());
+        *error =
+            QStringLiteral("无法打开文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString());
         return false;
     }
     if (file.size() > kMaxFileSize) {
@@ -52,8 +49,8 @@ LoadedDocument fromRtf(QByteArrayView bytes, bool keepFormatting)
     LoadedDocument result;
     result.ok = true;
     result.rich = keepFormatting;
-    result.document = keepFormatting ? std::move(rtf.document)
-                                     : documentFromPlainText(rtf.document.plainText());
+    result.document =
+        keepFormatting ? std::move(rtf.document) : documentFromPlainText(rtf.document.plainText());
     return result;
 }
 
@@ -95,10 +92,9 @@ LoadedDocument loadOtherFile(const QString& path)
     if (path.endsWith(QLatin1String(".rtf"), Qt::CaseInsensitive))
         return failure(QStringLiteral("RTF 文件已损坏：文件不以“{\\rtf”开头。"));
     const DecodedText decoded = decodeText(bytes);
-    const QString warning =
-        decoded.lossy ? QStringLiteral("文件中有无法识别的字节（按 %1 解码），已显示为“\uFFFD”。")
-                            .arg(decoded.encoding)
-                      : QString();
+    const QString warning = decoded.lossy
+        ? QStringLiteral("文件中有无法识别的字节（按 %1 解码），已显示为“\uFFFD”。").arg(decoded.encoding)
+        : QString();
     return fromPlainText(decoded.text, warning);
 }
 

@@ -16,10 +16,10 @@ bool isWordDocumentName(const QString& fileName);
 
 struct LoadedDocument {
     bool ok = false;
-    bool rich = false;   // true: keep the formatting; false: plain text only
-    Document document;   // plain text comes as one unformatted run per line
-    QString error;       // why nothing was loaded (ok == false)
-    QString warning;     // loaded, but the user should know something (ok == true)
+    bool rich = false;  // true: keep the formatting; false: plain text only
+    Document document;  // plain text comes as one unformatted run per line
+    QString error;      // why nothing was loaded (ok == false)
+    QString warning;    // loaded, but the user should know something (ok == true)
 };
 
 LoadedDocument loadDocumentFile(const QString& path);

@@ -23,11 +23,11 @@ enum class Destination { Text, FontTable, ColorTable };
 
 struct GroupState {
     Destination destination = Destination::Text;
-    CharFormat format;     // fontName and color are resolved when text is emitted
-    int fontIndex = -1;    // -1: the document's default font
-    int colorIndex = 0;    // 0: automatic
-    int unicodeSkip = 1;   // \ucN: fallback characters after each \uN
-    bool hidden = false;   // \v: text the word processor does not show
+    CharFormat format;    // fontName and color are resolved when text is emitted
+    int fontIndex = -1;   // -1: the document's default font
+    int colorIndex = 0;   // 0: automatic
+    int unicodeSkip = 1;  // \ucN: fallback characters after each \uN
+    bool hidden = false;  // \v: text the word processor does not show
 };
 
 struct FontEntry {
@@ -38,25 +38,72 @@ struct FontEntry {
 // Destinations whose content is never shown in the editor.
 bool isSkippedDestination(QByteArrayView word)
 {
-    static const QList<QByteArrayView> words{
-        "info", "stylesheet", "pict", "object", "header", "headerl", "headerr", "headerf",
-        "footer", "footerl", "footerr", "footerf", "footnote", "annotation", "atnid",
-        "atnauthor", "fldinst", "xe", "tc", "txe", "rxe", "listtable", "listoverridetable",
-        "revtbl", "rsidtbl", "themedata", "colorschememapping", "datastore", "latentstyles",
-        "generator", "pgdsctbl", "bkmkstart", "bkmkend", "nonshppict", "shppict", "shp",
-        "xmlnstbl", "mmathPr", "listpicture", "fchars", "lchars", "pnseclvl", "pntxta",
-        "pntxtb", "falt", "panose", "docvar", "wgrffmtfilter", "background", "filetbl",
-        "userprops", "ftnsep", "ftnsepc", "aftnsep", "aftnsepc", "template", "private"};
+    static const QList<QByteArrayView> words{"info",
+                                             "stylesheet",
+                                             "pict",
+                                             "object",
+                                             "header",
+                                             "headerl",
+                                             "headerr",
+                                             "headerf",
+                                             "footer",
+                                             "footerl",
+                                             "footerr",
+                                             "footerf",
+                                             "footnote",
+                                             "annotation",
+                                             "atnid",
+                                             "atnauthor",
+                                             "fldinst",
+                                             "xe",
+                                             "tc",
+                                             "txe",
+                                             "rxe",
+                                             "listtable",
+                                             "listoverridetable",
+                                             "revtbl",
+                                             "rsidtbl",
+                                             "themedata",
+                                             "colorschememapping",
+                                             "datastore",
+                                             "latentstyles",
+                                             "generator",
+                                             "pgdsctbl",
+                                             "bkmkstart",
+                                             "bkmkend",
+                                             "nonshppict",
+                                             "shppict",
+                                             "shp",
+                                             "xmlnstbl",
+                                             "mmathPr",
+                                             "listpicture",
+                                             "fchars",
+                                             "lchars",
+                                             "pnseclvl",
+                                             "pntxta",
+                                             "pntxtb",
+                                             "falt",
+                                             "panose",
+                                             "docvar",
+                                             "wgrffmtfilter",
+                                             "background",
+                                             "filetbl",
+                                             "userprops",
+                                             "ftnsep",
+                                             "ftnsepc",
+                                             "aftnsep",
+                                             "aftnsepc",
+                                             "template",
+                                             "private"};
     return words.contains(word);
 }
 
 std::optional<char16_t> specialCharacter(QByteArrayView word)
 {
     static const QHash<QByteArray, char16_t> table{
-        {"tab", u'\t'},        {"cell", u'\t'},       {"nestcell", u'\t'},
-        {"emdash", u'\x2014'}, {"endash", u'\x2013'}, {"bullet", u'\x2022'},
-        {"lquote", u'\x2018'}, {"rquote", u'\x2019'}, {"ldblquote", u'\x201C'},
-        {"rdblquote", u'\x201D'}, {"emspace", u'\x2003'}, {"enspace", u'\x2002'},
+        {"tab", u'\t'},           {"cell", u'\t'},          {"nestcell", u'\t'},    {"emdash", u'\x2014'},
+        {"endash", u'\x2013'},    {"bullet", u'\x2022'},    {"lquote", u'\x2018'},  {"rquote", u'\x2019'},
+        {"ldblquote", u'\x201C'}, {"rdblquote", u'\x201D'}, {"emspace", u'\x2003'}, {"enspace", u'\x2002'},
         {"qmspace", u'\x2005'}};
     const auto it = table.constFind(word.toByteArray());
     if (it == table.constEnd())
@@ -73,10 +120,10 @@ bool isParagraphBreak(QByteArrayView word)
 
 bool isUnderlineOn(QByteArrayView word)
 {
-    static const QList<QByteArrayView> words{
-        "ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave", "ulldash", "ulth",
-        "ulthd", "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave", "ulw",
-        "ulwave"};
+    static const QList<QByteArrayView> words{"ul",       "uld",       "uldash",     "uldashd",   "uldashdd",
+                                             "uldb",     "ulhwave",   "ulldash",    "ulth",      "ulthd",
+                                             "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave",
+                                             "ulw",      "ulwave"};
     return words.contains(word);
 }
 
@@ -96,7 +143,7 @@ int hexValue(char c)
 
 class RtfParser {
 public:
-    explicit RtfParser(QByteArrayView in) : in_(in) {}
+    explicit RtfParser(QByteArrayView in) : in_(in) { }
 
     RtfReadResult parse()
     {
@@ -148,8 +195,7 @@ private:
             if (stack_.empty())  // the outermost group ended inside a skipped destination
                 return checkTrailer();
         }
-        return fail(QStringLiteral("RTF 文件不完整：文件提前结束，缺少 %1 个右括号“}”。")
-                        .arg(stack_.size()));
+        return fail(QStringLiteral("RTF 文件不完整：文件提前结束，缺少 %1 个右括号“}”。").arg(stack_.size()));
     }
 
     bool fail(const QString& message)
@@ -338,8 +384,8 @@ private:
             return skipBinary(cw.param.value_or(0));
         if (w == "u") {
             const bool valid = param >= -32768 && param <= 65535;
-            emitText(QString(QChar(valid ? static_cast<char16_t>(param < 0 ? param + 65536 : param)
-                                         : u'\xFFFD')));
+            emitText(
+                QString(QChar(valid ? static_cast<char16_t>(param < 0 ? param + 65536 : param) : u'\xFFFD')));
             pendingSkip_ = state.unicodeSkip;
         } else if (w == "uc") {
             state.unicodeSkip = std::max(0, param);
@@ -451,8 +497,8 @@ private:
     {
         const GroupState& state = stack_.back();
         const int font = state.destination == Destination::FontTable
-                             ? fontEntry_.value_or(-1)
-                             : (state.fontIndex >= 0 ? state.fontIndex : defaultFont_);
+            ? fontEntry_.value_or(-1)
+            : (state.fontIndex >= 0 ? state.fontIndex : defaultFont_);
         const int fontCodePage = fonts_.value(font).codePage;
         return fontCodePage ? fontCodePage : codePage_;
     }
@@ -498,8 +544,8 @@ private:
     {
         std::optional<quint32> color;
         if (red_ >= 0 || green_ >= 0 || blue_ >= 0)
-            color = quint32(std::max(red_, 0)) << 16 | quint32(std::max(green_, 0)) << 8 |
-                    quint32(std::max(blue_, 0));
+            color = quint32(std::max(red_, 0)) << 16 | quint32(std::max(green_, 0)) << 8
+                | quint32(std::max(blue_, 0));
         colors_.append(color);
         red_ = green_ = blue_ = -1;
     }
@@ -539,14 +585,22 @@ private:
 QByteArray codecName(int codePage)
 {
     switch (codePage) {
-    case 437: return "IBM437";
-    case 850: return "IBM850";
-    case 932: return "Shift_JIS";
-    case 949: return "windows-949";
-    case 950: return "Big5";
-    case 10000: return "macintosh";
-    case 65001: return "UTF-8";
-    default: return "windows-" + QByteArray::number(codePage);
+    case 437:
+        return "IBM437";
+    case 850:
+        return "IBM850";
+    case 932:
+        return "Shift_JIS";
+    case 949:
+        return "windows-949";
+    case 950:
+        return "Big5";
+    case 10000:
+        return "macintosh";
+    case 65001:
+        return "UTF-8";
+    default:
+        return "windows-" + QByteArray::number(codePage);
     }
 }
 
@@ -575,22 +629,38 @@ QString decodeCodePage(QByteArrayView bytes, int codePage)
 int codePageOfCharset(int charset)
 {
     switch (charset) {
-    case 77: return 10000;
-    case 128: return 932;
-    case 129: return 949;
-    case 134: return 936;
-    case 136: return 950;
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
-    case 178: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    case 2: return 1252;  // symbol fonts: bullets such as \'b7 are single bytes
-    default: return 0;    // ANSI and default: the document's own code page
+    case 77:
+        return 10000;
+    case 128:
+        return 932;
+    case 129:
+        return 949;
+    case 134:
+        return 936;
+    case 136:
+        return 950;
+    case 161:
+        return 1253;
+    case 162:
+        return 1254;
+    case 163:
+        return 1258;
+    case 177:
+        return 1255;
+    case 178:
+        return 1256;
+    case 186:
+        return 1257;
+    case 204:
+        return 1251;
+    case 222:
+        return 874;
+    case 238:
+        return 1250;
+    case 2:
+        return 1252;  // symbol fonts: bullets such as \'b7 are single bytes
+    default:
+        return 0;  // ANSI and default: the document's own code page
     }
 }
 

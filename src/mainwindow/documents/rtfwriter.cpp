@@ -57,8 +57,8 @@ void appendEscaped(QByteArray& out, QStringView text)
             unsigned char lead = 0;
             unsigned char trail = 0;
             if (gbk::doubleBytes(u, lead, trail))
-                out.append(QByteArray("\\'") + QByteArray::number(lead, 16) + "\\'" +
-                           QByteArray::number(trail, 16));
+                out.append(QByteArray("\\'") + QByteArray::number(lead, 16) + "\\'"
+                           + QByteArray::number(trail, 16));
             else
                 out.append("??");
         }

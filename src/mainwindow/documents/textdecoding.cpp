@@ -8,8 +8,7 @@ namespace documents {
 
 namespace {
 
-DecodedText decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes,
-                       const QString& name)
+DecodedText decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes, const QString& name)
 {
     QStringDecoder decoder(encoding, QStringConverter::Flag::Default);
     DecodedText result{decoder.decode(bytes), name, false};

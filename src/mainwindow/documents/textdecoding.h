@@ -9,8 +9,8 @@ namespace documents {
 
 struct DecodedText {
     QString text;
-    QString encoding;     // "UTF-8", "UTF-16LE", "UTF-16BE" or "GBK"
-    bool lossy = false;   // some bytes were invalid and became U+FFFD
+    QString encoding;    // "UTF-8", "UTF-16LE", "UTF-16BE" or "GBK"
+    bool lossy = false;  // some bytes were invalid and became U+FFFD
 };
 
 DecodedText decodeText(QByteArrayView bytes);

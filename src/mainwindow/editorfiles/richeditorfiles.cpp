@@ -15,8 +15,7 @@ documents::CharFormat toModelFormat(const QTextCharFormat& format, const QFont& 
     documents::CharFormat out;
     out.fontName = font.family();
     out.pointSize = font.pointSizeF() > 0 ? font.pointSizeF() : 0;
-    if (format.hasProperty(QTextFormat::ForegroundBrush) &&
-        format.foreground().style() != Qt::NoBrush)
+    if (format.hasProperty(QTextFormat::ForegroundBrush) && format.foreground().style() != Qt::NoBrush)
         out.color = format.foreground().color().rgb() & 0xFFFFFF;
     out.bold = font.bold();
     out.italic = font.italic();
@@ -41,8 +40,7 @@ QTextCharFormat toQtFormat(const documents::CharFormat& format)
 
 // Appends a fragment's text; a line separator inside a block starts a new
 // paragraph, as the editor counts it as a line break.
-void appendFragment(documents::Document& model, const QString& text,
-                    const documents::CharFormat& format)
+void appendFragment(documents::Document& model, const QString& text, const documents::CharFormat& format)
 {
     const QStringList lines = text.split(QChar::LineSeparator);
     for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -66,8 +64,7 @@ documents::Document documentToModel(const QTextDocument& document)
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (fragment.isValid())
-                appendFragment(model, fragment.text(),
-                               toModelFormat(fragment.charFormat(), defaultFont));
+                appendFragment(model, fragment.text(), toModelFormat(fragment.charFormat(), defaultFont));
         }
     }
     return model;

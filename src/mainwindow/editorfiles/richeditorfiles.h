@@ -16,8 +16,7 @@ void modelToDocument(const documents::Document& model, QTextDocument* document);
 
 // On failure the editor keeps its content and `error` says why. `warning`
 // receives a note about a file that loaded with losses (undecodable bytes).
-bool loadDocument(RichEditor* editor, const QString& path, QString* error,
-                  QString* warning = nullptr);
+bool loadDocument(RichEditor* editor, const QString& path, QString* error, QString* warning = nullptr);
 // Writes the whole content as RTF via a temporary file; an existing file is
 // only replaced when the write succeeded.
 bool saveDocument(const RichEditor* editor, const QString& path, QString* error);

@@ -2,11 +2,11 @@
 
 #include "mainwindow/ui/form1.h"
 
+#include "analysis/segmentation.h"
+#include "mainwindow/ui/singleinstance.h"
 #include "platform/browser/browserview.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"
-#include "analysis/segmentation.h"
-#include "mainwindow/ui/singleinstance.h"
 #include "platform/widgets/twips.h"
 
 #include <QApplication>
@@ -34,13 +34,13 @@ constexpr int kKeySpace = 32;
 constexpr int kDesignWidth = 10425;
 constexpr int kDesignHeight = 7290;
 
-const QString kHowTo = QStringLiteral(
-    "使用方法：\n"
-    "1. 把论文粘贴到这里（先删除这段说明），或用“文件—打开”打开 .doc、.txt、.rtf 文件。\n"
-    "2. 点击“进行分析”，论文会被切分成短句，列在右侧。\n"
-    "3. 点击“手动对比”逐句对比，或点击“启动自动对比”每秒对比一句。\n"
-    "4. 对比后点击“统计相似性网站”，查看与论文相似的网站排名。\n"
-    "5. “对比器”可以不联网，把论文与参考文献逐句比对。");
+const QString kHowTo =
+    QStringLiteral("使用方法：\n"
+                   "1. 把论文粘贴到这里（先删除这段说明），或用“文件—打开”打开 .doc、.txt、.rtf 文件。\n"
+                   "2. 点击“进行分析”，论文会被切分成短句，列在右侧。\n"
+                   "3. 点击“手动对比”逐句对比，或点击“启动自动对比”每秒对比一句。\n"
+                   "4. 对比后点击“统计相似性网站”，查看与论文相似的网站排名。\n"
+                   "5. “对比器”可以不联网，把论文与参考文献逐句比对。");
 
 // "宋体" is rarely installed off Windows. Without it every line is shaped
 // through font fallback, which is slow on long papers and may pick a font
@@ -51,9 +51,9 @@ void substituteSongTi()
     if (installed.contains(kSongTi) || installed.contains(QStringLiteral("SimSun")))
         return;
     const QStringList standIns = {
-        QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC"),
+        QStringLiteral("Noto Serif CJK SC"),   QStringLiteral("Noto Sans CJK SC"),
         QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("WenQuanYi Zen Hei"),
-        QStringLiteral("AR PL UMing CN"), QStringLiteral("Droid Sans Fallback"),
+        QStringLiteral("AR PL UMing CN"),      QStringLiteral("Droid Sans Fallback"),
     };
     for (const QString& family : standIns) {
         if (installed.contains(family)) {
@@ -77,8 +77,7 @@ void quitProgram()
 
 }  // namespace
 
-Form1::Form1(const Endpoints& endpoints, QWidget* parent)
-    : QMainWindow(parent), endpoints(endpoints)
+Form1::Form1(const Endpoints& endpoints, QWidget* parent) : QMainWindow(parent), endpoints(endpoints)
 {
     endProgram = quitProgram;
     getProcessList = singleinstance::processList;
@@ -90,8 +89,7 @@ Form1::Form1(const Endpoints& endpoints, QWidget* parent)
     setWindowTitle(QStringLiteral("Trovalis"));
     createControls();
     createMenus();
-    resize(twips::toPixels(kDesignWidth),
-           twips::toPixels(kDesignHeight) + menuBar()->sizeHint().height());
+    resize(twips::toPixels(kDesignWidth), twips::toPixels(kDesignHeight) + menuBar()->sizeHint().height());
     connectHandlers();
     connectCompareHandlers();
     connectDocumentHandlers();
@@ -404,10 +402,7 @@ void Form1::qx_Click()
     RichTextBox1->setSelLength(int(RichTextBox1->text().size()));
 }
 
-void Form1::fz_Click()
-{
-    QGuiApplication::clipboard()->setText(RichTextBox1->selText());
-}
+void Form1::fz_Click() { QGuiApplication::clipboard()->setText(RichTextBox1->selText()); }
 
 void Form1::jq_Click()
 {
@@ -421,15 +416,9 @@ void Form1::nt_Click()
     RichTextBox1->setSelText(QGuiApplication::clipboard()->text());
 }
 
-void Form1::sc_Click()
-{
-    RichTextBox1->setSelText(QString());
-}
+void Form1::sc_Click() { RichTextBox1->setSelText(QString()); }
 
-void Form1::cx_Click()
-{
-    RichTextBox1->undo();
-}
+void Form1::cx_Click() { RichTextBox1->undo(); }
 
 void Form1::RichTextBox1_KeyUp(int key)
 {

@@ -22,7 +22,9 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class RichEditor;
-namespace singleinstance { class RestoreServer; }
+namespace singleinstance {
+class RestoreServer;
+}
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -31,22 +33,22 @@ public:
     ~Form1() override;
 
     // Links to the other windows, set by the program before formLoad().
-    std::function<void()> openComparer;                 // duibiqi, Command6
-    std::function<void()> openUpdateWindow;             // gengxin, start-up step 10
-    std::function<void(const QUrl&)> loadInComparer;    // new-window redirection
-    std::function<void()> endProgram;                   // exit now; default quits the application
+    std::function<void()> openComparer;               // duibiqi, Command6
+    std::function<void()> openUpdateWindow;           // gengxin, start-up step 10
+    std::function<void(const QUrl&)> loadInComparer;  // new-window redirection
+    std::function<void()> endProgram;                 // exit now; default quits the application
 
     // Seams of the start-up and exit commands, replaced by tests.
-    std::function<QString()> getProcessList;            // default: the running processes
-    QString executableName;                             // default: this program's file name
-    QString instanceServerName;                         // local socket of the running copy; empty: the default
-    std::function<bool(const QUrl&)> openInBrowser;     // default: the user's web browser
+    std::function<QString()> getProcessList;         // default: the running processes
+    QString executableName;                          // default: this program's file name
+    QString instanceServerName;                      // local socket of the running copy; empty: the default
+    std::function<bool(const QUrl&)> openInBrowser;  // default: the user's web browser
 
     // Start-up sequence; call once before the window is shown.
     void formLoad();
 
     // Public state other windows use.
-    QVariant upl;                  // empty at start, 1 after start-up
+    QVariant upl;  // empty at start, 1 after start-up
     ComparisonSession session;
     const Endpoints endpoints;
 
@@ -141,11 +143,11 @@ private:
     void fillList1(const QStringList& items);
     singleinstance::RestoreServer* restoreServer = nullptr;
     bool shownOnce = false;
-    void connectCompareHandlers();   // form1_compare.cpp
+    void connectCompareHandlers();  // form1_compare.cpp
     void colourSentence(const QString& sentence);
     bool waitForIdleBrowser();
     bool timer2Ticking = false;
-    void selectListRow(int row);     // the program's pick: it does not compare
+    void selectListRow(int row);  // the program's pick: it does not compare
     void List1_CurrentRowChanged(int row);
     bool selectingListRow = false;
     void connectDocumentHandlers();  // form1_documents.cpp

@@ -4,14 +4,14 @@
 
 #include "mainwindow/ui/form1.h"
 
-#include "platform/browser/browserview.h"
-#include "platform/widgets/dialogs.h"
-#include "platform/core/numberformat.h"
 #include "analysis/pausing.h"
 #include "analysis/query.h"
-#include "platform/widgets/richeditor.h"
 #include "analysis/scoring.h"
 #include "analysis/sitestats.h"
+#include "platform/browser/browserview.h"
+#include "platform/core/numberformat.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/richeditor.h"
 #include "platform/widgets/twips.h"
 
 #include <QAction>
@@ -50,10 +50,7 @@ SearchEngine selectedEngine(const Form1& f)
     return SearchEngine::Baidu;
 }
 
-int windowWidthTwips(const QWidget* window)
-{
-    return twips::outerSize(window).width();
-}
+int windowWidthTwips(const QWidget* window) { return twips::outerSize(window).width(); }
 
 void showComparingLayout(Form1& f)
 {
@@ -299,8 +296,7 @@ void Form1::selectListRow(int row)
 // through selectListRow.
 void Form1::List1_CurrentRowChanged(int row)
 {
-    if (row >= 0 && !selectingListRow && List1->hasFocus()
-        && QGuiApplication::mouseButtons() == Qt::NoButton)
+    if (row >= 0 && !selectingListRow && List1->hasFocus() && QGuiApplication::mouseButtons() == Qt::NoButton)
         List1_Click();
 }
 
@@ -325,10 +321,7 @@ void Form1::Command6_Click()
 
 // --- page arrival -------------------------------------------------------------------
 
-void Form1::WebBrowser1_DownloadBegin()
-{
-    WebBrowser1->setSilent(true);
-}
+void Form1::WebBrowser1_DownloadBegin() { WebBrowser1->setSilent(true); }
 
 void Form1::WebBrowser1_DownloadComplete()
 {

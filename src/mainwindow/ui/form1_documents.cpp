@@ -2,9 +2,9 @@
 
 #include "mainwindow/ui/form1.h"
 
+#include "mainwindow/editorfiles/richeditorfiles.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"
-#include "mainwindow/editorfiles/richeditorfiles.h"
 #include "platform/widgets/twips.h"
 
 #include <QAction>
@@ -18,10 +18,7 @@ constexpr int kEditorDesignHeight = 6225;
 // The file dialog's name chosen last, shared by open and save; kept on the window.
 constexpr char kDialogFileName[] = "CommonDialog1.FileName";
 
-QString fileTypes()
-{
-    return QStringLiteral("WORD文档(*.doc);;文本文件(*.txt);;写字板文件(*.rtf)");
-}
+QString fileTypes() { return QStringLiteral("WORD文档(*.doc);;文本文件(*.txt);;写字板文件(*.rtf)"); }
 
 void giveDesignSize(RichEditor* editor)
 {
@@ -58,8 +55,8 @@ void Form1::dakai_Click()
 {
     giveDesignSize(RichTextBox1);
     List1->setVisible(false);
-    const QString fileName = dialogs::openFileName(this, QStringLiteral("请选择一个文件"), fileTypes(),
-                                                   1, property(kDialogFileName).toString());
+    const QString fileName = dialogs::openFileName(this, QStringLiteral("请选择一个文件"), fileTypes(), 1,
+                                                   property(kDialogFileName).toString());
     // A cancelled dialog loads nothing: reloading the previous file would
     // replace the text the user has edited since.
     QString error;
@@ -78,8 +75,8 @@ void Form1::dakai_Click()
 
 void Form1::baocun_Click()
 {
-    const QString fileName = dialogs::saveFileName(this, QStringLiteral("请输入文件名"), fileTypes(),
-                                                   1, property(kDialogFileName).toString());
+    const QString fileName = dialogs::saveFileName(this, QStringLiteral("请输入文件名"), fileTypes(), 1,
+                                                   property(kDialogFileName).toString());
     if (fileName.isEmpty())
         return;  // cancelled: nothing is saved
     setProperty(kDialogFileName, fileName);

@@ -35,10 +35,7 @@ int countCopies(const QString& processList, const QString& executableName)
     return copies;
 }
 
-QString defaultServerName()
-{
-    return os::localServerName(version::caption());
-}
+QString defaultServerName() { return os::localServerName(version::caption()); }
 
 bool askToRestore(const QString& serverName)
 {

@@ -28,7 +28,7 @@ const char kSnapshotExpression[] =
 // new-window requests to newWindowRequested.
 class BrowserView::Page : public QWebEnginePage {
 public:
-    explicit Page(QObject* parent) : QWebEnginePage(parent) {}
+    explicit Page(QObject* parent) : QWebEnginePage(parent) { }
 
     bool silent = false;
 
@@ -45,11 +45,10 @@ protected:
     bool javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& defaultValue,
                           QString* result) override
     {
-        return silent ? false
-                      : QWebEnginePage::javaScriptPrompt(origin, msg, defaultValue, result);
+        return silent ? false : QWebEnginePage::javaScriptPrompt(origin, msg, defaultValue, result);
     }
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
-                                  int line, const QString& source) override
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
+                                  const QString& source) override
     {
         if (!silent)
             QWebEnginePage::javaScriptConsoleMessage(level, message, line, source);
@@ -77,8 +76,7 @@ BrowserView::BrowserView(QWidget* parent)
     settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     connect(page_, &QWebEnginePage::loadStarted, this, &BrowserView::onLoadStarted);
     connect(page_, &QWebEnginePage::loadFinished, this, &BrowserView::onLoadFinished);
-    connect(page_, &QWebEnginePage::newWindowRequested, this,
-            &BrowserView::onNewWindowRequested);
+    connect(page_, &QWebEnginePage::newWindowRequested, this, &BrowserView::onNewWindowRequested);
 }
 
 BrowserView::~BrowserView() = default;
@@ -98,10 +96,7 @@ bool BrowserView::loadSucceeded() const { return loadSucceeded_; }
 
 bool BrowserView::busy() const { return busy_; }
 
-void BrowserView::setSilent(bool silent)
-{
-    page_->silent = silent;
-}
+void BrowserView::setSilent(bool silent) { page_->silent = silent; }
 
 bool BrowserView::silent() const { return page_->silent; }
 
@@ -146,8 +141,8 @@ void BrowserView::pasteHtml(const QString& fragment)
     body.insertAdjacentHTML('beforeend', html);
   }
 })(%1);)";
-    runAndStoreSnapshot(QString::fromUtf8(kPaste).arg(jsString(fragment)) +
-                        QLatin1String(kSnapshotExpression));
+    runAndStoreSnapshot(QString::fromUtf8(kPaste).arg(jsString(fragment))
+                        + QLatin1String(kSnapshotExpression));
 }
 
 QString BrowserView::bodyHtml() const { return bodyHtml_; }
@@ -166,13 +161,13 @@ void BrowserView::onLoadFinished(bool ok)
     const quint64 serial = serial_;
     page_->runJavaScript(QLatin1String(kSnapshotExpression),
                          [this, alive = std::weak_ptr(alive_), serial, ok](const QVariant& v) {
-        if (alive.expired() || serial != serial_)
-            return;  // a newer load has begun; its own snapshot will follow
-        storeSnapshot(v);
-        loadSucceeded_ = ok;
-        busy_ = false;
-        emit downloadComplete();
-    });
+                             if (alive.expired() || serial != serial_)
+                                 return;  // a newer load has begun; its own snapshot will follow
+                             storeSnapshot(v);
+                             loadSucceeded_ = ok;
+                             busy_ = false;
+                             emit downloadComplete();
+                         });
 }
 
 void BrowserView::runAndStoreSnapshot(const QString& script)

@@ -19,16 +19,16 @@ public:
     explicit BrowserView(QWidget* parent = nullptr);
     ~BrowserView() override;
 
-    QUrl url() const;                 // the page's address, after any redirect
-    QWebEngineView* view() const;     // the engine's own view, for tests that script the page
+    QUrl url() const;              // the page's address, after any redirect
+    QWebEngineView* view() const;  // the engine's own view, for tests that script the page
 
-    void navigate(const QUrl& url);   // returns at once
-    bool busy() const;                // a navigation or snapshot still running
-    bool loadSucceeded() const;       // the last load ended without a network error (not cut short)
-    void setSilent(bool silent);      // no dialogs of the page's own (alerts, script errors)
+    void navigate(const QUrl& url);  // returns at once
+    bool busy() const;               // a navigation or snapshot still running
+    bool loadSucceeded() const;      // the last load ended without a network error (not cut short)
+    void setSilent(bool silent);     // no dialogs of the page's own (alerts, script errors)
     bool silent() const;
     void reloadPage();
-    void stop();                      // ends a load still running
+    void stop();  // ends a load still running
 
     void writeDocument(const QString& html);  // "" blanks the page
     void pasteHtml(const QString& fragment);  // at the insertion point, each after the previous
@@ -58,7 +58,7 @@ private:
     Page* page_;
     bool busy_ = false;
     bool loadSucceeded_ = true;
-    quint64 serial_ = 0;          // counts loads, so that late snapshots of old pages are dropped
+    quint64 serial_ = 0;  // counts loads, so that late snapshots of old pages are dropped
     QString bodyHtml_;
     QString bodyText_;
     // Script callbacks still pending when the view goes away are answered

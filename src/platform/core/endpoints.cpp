@@ -23,15 +23,9 @@ QString Endpoints::exitPageUrl() const
     return vendorWebBase + QStringLiteral("/ziyuan/post/2014/04/04/11.aspx");
 }
 
-QString Endpoints::statisticsPageUrl() const
-{
-    return vendorWebBase + QStringLiteral("/trvs/tj.asp");
-}
+QString Endpoints::statisticsPageUrl() const { return vendorWebBase + QStringLiteral("/trvs/tj.asp"); }
 
-QString Endpoints::thesaurusPageUrl() const
-{
-    return vendorWebBase + QStringLiteral("/trvs/ck.asp");
-}
+QString Endpoints::thesaurusPageUrl() const { return vendorWebBase + QStringLiteral("/trvs/ck.asp"); }
 
 QString version::caption()
 {

@@ -25,5 +25,5 @@ inline constexpr int kMajor = 2017;
 inline constexpr int kMinor = 3;
 inline constexpr int kRevision = 23;
 inline constexpr int kBuildNumber = 20170323;  // date stamp compared with the manifest
-QString caption();  // "Trovalis V2017.3.23"
+QString caption();                             // "Trovalis V2017.3.23"
 }  // namespace version

@@ -80,10 +80,7 @@ QString decode(QByteArrayView bytes, bool* ok)
     return text;
 }
 
-bool isDoubleByte(char16_t c)
-{
-    return table().pair[c] != 0;
-}
+bool isDoubleByte(char16_t c) { return table().pair[c] != 0; }
 
 qsizetype doubleByteCount(QStringView text)
 {

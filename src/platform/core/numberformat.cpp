@@ -31,10 +31,7 @@ QString format(double value)
     return s;
 }
 
-QString format(qint64 value)
-{
-    return QString::number(value);
-}
+QString format(qint64 value) { return QString::number(value); }
 
 double roundHalfEven(double value, int decimals)
 {

@@ -48,7 +48,8 @@ QString processList()
         name.toUInt(&numeric);
         return !numeric;
     });
-    std::sort(pids.begin(), pids.end(), [](const QString& a, const QString& b) { return a.toUInt() < b.toUInt(); });
+    std::sort(pids.begin(), pids.end(),
+              [](const QString& a, const QString& b) { return a.toUInt() < b.toUInt(); });
     for (const QString& pid : pids) {
         const QString name = processName(proc.filePath(pid));
         if (!name.isEmpty())  // the process ended while we listed it

@@ -2,8 +2,8 @@
 
 #include <QProcess>
 
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 namespace os {
 
@@ -29,7 +29,7 @@ QString localServerName(const QString& name) { return name; }
 
 // A job object would be needed to end a converter's children; the converter
 // is ended on its own.
-void useOwnProcessGroup(QProcess&) {}
-void killProcessGroup(qint64) {}
+void useOwnProcessGroup(QProcess&) { }
+void killProcessGroup(qint64) { }
 
 }  // namespace os

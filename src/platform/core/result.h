@@ -15,11 +15,10 @@ struct Failure {
 
 inline Failure failure(QString reason) { return Failure{std::move(reason)}; }
 
-template <typename T>
-class [[nodiscard]] Result {
+template <typename T> class [[nodiscard]] Result {
 public:
-    Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
-    Result(Failure failure) : state_(std::in_place_index<1>, std::move(failure)) {}
+    Result(T value) : state_(std::in_place_index<0>, std::move(value)) { }
+    Result(Failure failure) : state_(std::in_place_index<1>, std::move(failure)) { }
 
     bool ok() const { return state_.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -40,11 +39,10 @@ private:
     std::variant<T, Failure> state_;
 };
 
-template <>
-class [[nodiscard]] Result<void> {
+template <> class [[nodiscard]] Result<void> {
 public:
     Result() = default;
-    Result(Failure failure) : failed_(true), reason_(std::move(failure.reason)) {}
+    Result(Failure failure) : failed_(true), reason_(std::move(failure.reason)) { }
 
     bool ok() const { return !failed_; }
     explicit operator bool() const { return ok(); }

@@ -25,27 +25,33 @@ TestQueues& queues()
 QMessageBox::Icon toQt(Icon icon)
 {
     switch (icon) {
-    case Icon::Information: return QMessageBox::Information;
-    case Icon::Question: return QMessageBox::Question;
-    case Icon::Warning: return QMessageBox::Warning;
-    case Icon::Critical: return QMessageBox::Critical;
-    case Icon::None: break;
+    case Icon::Information:
+        return QMessageBox::Information;
+    case Icon::Question:
+        return QMessageBox::Question;
+    case Icon::Warning:
+        return QMessageBox::Warning;
+    case Icon::Critical:
+        return QMessageBox::Critical;
+    case Icon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
 
-Answer showMessageBox(QWidget* parent, const QString& text, const QString& title, Icon icon,
-                      Buttons buttons)
+Answer showMessageBox(QWidget* parent, const QString& text, const QString& title, Icon icon, Buttons buttons)
 {
     QMessageBox box(toQt(icon), title, text,
-                    buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                              : QMessageBox::Ok,
-                    parent);
+                    buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
     switch (box.exec()) {
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    case QMessageBox::Ok: return Answer::Ok;
-    default: break;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Ok:
+        return Answer::Ok;
+    default:
+        break;
     }
     // Closed with Escape or the window's close button.
     return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
@@ -60,8 +66,7 @@ QString selectedFilter(const QString& filter, int filterIndex)
 
 }  // namespace
 
-Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
-               Buttons buttons)
+Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon, Buttons buttons)
 {
     const QString shownTitle = title.isEmpty() ? QStringLiteral("Trovalis") : title;
     TestQueues& q = queues();
@@ -71,8 +76,8 @@ Answer message(QWidget* parent, const QString& text, const QString& title, Icon 
     return showMessageBox(parent, text, shownTitle, icon, buttons);
 }
 
-QString openFileName(QWidget* parent, const QString& title, const QString& filter,
-                     int filterIndex, const QString& fileName)
+QString openFileName(QWidget* parent, const QString& title, const QString& filter, int filterIndex,
+                     const QString& fileName)
 {
     if (!queues().fileNames.isEmpty())
         return queues().fileNames.dequeue();
@@ -80,8 +85,8 @@ QString openFileName(QWidget* parent, const QString& title, const QString& filte
     return QFileDialog::getOpenFileName(parent, title, fileName, filter, &chosenFilter);
 }
 
-QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
-                     int filterIndex, const QString& fileName)
+QString saveFileName(QWidget* parent, const QString& title, const QString& filter, int filterIndex,
+                     const QString& fileName)
 {
     if (!queues().fileNames.isEmpty())
         return queues().fileNames.dequeue();

@@ -26,10 +26,7 @@ bool isBlockBreak(QChar c)
     return c == QChar::ParagraphSeparator || c == kBeginningOfFrame || c == kEndOfFrame;
 }
 
-bool isSentenceEnd(QChar c)
-{
-    return QStringView(u"。！？；…!?;.").contains(c);
-}
+bool isSentenceEnd(QChar c) { return QStringView(u"。！？；…!?;.").contains(c); }
 
 // Where a long paragraph's next display piece starts, after `from`: after a
 // sentence end in the last quarter of the longest piece if there is one,
@@ -163,8 +160,7 @@ RichEditor::RichEditor(QWidget* parent) : QTextEdit(parent)
     setAcceptRichText(false);
     // The owner shows its own menu from mouseDown.
     setContextMenuPolicy(Qt::NoContextMenu);
-    connect(document(), &QTextDocument::contentsChange, this,
-            [this] { displayBreaksKnown_ = false; });
+    connect(document(), &QTextDocument::contentsChange, this, [this] { displayBreaksKnown_ = false; });
 }
 
 QString RichEditor::text() const { return withLineBreaks(document()->toRawText(), 0); }
@@ -215,8 +211,7 @@ const RichEditor::DisplayBreaks& RichEditor::displayBreaks() const
 int RichEditor::displayBreaksUpToBlock(int blockNumber) const
 {
     const std::vector<int>& blocks = displayBreaks().blocks;
-    return static_cast<int>(std::upper_bound(blocks.begin(), blocks.end(), blockNumber)
-                            - blocks.begin());
+    return static_cast<int>(std::upper_bound(blocks.begin(), blocks.end(), blockNumber) - blocks.begin());
 }
 
 void RichEditor::setText(const QString& text)
@@ -283,7 +278,7 @@ int RichEditor::textPosition(int docPos) const
 int RichEditor::textStartOfBlock(int blockNumber) const
 {
     return document()->findBlockByNumber(blockNumber).position() + blockNumber
-           - 2 * displayBreaksUpToBlock(blockNumber);
+        - 2 * displayBreaksUpToBlock(blockNumber);
 }
 
 // O(log^2 n).
@@ -463,15 +458,15 @@ bool RichEditor::joinsDisplayPieces(QKeyEvent* event)
     if (isReadOnly() || cursor.hasSelection())
         return false;
     const QTextBlock block = cursor.block();
-    if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier
-        && cursor.atBlockStart() && continuesParagraph(block) && block.previous().length() > 1) {
+    if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier && cursor.atBlockStart()
+        && continuesParagraph(block) && block.previous().length() > 1) {
         QTextCursor before(document());
         before.setPosition(block.position() - 1);
         before.deletePreviousChar();
         return true;
     }
-    if (event->matches(QKeySequence::Delete) && cursor.atBlockEnd()
-        && block.next().isValid() && continuesParagraph(block.next()) && block.next().length() > 1) {
+    if (event->matches(QKeySequence::Delete) && cursor.atBlockEnd() && block.next().isValid()
+        && continuesParagraph(block.next()) && block.next().length() > 1) {
         QTextCursor after(document());
         after.setPosition(block.next().position());
         after.deleteChar();
@@ -495,10 +490,7 @@ void RichEditor::mousePressEvent(QMouseEvent* event)
     QTextEdit::mousePressEvent(event);
 }
 
-bool RichEditor::canInsertFromMimeData(const QMimeData* source) const
-{
-    return source->hasText();
-}
+bool RichEditor::canInsertFromMimeData(const QMimeData* source) const { return source->hasText(); }
 
 void RichEditor::insertFromMimeData(const QMimeData* source)
 {

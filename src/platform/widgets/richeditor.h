@@ -31,10 +31,10 @@ public:
     void setText(const QString& text);  // CR LF, lone CR or LF break lines; drops formatting
 
     int selStart() const;
-    void setSelStart(int start);        // collapses the selection to the caret
+    void setSelStart(int start);  // collapses the selection to the caret
     int selLength() const;
-    void setSelLength(int length);      // from the current start
-    QString selText() const;            // CR LF line breaks
+    void setSelLength(int length);  // from the current start
+    QString selText() const;        // CR LF line breaks
     void setSelText(const QString& text);
 
     QColor selColor() const;
@@ -42,10 +42,10 @@ public:
     QString selFontName() const;
     void setSelFontName(const QString& family);
     double selFontSize() const;
-    void setSelFontSize(double points);     // ignored unless positive
+    void setSelFontSize(double points);  // ignored unless positive
 
-    int textPosition(int docPos) const;      // document position -> CR LF text position
-    int documentPosition(int textPos) const; // the other way, clamped into the text
+    int textPosition(int docPos) const;       // document position -> CR LF text position
+    int documentPosition(int textPos) const;  // the other way, clamped into the text
     // Replaces the whole content by what `fill` puts into the document (rich
     // text read from a file), with the undo history cleared and paragraphs too
     // long to lay out quickly cut into display pieces, as setText does.

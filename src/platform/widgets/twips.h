@@ -18,7 +18,7 @@ void setLeft(QWidget* w, int left);
 void setWidth(QWidget* w, int width);
 void setHeight(QWidget* w, int height);
 
-QRect geometry(const QWidget* w);           // in twips
-QSize outerSize(const QWidget* window);     // frame included, in twips
+QRect geometry(const QWidget* w);        // in twips
+QSize outerSize(const QWidget* window);  // frame included, in twips
 
 }  // namespace twips

@@ -29,7 +29,8 @@ bool writeHandOverFile(const QString& folder, const QString& mainExecutable, QSt
     bool valid = false;
     if (gbk::decode(path, &valid) != mainExecutable || !valid) {
         if (error)
-            *error = QStringLiteral("the program path cannot be written in the narrow code page: ") + mainExecutable;
+            *error = QStringLiteral("the program path cannot be written in the narrow code page: ")
+                + mainExecutable;
         return false;
     }
     QSaveFile file(joinPath(folder, kHandOverFile));

@@ -53,10 +53,7 @@ UpdateTable getUpdateInfor(const QString& programFolder, const EventPump& pump)
     return readManifestFile(QDir(programFolder).filePath(kManifestFile), pump);
 }
 
-bool acceptableAnswer(const QString& text)
-{
-    return !text.isEmpty() && text.size() < kMaxAnswerLength;
-}
+bool acceptableAnswer(const QString& text) { return !text.isEmpty() && text.size() < kMaxAnswerLength; }
 
 bool isNewerVersion(const QString& serverVersionText)
 {
@@ -83,9 +80,8 @@ bool isSafeFileName(const QString& name)
         return false;
     if (name.size() >= 2 && name.at(1) == u':' && name.at(0).isLetter())
         return false;
-    return std::none_of(name.begin(), name.end(), [](QChar c) {
-        return c == u'/' || c == u'\\' || c.unicode() < 0x20;
-    });
+    return std::none_of(name.begin(), name.end(),
+                        [](QChar c) { return c == u'/' || c == u'\\' || c.unicode() < 0x20; });
 }
 
 QString fileProgressText(int number, int count)

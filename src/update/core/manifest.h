@@ -13,8 +13,8 @@
 
 namespace update {
 
-inline constexpr int kTableSlots = 21;          // slots 0 to 20
-inline constexpr int kMaxAnswerLength = 800;    // a server text must be shorter
+inline constexpr int kTableSlots = 21;        // slots 0 to 20
+inline constexpr int kMaxAnswerLength = 800;  // a server text must be shorter
 inline constexpr int kFirstFileSlot = 2;
 
 inline const QString kManifestFile = QStringLiteral("UpdateInfor.inf");

@@ -8,15 +8,9 @@ namespace update {
 
 namespace {
 
-bool isIgnored(QChar c)
-{
-    return c == u' ' || c == u'\t' || c == u'\n';
-}
+bool isIgnored(QChar c) { return c == u' ' || c == u'\t' || c == u'\n'; }
 
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
+bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 // Collects the characters that take part in the number, skipping the
 // ignored ones, into a plain "C" locale literal.

@@ -7,12 +7,9 @@
 
 namespace update {
 
-PartFile::PartFile(const QString& path) : path_(path), part_(path + QStringLiteral(".part~")) {}
+PartFile::PartFile(const QString& path) : path_(path), part_(path + QStringLiteral(".part~")) { }
 
-PartFile::~PartFile()
-{
-    discard();
-}
+PartFile::~PartFile() { discard(); }
 
 bool PartFile::open()
 {
@@ -42,7 +39,8 @@ bool PartFile::commit()
     if (QFileInfo::exists(path_))
         part_.setPermissions(QFile::permissions(path_));
     std::error_code error;
-    std::filesystem::rename(QFile::encodeName(part_.fileName()).toStdString(), QFile::encodeName(path_).toStdString(), error);
+    std::filesystem::rename(QFile::encodeName(part_.fileName()).toStdString(),
+                            QFile::encodeName(path_).toStdString(), error);
     if (error) {
         error_ = QString::fromStdString(error.message());
         part_.remove();

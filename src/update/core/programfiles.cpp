@@ -20,7 +20,8 @@ bool saveResource(int identifier, const QString& type, const QString& path)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         return false;
-    return QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
+    return QFile::setPermissions(
+        path, QFile::permissions(path) | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
 }
 
 bool startDetached(const QString& program, const QString& workingDirectory)

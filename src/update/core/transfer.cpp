@@ -13,10 +13,7 @@ namespace update {
 
 TransferClient::TransferClient() = default;
 
-TransferClient::~TransferClient()
-{
-    abort();
-}
+TransferClient::~TransferClient() { abort(); }
 
 void TransferClient::abort()
 {
@@ -84,7 +81,8 @@ FetchResult TransferClient::transfer(const QUrl& url, const Sink& sink)
     else if (result.status < 200 || result.status > 299)
         result.error = QStringLiteral("HTTP status %1").arg(result.status);
     else if (result.declaredLength >= 0 && result.received != result.declaredLength)
-        result.error = QStringLiteral("%1 of %2 bytes arrived").arg(result.received).arg(result.declaredLength);
+        result.error =
+            QStringLiteral("%1 of %2 bytes arrived").arg(result.received).arg(result.declaredLength);
     else if (result.declaredLength < 0 && result.received == 0)
         // Qt reports a chunked answer cut before its first chunk as a success;
         // with neither a length nor any data there is nothing to trust.
@@ -120,7 +118,8 @@ FetchResult TransferClient::fetchToFile(const QUrl& url, const QString& path)
         failed.error = file.errorString();
         return failed;
     }
-    FetchResult result = transfer(url, [&file](const char* data, qint64 size) { return file.write(data, size); });
+    FetchResult result =
+        transfer(url, [&file](const char* data, qint64 size) { return file.write(data, size); });
     const bool keepExisting = result.complete && result.received == 0 && QFile::exists(path);
     if (!result.complete || keepExisting)
         return result;  // the part file is discarded

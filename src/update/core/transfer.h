@@ -15,12 +15,12 @@
 namespace update {
 
 struct FetchResult {
-    bool complete = false;    // the whole response arrived with a 2xx status
-    int status = 0;           // HTTP status, 0 when none arrived
-    qint64 received = 0;      // body bytes received
+    bool complete = false;  // the whole response arrived with a 2xx status
+    int status = 0;         // HTTP status, 0 when none arrived
+    qint64 received = 0;    // body bytes received
     qint64 declaredLength = -1;
-    QByteArray body;          // fetch() only
-    QString error;            // why it is not complete
+    QByteArray body;  // fetch() only
+    QString error;    // why it is not complete
 };
 
 class TransferClient {

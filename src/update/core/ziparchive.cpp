@@ -21,7 +21,7 @@ constexpr uLong kUtf8NameFlag = 1u << 11;
 // Releases the archive handle on every path out of extractZip.
 class ArchiveHandle {
 public:
-    explicit ArchiveHandle(const QString& path) : handle_(unzOpen(QFile::encodeName(path).constData())) {}
+    explicit ArchiveHandle(const QString& path) : handle_(unzOpen(QFile::encodeName(path).constData())) { }
     ~ArchiveHandle()
     {
         if (handle_) {
@@ -44,10 +44,7 @@ QString collapseSeparators(QString path)
     return path;
 }
 
-QString withTrailingSeparator(const QString& path)
-{
-    return collapseSeparators(path + u'/');
-}
+QString withTrailingSeparator(const QString& path) { return collapseSeparators(path + u'/'); }
 
 struct Entry {
     QString name;
@@ -119,7 +116,8 @@ bool writeEntry(unzFile archive, const QString& path, QString* error)
 bool isEmptyArchive(const QString& path)
 {
     QFile file(path);
-    return file.size() == 22 && file.open(QIODevice::ReadOnly) && file.read(4) == QByteArrayLiteral("PK\x05\x06");
+    return file.size() == 22 && file.open(QIODevice::ReadOnly)
+        && file.read(4) == QByteArrayLiteral("PK\x05\x06");
 }
 
 bool isInside(const QString& folder, const QString& path)
@@ -130,15 +128,9 @@ bool isInside(const QString& folder, const QString& path)
 
 }  // namespace
 
-QString folderPart(const QString& path)
-{
-    return path.left(path.lastIndexOf(u'/') + 1);
-}
+QString folderPart(const QString& path) { return path.left(path.lastIndexOf(u'/') + 1); }
 
-QString fileNamePart(const QString& path)
-{
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
+QString fileNamePart(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
 
 bool isSafeEntryName(const QString& name)
 {
@@ -163,7 +155,8 @@ QString makePath(const QString& path, const EventPump& pump)
         if (position < 0)
             break;
         const QString prefix = normalised.left(position);
-        if (!prefix.isEmpty() && !QFileInfo(prefix).isDir() && !QDir().mkdir(prefix) && !QFileInfo(prefix).isDir())
+        if (!prefix.isEmpty() && !QFileInfo(prefix).isDir() && !QDir().mkdir(prefix)
+            && !QFileInfo(prefix).isDir())
             return {};  // a folder along the path cannot be created: stop here
     }
     return QFileInfo(normalised).isDir() ? normalised : QString();
@@ -229,7 +222,9 @@ ExtractResult extractZip(const QString& destination, const QString& archive, con
         if (!writeEntry(zip, folder + name, &result.error))
             return result;
         if (entry.executable)
-            QFile::setPermissions(folder + name, QFile::permissions(folder + name) | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
+            QFile::setPermissions(folder + name,
+                                  QFile::permissions(folder + name) | QFile::ExeOwner | QFile::ExeGroup
+                                      | QFile::ExeOther);
         ++result.filesWritten;
     }
     if (step != UNZ_END_OF_LIST_OF_FILE) {

@@ -12,11 +12,11 @@ namespace update {
 using EventPump = std::function<void()>;
 
 struct ExtractResult {
-    bool opened = false;      // the archive could be opened
-    bool complete = false;    // every entry was walked without failure
+    bool opened = false;    // the archive could be opened
+    bool complete = false;  // every entry was walked without failure
     int filesWritten = 0;
-    QStringList refused;      // entry names that would land outside the destination
-    QString error;            // what ended the walk early, if anything
+    QStringList refused;  // entry names that would land outside the destination
+    QString error;        // what ended the walk early, if anything
 };
 
 // Unpacks `archive` into the folder `destination`, recreating the entries'

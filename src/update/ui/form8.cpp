@@ -1,8 +1,8 @@
 #include "update/ui/form8.h"
 
-#include "platform/widgets/dialogs.h"
 #include "platform/core/endpoints.h"
 #include "platform/core/gbk.h"
+#include "platform/widgets/dialogs.h"
 #include "update/core/handover.h"
 #include "update/core/programfiles.h"
 #include "update/core/ziparchive.h"
@@ -35,7 +35,10 @@ constexpr int kWaitTicks = 500;
 
 QString caption()
 {
-    return QStringLiteral("自动升级程序%1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision);
+    return QStringLiteral("自动升级程序%1.%2.%3")
+        .arg(version::kMajor)
+        .arg(version::kMinor)
+        .arg(version::kRevision);
 }
 
 bool writeWhole(const QString& path, const QByteArray& bytes)
@@ -56,8 +59,8 @@ UpdateContext UpdateContext::forThisProgram(const QString& updateBase)
 {
     UpdateContext context;
     context.programFolder = QCoreApplication::applicationDirPath();
-    context.mainExecutable =
-        update::joinPath(context.programFolder, QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    context.mainExecutable = update::joinPath(context.programFolder,
+                                              QFileInfo(QCoreApplication::applicationFilePath()).fileName());
     context.updateBase = updateBase;
     return context;
 }
@@ -120,10 +123,7 @@ QString Form8::programFile(const QString& name) const
     return update::joinPath(context_.programFolder, name);
 }
 
-void Form8::pumpEvents()
-{
-    QCoreApplication::processEvents();
-}
+void Form8::pumpEvents() { QCoreApplication::processEvents(); }
 
 update::UpdateTable Form8::getUpdateInfor(const QString&)
 {
@@ -209,9 +209,10 @@ bool Form8::checkVersion()
         return false;
     }
     const QString question = QStringLiteral("已出最新版，是否在线从") + QString::number(version::kBuildNumber)
-                             + QStringLiteral("版本更新到") + serverVersion + QStringLiteral("版本 ？");
+        + QStringLiteral("版本更新到") + serverVersion + QStringLiteral("版本 ？");
     if (dialogs::message(this, question, QStringLiteral("在线更新"), dialogs::Icon::Information,
-                         dialogs::Buttons::YesNo) == dialogs::Answer::Yes) {
+                         dialogs::Buttons::YesNo)
+        == dialogs::Answer::Yes) {
         if (main_.window) {
             main_.window->setEnabled(false);
             main_.window->showMinimized();
@@ -276,7 +277,8 @@ void Form8::cmdUpdate_Click()
     }
     const QString question = QStringLiteral("文件下载完毕，是否立即更新？（选择“否”则下次启动时自动更新！）");
     if (dialogs::message(this, question, QStringLiteral("在线更新"), dialogs::Icon::Information,
-                         dialogs::Buttons::YesNo) == dialogs::Answer::Yes) {
+                         dialogs::Buttons::YesNo)
+        == dialogs::Answer::Yes) {
         handOverNow();
         return;
     }
@@ -297,7 +299,8 @@ bool Form8::downloadFiles(int count, QStringList* failed, QList<bool>* downloade
             if (!update::isSafeFileName(name)) {
                 *failed << name;
             } else {
-                const QUrl source(context_.updateBase + u'/' + QString::fromLatin1(QUrl::toPercentEncoding(name)));
+                const QUrl source(context_.updateBase + u'/'
+                                  + QString::fromLatin1(QUrl::toPercentEncoding(name)));
                 const update::FetchResult result = inetOLUpdate.fetchToFile(source, programFile(name));
                 (*downloaded)[slot] = result.complete;
                 if (!result.complete)
@@ -316,7 +319,8 @@ bool Form8::downloadFiles(int count, QStringList* failed, QList<bool>* downloade
 
 void Form8::unpackArchives(int count, const QList<bool>& downloaded)
 {
-    for (int slot = update::kFirstFileSlot; slot <= count + 1 && slot < update::kTableSlots && !closeRequested_; ++slot) {
+    for (int slot = update::kFirstFileSlot;
+         slot <= count + 1 && slot < update::kTableSlots && !closeRequested_; ++slot) {
         const QString name = updateInfor[slot];
         if (!downloaded[slot] || !update::isArchiveName(name))
             continue;
@@ -356,10 +360,7 @@ void Form8::Timer1_Timer()
 
 // --- closing -------------------------------------------------------------------
 
-void Form8::cmdExit_Click()
-{
-    close();
-}
+void Form8::cmdExit_Click() { close(); }
 
 void Form8::closeEvent(QCloseEvent* event)
 {

@@ -30,11 +30,11 @@ struct MainWindowLink {
 
 // Where the update window works; the program's own values unless a test sets others.
 struct UpdateContext {
-    QString programFolder;        // holds the main executable and every update file
-    QString mainExecutable;       // full path of the running main executable
-    QString updateBase;           // ".../trvs"
-    int checkTimeoutSeconds = 15;     // loading: manifest and log
-    int downloadTimeoutSeconds = 120; // download run: seconds without data before giving up
+    QString programFolder;             // holds the main executable and every update file
+    QString mainExecutable;            // full path of the running main executable
+    QString updateBase;                // ".../trvs"
+    int checkTimeoutSeconds = 15;      // loading: manifest and log
+    int downloadTimeoutSeconds = 120;  // download run: seconds without data before giving up
 
     static UpdateContext forThisProgram(const QString& updateBase);
 };
@@ -96,9 +96,9 @@ private:
     UpdateContext context_;
     MainWindowLink main_;
     update::TransferClient inetOLUpdate;
-    bool running_ = false;        // a download run is in progress
-    bool closeRequested_ = false; // closing waits for the run to stop
-    bool byteCountKnown_ = false; // timUpdate shows bytes of the current file
+    bool running_ = false;         // a download run is in progress
+    bool closeRequested_ = false;  // closing waits for the run to stop
+    bool byteCountKnown_ = false;  // timUpdate shows bytes of the current file
 };
 
 // Opens the single update window (creating it when needed, as the menu does).
