@@ -3,6 +3,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
+  clang-format-14                 # the source format, checked by every test run
   qt6-base-dev qt6-webengine-dev libgl-dev
   libminizip-dev zlib1g-dev libcpp-httplib-dev
   antiword                        # .doc text
