@@ -10,6 +10,8 @@ packages=(
   libreoffice-writer-nogui        # .doc text antiword cannot read; reads our RTF in tests
   similarity-tester               # sim_text, the comparer benchmark's peer
   xvfb xauth imagemagick          # screenshots
+  libqt6svg6                      # the windows' icon is an SVG
+  desktop-file-utils appstream    # the menu entry's and the metainfo's validators, in tests
   fonts-wqy-microhei              # a CJK font, so the windows show Chinese text
   zip unzip curl python3          # archive fixtures, benchmarks' peers, the vendor's server
 )

@@ -2,6 +2,7 @@
 // after an online update. It takes no arguments; everything it needs is in
 // the hand-over file of its working directory.
 
+#include "platform/widgets/programicon.h"
 #include "updater/updaterform.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(programicon::icon());
     QCoreApplication::setApplicationName(QStringLiteral("up"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
     updater::Form1 form1;
