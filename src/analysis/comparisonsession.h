@@ -1,6 +1,8 @@
 #pragma once
 // The main window's comparison state, started afresh by every analysis.
 
+#include "analysis/pieceresult.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -26,6 +28,7 @@ struct ComparisonSession {
     QString pageText;                       // its double-byte characters
     QString pageMarked;                     // pageHtml with title headings marked and emphasis removed
     QString lastPageText;                   // body text of the last scored page
+    QList<PieceResult> pieces;              // one per sentence: checked, figure, results
 
     qsizetype slotCount() const { return 10 * sentences.size() + 1; }
 };

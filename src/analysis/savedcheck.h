@@ -2,6 +2,7 @@
 // A check kept on disk after every scored page, so that a check stopped by
 // closing the program goes on later, and a finished one can be reported.
 
+#include "analysis/comparisonsession.h"
 #include "analysis/pieceresult.h"
 #include "platform/core/result.h"
 
@@ -39,6 +40,20 @@ Result<void> write(const SavedCheck& check, const QString& path);
 // Fails on a file cut short, garbage, another format version, or one whose
 // contents do not hang together (piece count, indices).
 Result<SavedCheck> read(const QString& path);
+
+// Like read, and fails too when the file holds another text's check (a file
+// copied or renamed by hand, or a hash that two texts share).
+Result<SavedCheck> readFor(const QString& folder, const QString& analysedText);
+
+// The folder the checks are kept in, inside the user's data folder.
+QString folderIn(const QString& dataFolder);
+
+// The check as the session stands after a scored page.
+SavedCheck fromSession(const ComparisonSession& session, const QString& label2, const QString& engine,
+                       bool finished);
+// Puts a saved check's results and progress back into a session that has
+// just analysed its text, so that the next Compare goes on from there.
+void restoreInto(const SavedCheck& check, ComparisonSession& session);
 
 // Keeps the `keep` most recent checks in `folder`, removing the others.
 void prune(const QString& folder, int keep = 50);

@@ -1,5 +1,6 @@
 #include "analysis/scoring.h"
 
+#include "analysis/resultlinks.h"
 #include "platform/core/gbk.h"
 #include "platform/core/numberformat.h"
 
@@ -90,9 +91,11 @@ QString similarityLabel(double sentencePercent, double overallPercent)
         + percentLine(QStringLiteral("目前总体相似度："), overallPercent);
 }
 
-// Adds the page's similarity to the sum and returns the text of Label2.
-QString scoreSentence(ComparisonSession& session, qsizetype sentenceIndex)
+// Adds the page's similarity to the sum and returns the text of Label2;
+// `figure` receives the piece's uncapped 100 * S.
+QString scoreSentence(ComparisonSession& session, qsizetype sentenceIndex, double& figure)
 {
+    figure = 0;
     if (session.pageText.size() < kMinPageDoubleBytes)
         return similarityLabel(0, overallSimilarity(session));
     const qsizetype length = session.sentences.at(sentenceIndex).size();
@@ -100,8 +103,9 @@ QString scoreSentence(ComparisonSession& session, qsizetype sentenceIndex)
     const double s = length > 0
         ? numfmt::roundHalfEven(double(highlightedLength(session.pageHtml)) / (10.0 * length), 2)
         : 0.0;
-    session.similaritySum += 100 * s;
-    return similarityLabel(100 * s, overallSimilarity(session));
+    figure = 100 * s;
+    session.similaritySum += figure;
+    return similarityLabel(figure, overallSimilarity(session));
 }
 
 // Stores the first ten result headings of the page in the sentence's slots;
@@ -214,8 +218,11 @@ std::optional<Labels> pageArrived(ComparisonSession& session, const QString& bod
         // no sentence to be scored against.
         const qsizetype s = qsizetype(session.nextIndex) - 1;
         if (s >= 0 && s < session.sentences.size()) {
-            labels.label2 = scoreSentence(session, s);
+            double figure = 0;
+            labels.label2 = scoreSentence(session, s, figure);
             labels.storedResults = storeResults(session, s);
+            if (s < session.pieces.size())
+                session.pieces[s] = PieceResult{true, figure, resultlinks::read(bodyHtml)};
             ++session.pageCount;
             session.pageCounted = true;
         }

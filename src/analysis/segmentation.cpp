@@ -101,6 +101,7 @@ void resetSession(ComparisonSession& session, const Analysis& analysis)
     session.resultBlocks = QStringList(slotCount);
     session.resultTitles = QStringList(slotCount);
     session.resultSites = QList<std::optional<int>>(slotCount);
+    session.pieces = QList<PieceResult>(analysis.sentences.size());
     session.suppressListClick = true;
 }
 
