@@ -1,6 +1,7 @@
 // Compare and mark: reference cutting, occurrences, counts and the report.
 
 #include "comparer/core/localcompare.h"
+#include "comparer/core/sentencematcher.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -48,6 +49,14 @@ private slots:
         QTest::newRow("blank pieces dropped") << u(u"第一句。\u3000\u3000\r\n   \r\n\u3000 \u3000\r\n第二句")
                                               << QStringList{u(u"第一句。"), u(u"第二句")};
         QTest::newRow("a lone tab is not blank") << u(u"甲。\t") << QStringList{u(u"甲。"), u(u"\t")};
+        QTest::newRow(
+            "five spaces before a break leave two; spaces before a tab or an ideographic space stay")
+            << u(u"第一行     \r\n第二行 \t\r\n第三行 \u3000\r\n末行  ")
+            << QStringList{u(u"第一行  "), u(u"第二行 "), u(u"第三行 "), u(u"末行  ")};
+        QTest::newRow("a run of ellipses is cut after every second")
+            << u(u"甲……乙………丙…丁") << QStringList{u(u"甲……"), u(u"乙……"), u(u"…丙…丁")};
+        QTest::newRow("a mark after an ellipsis stands alone")
+            << u(u"好……。") << QStringList{u(u"好……"), u(u"。")};
         QTest::newRow("empty") << QString() << QStringList{};
     }
     void cutsReference()
@@ -55,6 +64,7 @@ private slots:
         QFETCH(QString, reference);
         QFETCH(QStringList, sentences);
         QCOMPARE(comparer::cutReferenceSentences(reference), sentences);
+        QCOMPARE(comparer::cutReferenceSentencesPlain(reference), sentences);
     }
 
     void marksOccurrences_data()
@@ -109,36 +119,114 @@ private slots:
         }
     }
 
-    // The indexed search must find exactly what repeated indexOf finds, also
-    // on repetitive texts where occurrences overlap and grams collide.
-    void indexAgreesWithPlainSearch()
+    // The one-pass cut and search must give exactly what the chain of
+    // replacements and repeated indexOf give, on texts made to trip them:
+    // sentences inside other sentences, sentences repeated in the reference,
+    // occurrences that touch or overlap, CR LF, surrogate pairs, runs of
+    // "…" and whitespace before line breaks.
+    void onePassAgreesWithPlainSearch()
     {
         QRandomGenerator rng(20170323);
-        const QString alphabet = u(u"甲乙啊啊 ，。!\r\n");
-        const auto randomText = [&](int length) {
+        const QStringList units{u(u"甲"),
+                                u(u"乙"),
+                                u(u"啊"),
+                                u(u"啊"),
+                                u(u"啊"),
+                                u(u" "),
+                                u(u"，"),
+                                u(u"。"),
+                                u(u"!"),
+                                u(u"?"),
+                                u(u","),
+                                u(u"."),
+                                u(u"…"),
+                                u(u"\u3000"),
+                                u(u"\t"),
+                                u(u"\r\n"),
+                                QString::fromUcs4(U"\U0001F600")};
+        const auto randomText = [&](int count) {
             QString s;
-            for (int i = 0; i < length; ++i)
-                s += alphabet[rng.bounded(int(alphabet.size()))];
+            for (int i = 0; i < count; ++i)
+                s += units[rng.bounded(int(units.size()))];
             return s;
         };
-        for (int round = 0; round < 400; ++round) {
+        const QStringList joints{u(u"。"), u(u"，"),    u(u"\r\n"),  QString(),
+                                 u(u"……"), u(u" \r\n"), u(u"\t\r\n")};
+        for (int round = 0; round < 2400; ++round) {
             const QString paper = randomText(rng.bounded(300));
-            QString reference;
-            for (int piece = rng.bounded(12); piece > 0; --piece) {
-                if (!paper.isEmpty() && rng.bounded(3) > 0) {
+            QStringList pieces;
+            for (int piece = rng.bounded(14); piece > 0; --piece) {
+                const int kind = rng.bounded(5);
+                if (kind < 3 && !paper.isEmpty()) {
                     const int from = rng.bounded(int(paper.size()));
-                    reference += paper.mid(from, rng.bounded(4, 30));
+                    pieces += paper.mid(from, rng.bounded(4, 40));
+                } else if (kind == 3 && !pieces.isEmpty()) {
+                    pieces += pieces[rng.bounded(int(pieces.size()))];
                 } else {
-                    reference += randomText(rng.bounded(20));
+                    pieces += randomText(rng.bounded(20));
                 }
-                reference += QStringLiteral("。");
+                pieces.last() += joints[rng.bounded(int(joints.size()))];
             }
+            const QString reference = pieces.join(QString());
+            QCOMPARE(comparer::cutReferenceSentences(reference),
+                     comparer::cutReferenceSentencesPlain(reference));
             const CompareResult fast = comparer::compareAndMark(paper, reference);
             const CompareResult naive = comparer::compareAndMarkNaive(paper, reference);
             QCOMPARE(marksOf(fast), marksOf(naive));
             QCOMPARE(fast.run.chars, naive.run.chars);
+            QCOMPARE(fast.run.sentences, naive.run.sentences);
             QCOMPARE(fast.run.segments, naive.run.segments);
         }
+    }
+
+    // The matcher on its own, with sentences of any length over two letters
+    // (ends nested in other ends everywhere), by the walk and by the automaton.
+    void matcherAgreesWithPlainSearch()
+    {
+        QRandomGenerator rng(3232017);
+        const auto randomText = [&](int length) {
+            QString s;
+            for (int i = 0; i < length; ++i)
+                s += QChar(rng.bounded(3) ? u'a' : u'b');
+            return s;
+        };
+        for (int round = 0; round < 2000; ++round) {
+            const QString text = randomText(rng.bounded(200));
+            QStringList sentences;
+            for (int k = rng.bounded(1, 16); k > 0; --k) {
+                const int length = rng.bounded(0, 9);
+                if (rng.bounded(2) && text.size() > length)
+                    sentences += text.mid(rng.bounded(int(text.size() - length)), length);
+                else
+                    sentences += randomText(length);
+            }
+            QList<QList<qsizetype>> expected;
+            std::vector<QStringView> views;
+            for (const QString& s : sentences) {
+                views.push_back(s);
+                QList<qsizetype> starts;
+                for (qsizetype p = s.isEmpty() ? -1 : text.indexOf(s); p >= 0;
+                     p = text.indexOf(s, p + s.size()))
+                    starts.append(p);
+                expected.append(starts);
+            }
+            const comparer::SentenceMatcher matcher(views);
+            const auto walked = matcher.occurrences(text);
+            const auto automaton = matcher.occurrencesByAutomaton(text);
+            QCOMPARE(QList<QList<qsizetype>>(walked.begin(), walked.end()), expected);
+            QCOMPARE(QList<QList<qsizetype>>(automaton.begin(), automaton.end()), expected);
+        }
+    }
+
+    // A paper of one character repeated against long sentences of it makes the
+    // backward walks long; the automaton takes over and the marks stay exact.
+    void repetitiveTextGivesTheSameMarks()
+    {
+        const QString paper(20000, QChar(u'啊'));
+        const QString reference = QString(3000, QChar(u'啊')) + u(u"\r\n") + QString(2999, QChar(u'啊'))
+            + u(u"\r\n") + QString(7, QChar(u'啊')) + u(u"。");
+        QCOMPARE(marksOf(comparer::compareAndMark(paper, reference)),
+                 marksOf(comparer::compareAndMarkNaive(paper, reference)));
     }
 
     void report_data()

@@ -1,9 +1,8 @@
 #include "comparer/core/localcompare.h"
 
-#include <QHash>
+#include "comparer/core/referencesentences.h"
+#include "comparer/core/sentencematcher.h"
 
-#include <algorithm>
-#include <limits>
 #include <vector>
 
 namespace comparer {
@@ -33,100 +32,6 @@ bool isBlank(QString piece)
     return first == last;
 }
 
-// --- the paper's index of 6-character grams ---
-
-constexpr quint64 kHashBase = 0x100000001b3ULL;
-
-quint64 gramHash(const QChar* s)
-{
-    quint64 h = 0;
-    for (int i = 0; i < kMinSentenceLength; ++i)
-        h = h * kHashBase + s[i].unicode();
-    return h;
-}
-
-struct Gram {
-    quint64 hash;
-    qsizetype pos;
-    bool operator<(const Gram& o) const { return hash != o.hash ? hash < o.hash : pos < o.pos; }
-};
-
-class PaperIndex {
-public:
-    explicit PaperIndex(QStringView paper) : paper_(paper)
-    {
-        const qsizetype count = paper.size() - kMinSentenceLength + 1;
-        if (count <= 0)
-            return;
-        grams_.reserve(count);
-        quint64 topPower = 1;  // kHashBase^(k-1), to drop the leaving character
-        for (int i = 1; i < kMinSentenceLength; ++i)
-            topPower *= kHashBase;
-        quint64 h = gramHash(paper.data());
-        for (qsizetype i = 0;; ++i) {
-            grams_.push_back({h, i});
-            if (i + 1 >= count)
-                break;
-            h = (h - paper[i].unicode() * topPower) * kHashBase + paper[i + kMinSentenceLength].unicode();
-        }
-        std::sort(grams_.begin(), grams_.end());
-    }
-
-    // Non-overlapping occurrences of `sentence`, leftmost first.
-    QList<qsizetype> occurrences(QStringView sentence) const
-    {
-        QList<qsizetype> starts;
-        const qsizetype length = sentence.size();
-        if (length < kMinSentenceLength || length > paper_.size())
-            return starts;
-        // Anchor on the sentence's rarest gram: fewest candidates to verify.
-        Range best;
-        qsizetype bestOffset = 0;
-        for (qsizetype o = 0; o + kMinSentenceLength <= length; ++o) {
-            const Range r = find(gramHash(sentence.data() + o));
-            if (o == 0 || r.size() < best.size()) {
-                best = r;
-                bestOffset = o;
-            }
-            if (best.size() == 0)
-                return starts;
-        }
-        qsizetype next = 0;  // the next occurrence must begin here or later
-        auto it = best.begin;
-        while (it != best.end) {
-            const qsizetype start = it->pos - bestOffset;
-            if (start < next) {
-                it = std::lower_bound(it, best.end, Gram{it->hash, next + bestOffset});
-                continue;
-            }
-            if (start + length <= paper_.size() && paper_.mid(start, length) == sentence) {
-                starts.append(start);
-                next = start + length;
-            }
-            ++it;
-        }
-        return starts;
-    }
-
-private:
-    using Iter = std::vector<Gram>::const_iterator;
-    struct Range {
-        Iter begin{}, end{};
-        qsizetype size() const { return end - begin; }
-    };
-
-    Range find(quint64 hash) const
-    {
-        const auto lo = std::lower_bound(grams_.begin(), grams_.end(), Gram{hash, 0});
-        const auto hi =
-            std::upper_bound(lo, grams_.cend(), Gram{hash, std::numeric_limits<qsizetype>::max()});
-        return {lo, hi};
-    }
-
-    QStringView paper_;
-    std::vector<Gram> grams_;
-};
-
 void count(CompareResult& result, SentenceMarks marks)
 {
     if (!marks.starts.isEmpty()) {
@@ -139,7 +44,9 @@ void count(CompareResult& result, SentenceMarks marks)
 
 }  // namespace
 
-QStringList cutReferenceSentences(const QString& reference)
+// The cut written as the chain of replacements it is defined by; the
+// one-pass cut must give the same sentences.
+QStringList cutReferenceSentencesPlain(const QString& reference)
 {
     QString s = reference;
     s.replace(u',', QStringLiteral(u"，"));
@@ -165,30 +72,37 @@ QStringList cutReferenceSentences(const QString& reference)
     return sentences;
 }
 
+QStringList cutReferenceSentences(const QString& reference)
+{
+    const ReferenceSentences cut = cutReference(reference);
+    QStringList sentences;
+    sentences.reserve(static_cast<qsizetype>(cut.spans.size()));
+    for (size_t i = 0; i < cut.spans.size(); ++i)
+        sentences.append(cut.sentence(i).toString());
+    return sentences;
+}
+
 CompareResult compareAndMark(QStringView paper, const QString& reference)
 {
-    const QStringList sentences = cutReferenceSentences(reference);
-    const PaperIndex index(paper);
-    QHash<QString, QList<qsizetype>> seen;  // a sentence repeated in the reference
-    CompareResult result;
-    result.sentences.reserve(sentences.size());
-    for (const QString& sentence : sentences) {
-        SentenceMarks marks{sentence.size(), {}};
-        if (sentence.size() >= kMinSentenceLength) {
-            auto it = seen.constFind(sentence);
-            if (it == seen.constEnd())
-                it = seen.insert(sentence, index.occurrences(sentence));
-            marks.starts = *it;
-        }
-        count(result, std::move(marks));
+    const ReferenceSentences cut = cutReference(reference);
+    std::vector<QStringView> searched;  // the short ones stay empty: never found
+    searched.reserve(cut.spans.size());
+    for (size_t i = 0; i < cut.spans.size(); ++i) {
+        const QStringView sentence = cut.sentence(i);
+        searched.push_back(sentence.size() >= kMinSentenceLength ? sentence : QStringView());
     }
+    std::vector<QList<qsizetype>> starts = SentenceMatcher(searched).occurrences(paper);
+    CompareResult result;
+    result.sentences.reserve(static_cast<qsizetype>(cut.spans.size()));
+    for (size_t i = 0; i < cut.spans.size(); ++i)
+        count(result, SentenceMarks{cut.spans[i].length, std::move(starts[i])});
     return result;
 }
 
 CompareResult compareAndMarkNaive(const QString& paper, const QString& reference)
 {
     CompareResult result;
-    for (const QString& sentence : cutReferenceSentences(reference)) {
+    for (const QString& sentence : cutReferenceSentencesPlain(reference)) {
         SentenceMarks marks{sentence.size(), {}};
         if (sentence.size() >= kMinSentenceLength && !paper.isEmpty()) {
             for (qsizetype p = paper.indexOf(sentence); p >= 0;

@@ -1,8 +1,6 @@
 #pragma once
 // Compare and mark: cuts a reference text into sentences and finds every one of
-// them verbatim in the paper. The paper is indexed once (its 6-character
-// grams), so a run costs about the size of both texts instead of one scan of
-// the paper per sentence.
+// them verbatim in the paper, all of them in one pass over the paper.
 
 #include <QList>
 #include <QString>
@@ -38,10 +36,12 @@ struct CompareResult {
 // break after each closing mark, whitespace before line breaks dropped) and
 // split into its non-blank lines.
 QStringList cutReferenceSentences(const QString& reference);
+// The same by the chain of whole-text replacements; the yardstick for tests.
+QStringList cutReferenceSentencesPlain(const QString& reference);
 
 // Finds every reference sentence in the paper.
 CompareResult compareAndMark(QStringView paper, const QString& reference);
-// The same by repeated indexOf; the yardstick for tests and benchmarks.
+// The same by the plain cut and repeated indexOf; the yardstick for tests and benchmarks.
 CompareResult compareAndMarkNaive(const QString& paper, const QString& reference);
 
 // The two-line report of a run, or an empty string when either text is empty

@@ -1,0 +1,465 @@
+#include "comparer/core/sentencematcher.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace comparer {
+
+namespace {
+
+using Text = std::u16string_view;
+
+Text view(QStringView s) { return {s.utf16(), static_cast<size_t>(s.size())}; }
+
+// Open addressing from (node, character) to a child node.
+class EdgeTable {
+public:
+    qint32 find(qint32 node, char16_t c) const
+    {
+        const quint64 key = keyOf(node, c);
+        for (size_t slot = slotOf(key);; slot = (slot + 1) & mask_) {
+            if (slots_[slot].key == key)
+                return slots_[slot].child;
+            if (slots_[slot].key == 0)
+                return -1;
+        }
+    }
+
+    void insert(qint32 node, char16_t c, qint32 child)
+    {
+        if (2 * (used_ + 1) > slots_.size())
+            grow();
+        place(keyOf(node, c), child);
+        ++used_;
+    }
+
+private:
+    struct Slot {
+        quint64 key = 0;  // 0: free (the root is never a key: its children are kept apart)
+        qint32 child = 0;
+    };
+
+    static quint64 keyOf(qint32 node, char16_t c) { return (static_cast<quint64>(node) << 16) | c; }
+    size_t slotOf(quint64 key) const { return (key * 0x9E3779B97F4A7C15ULL >> 20) & mask_; }
+
+    void place(quint64 key, qint32 child)
+    {
+        size_t slot = slotOf(key);
+        while (slots_[slot].key != 0)
+            slot = (slot + 1) & mask_;
+        slots_[slot] = {key, child};
+    }
+
+    void grow()
+    {
+        std::vector<Slot> old =
+            std::exchange(slots_, std::vector<Slot>(std::max<size_t>(64, 2 * slots_.size())));
+        mask_ = slots_.size() - 1;
+        for (const Slot& s : old) {
+            if (s.key != 0)
+                place(s.key, s.child);
+        }
+    }
+
+    std::vector<Slot> slots_ = std::vector<Slot>(64);
+    size_t mask_ = 63;
+    size_t used_ = 0;
+};
+
+// Collects the marks: per sentence, an occurrence counts when it begins at or
+// after the end of the last one counted. Occurrences must come in the order
+// of their ends, which for one sentence is the order of their starts.
+class Marks {
+public:
+    explicit Marks(const std::vector<Text>& sentences) : sentences_(sentences), nextFree_(sentences.size(), 0)
+    { }
+
+    void found(qint32 sentence, qsizetype start)
+    {
+        if (start >= nextFree_[sentence]) {
+            hits_.push_back({sentence, start});
+            nextFree_[sentence] = start + static_cast<qsizetype>(sentences_[sentence].size());
+        }
+    }
+
+    std::vector<QList<qsizetype>> bySentence() const
+    {
+        std::vector<qsizetype> counts(sentences_.size(), 0);
+        for (const Hit& hit : hits_)
+            ++counts[hit.sentence];
+        std::vector<QList<qsizetype>> lists(sentences_.size());
+        for (size_t d = 0; d < counts.size(); ++d)
+            lists[d].reserve(counts[d]);
+        for (const Hit& hit : hits_)
+            lists[hit.sentence].append(hit.start);
+        return lists;
+    }
+
+private:
+    struct Hit {
+        qint32 sentence;
+        qsizetype start;
+    };
+    const std::vector<Text>& sentences_;
+    std::vector<qsizetype> nextFree_;
+    std::vector<Hit> hits_;
+};
+
+// --- the Aho-Corasick automaton, for texts that make the walks too long ---
+
+class Automaton {
+public:
+    explicit Automaton(const std::vector<Text>& distinct);
+    void run(Text text, Marks& marks) const;
+
+private:
+    struct Node {
+        qint32 firstChild = 0;  // children are consecutive, sorted by character
+        qint32 children = 0;
+        qint32 fail = 0;         // the longest proper suffix that is a node too
+        qint32 output = -1;      // the nearest node on the fail chain that ends a sentence
+        qint32 sentence = -1;    // the sentence that ends here
+        char16_t onlyChild = 0;  // the first child's character
+    };
+    struct Range {
+        qint32 begin;
+        qint32 end;
+    };
+
+    qint32 child(qint32 node, char16_t c) const;
+    qint32 failureOf(qint32 parent, char16_t c) const;
+
+    // Level by level, so that every node's failure link is known before a
+    // deeper node needs it.
+    std::vector<Node> nodes_;
+    std::vector<char16_t> chars_;  // per node: the character on the edge into it
+    std::vector<qint32> rootChildren_ = std::vector<qint32>(0x10000, 0);
+    const std::vector<Text>& distinct_;
+};
+
+Automaton::Automaton(const std::vector<Text>& distinct) : distinct_(distinct)
+{
+    // Sorted, the sentences below a node form one run.
+    std::vector<qint32> sorted(distinct.size());
+    for (size_t i = 0; i < sorted.size(); ++i)
+        sorted[i] = static_cast<qint32>(i);
+    std::sort(sorted.begin(), sorted.end(), [&](qint32 a, qint32 b) { return distinct[a] < distinct[b]; });
+    const auto at = [&](qint32 i) -> Text { return distinct[sorted[i]]; };
+
+    nodes_.emplace_back();
+    chars_.push_back(0);
+    if (sorted.empty())
+        return;
+    std::vector<Range> level{{0, static_cast<qint32>(sorted.size())}};
+    std::vector<Range> next;
+    qint32 levelBegin = 0;
+    for (size_t depth = 0; !level.empty(); ++depth) {
+        next.clear();
+        for (size_t k = 0; k < level.size(); ++k) {
+            const qint32 parent = levelBegin + static_cast<qint32>(k);
+            qint32 i = level[k].begin;
+            const qint32 end = level[k].end;
+            if (nodes_[parent].sentence >= 0)  // it sorts first, and ends here
+                ++i;
+            nodes_[parent].firstChild = static_cast<qint32>(nodes_.size());
+            while (i < end) {
+                const char16_t c = at(i)[depth];
+                qint32 j = i + 1;
+                while (j < end && at(j)[depth] == c)
+                    ++j;
+                // Every shallower node is linked already: link the child now.
+                Node node;
+                if (at(i).size() == depth + 1)
+                    node.sentence = sorted[i];
+                node.fail = depth == 0 ? 0 : failureOf(parent, c);
+                node.output = nodes_[node.fail].sentence >= 0 ? node.fail : nodes_[node.fail].output;
+                if (depth == 0)
+                    rootChildren_[c] = static_cast<qint32>(nodes_.size());
+                nodes_.push_back(node);
+                chars_.push_back(c);
+                next.push_back({i, j});
+                i = j;
+            }
+            Node& p = nodes_[parent];
+            p.children = static_cast<qint32>(nodes_.size()) - p.firstChild;
+            if (p.children > 0)
+                p.onlyChild = chars_[p.firstChild];
+        }
+        levelBegin += static_cast<qint32>(level.size());
+        level.swap(next);
+    }
+}
+
+qint32 Automaton::child(qint32 node, char16_t c) const
+{
+    const Node& n = nodes_[node];
+    if (n.children == 1)
+        return n.onlyChild == c ? n.firstChild : -1;
+    if (n.children == 0)
+        return -1;
+    const auto first = chars_.begin() + n.firstChild;
+    const auto last = first + n.children;
+    const auto it = std::lower_bound(first, last, c);
+    return it != last && *it == c ? static_cast<qint32>(it - chars_.begin()) : -1;
+}
+
+// The failure link of the child of `parent` reached by `c`: the longest
+// proper suffix of its text that is a node, found along the parent's links.
+qint32 Automaton::failureOf(qint32 parent, char16_t c) const
+{
+    for (qint32 shorter = nodes_[parent].fail;; shorter = nodes_[shorter].fail) {
+        if (shorter == 0)
+            return rootChildren_[c];
+        if (const qint32 next = child(shorter, c); next >= 0)
+            return next;
+    }
+}
+
+void Automaton::run(Text text, Marks& marks) const
+{
+    if (nodes_.size() == 1)
+        return;
+    qint32 state = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        for (;;) {
+            if (state == 0) {
+                state = rootChildren_[c];
+                break;
+            }
+            if (const qint32 next = child(state, c); next >= 0) {
+                state = next;
+                break;
+            }
+            state = nodes_[state].fail;
+        }
+        // Every sentence that ends here: this node's, then those of its suffixes.
+        for (qint32 found = nodes_[state].sentence >= 0 ? state : nodes_[state].output; found > 0;
+             found = nodes_[found].output) {
+            const qint32 sentence = nodes_[found].sentence;
+            marks.found(sentence, static_cast<qsizetype>(i + 1 - distinct_[sentence].size()));
+        }
+    }
+}
+
+}  // namespace
+
+// --- the trie of the sentences read backwards, and its filter ---
+
+// A node is a leaf when a single sentence lies below it: the walk then
+// compares the rest of that sentence directly instead of node by node.
+struct SentenceMatcher::Trie {
+    static constexpr size_t kGram = 6;  // filter on the last six characters (fewer for shorter sentences)
+
+    struct Node {
+        qint32 sentence = -1;  // internal: the sentence that ends at this depth; leaf: its sentence
+        bool leaf = false;
+    };
+
+    std::vector<Node> nodes{Node{}};
+    std::vector<qint32> rootChildren = std::vector<qint32>(0x10000, 0);
+    EdgeTable edges;
+    size_t gram = kGram;
+    std::vector<quint64> filter;  // one bit per hash of a sentence's last `gram` characters
+    int filterShift = 64;
+
+    qint32 child(qint32 node, char16_t c) const
+    {
+        if (node == 0) {
+            const qint32 next = rootChildren[c];
+            return next == 0 ? -1 : next;
+        }
+        return edges.find(node, c);
+    }
+
+    qint32 addChild(qint32 node, char16_t c, Node n)
+    {
+        const auto index = static_cast<qint32>(nodes.size());
+        nodes.push_back(n);
+        if (node == 0)
+            rootChildren[c] = index;
+        else
+            edges.insert(node, c, index);
+        return index;
+    }
+
+    // Returns the distinct sentence `s` is, adding it to `distinct` when new.
+    qint32 insert(Text s, std::vector<Text>& distinct);
+
+    static quint64 hashOf(const char16_t* last, size_t length);
+    size_t bitOf(quint64 hash) const
+    {
+        return static_cast<size_t>(hash * 0x9E3779B97F4A7C15ULL >> filterShift);
+    }
+    void buildFilter(const std::vector<Text>& distinct);
+    bool walk(Text text, const std::vector<Text>& distinct, qint64 budget, Marks& marks) const;
+};
+
+namespace {
+
+constexpr quint64 kHashBase = 0x100000001b3ULL;
+
+char16_t fromEnd(Text s, size_t k) { return s[s.size() - 1 - k]; }
+
+}  // namespace
+
+qint32 SentenceMatcher::Trie::insert(Text s, std::vector<Text>& distinct)
+{
+    const auto added = [&] {
+        distinct.push_back(s);
+        return static_cast<qint32>(distinct.size() - 1);
+    };
+    qint32 node = 0;
+    for (size_t depth = 0;; ++depth) {
+        if (nodes[node].leaf) {
+            // Push the leaf's sentence down past the end they share.
+            const qint32 other = nodes[node].sentence;
+            const Text o = distinct[other];
+            size_t common = depth;
+            while (common < s.size() && common < o.size() && fromEnd(s, common) == fromEnd(o, common))
+                ++common;
+            if (common == s.size() && common == o.size())
+                return other;
+            nodes[node] = Node{};
+            for (; depth < common; ++depth)
+                node = addChild(node, fromEnd(s, depth), Node{});
+            const qint32 mine = added();
+            for (const auto& [sentence, text] : {std::pair{other, o}, std::pair{mine, s}}) {
+                if (text.size() == common)
+                    nodes[node].sentence = sentence;
+                else
+                    addChild(node, fromEnd(text, common), Node{sentence, true});
+            }
+            return mine;
+        }
+        if (depth == s.size()) {
+            if (nodes[node].sentence >= 0)
+                return nodes[node].sentence;
+            return nodes[node].sentence = added();
+        }
+        const char16_t c = fromEnd(s, depth);
+        const qint32 next = child(node, c);
+        if (next < 0) {
+            const qint32 mine = added();
+            addChild(node, c, Node{mine, true});
+            return mine;
+        }
+        node = next;
+    }
+}
+
+quint64 SentenceMatcher::Trie::hashOf(const char16_t* last, size_t length)
+{
+    quint64 h = 0;
+    for (size_t i = 0; i < length; ++i)
+        h = h * kHashBase + *(last - length + 1 + i);
+    return h;
+}
+
+void SentenceMatcher::Trie::buildFilter(const std::vector<Text>& distinct)
+{
+    for (const Text& s : distinct)
+        gram = std::min(gram, s.size());
+    size_t bits = 1024;
+    while (bits < 16 * distinct.size())
+        bits *= 2;
+    filterShift = 64 - std::countr_zero(bits);
+    filter.assign(bits / 64, 0);
+    for (const Text& s : distinct) {
+        const size_t bit = bitOf(hashOf(s.data() + s.size() - 1, gram));
+        filter[bit / 64] |= 1ULL << (bit % 64);
+    }
+}
+
+bool SentenceMatcher::Trie::walk(Text text, const std::vector<Text>& distinct, qint64 budget,
+                                 Marks& marks) const
+{
+    if (distinct.empty() || text.size() < gram)
+        return true;
+    quint64 topPower = 1;  // kHashBase^(gram - 1), to drop the character leaving the window
+    for (size_t i = 1; i < gram; ++i)
+        topPower *= kHashBase;
+    const char16_t* chars = text.data();
+    quint64 h = hashOf(chars + gram - 1, gram);
+    qint64 steps = 0;
+    for (size_t end = gram - 1;; ++end) {
+        const size_t bit = bitOf(h);
+        if (filter[bit / 64] >> (bit % 64) & 1) {
+            // Back from `end` through the trie; `depth` characters match.
+            qint32 node = 0;
+            for (size_t depth = 0;; ++depth) {
+                const Node& n = nodes[node];
+                if (n.leaf) {
+                    const Text s = distinct[n.sentence];
+                    if (s.size() <= end + 1) {
+                        const size_t start = end + 1 - s.size();
+                        const size_t rest = s.size() - depth;
+                        steps += static_cast<qint64>(rest);
+                        if (std::memcmp(chars + start, s.data(), rest * sizeof(char16_t)) == 0)
+                            marks.found(n.sentence, static_cast<qsizetype>(start));
+                    }
+                    break;
+                }
+                if (n.sentence >= 0)
+                    marks.found(n.sentence, static_cast<qsizetype>(end + 1 - depth));
+                if (depth > end)
+                    break;
+                node = child(node, chars[end - depth]);
+                if (node < 0)
+                    break;
+                ++steps;
+            }
+            if (steps > budget)
+                return false;
+        }
+        if (end + 1 >= text.size())
+            return true;
+        h = (h - chars[end + 1 - gram] * topPower) * kHashBase + chars[end + 1];
+    }
+}
+
+SentenceMatcher::SentenceMatcher(const std::vector<QStringView>& sentences)
+{
+    auto trie = std::make_shared<Trie>();
+    distinctOf_.assign(sentences.size(), -1);
+    for (size_t i = 0; i < sentences.size(); ++i) {
+        if (!sentences[i].isEmpty())
+            distinctOf_[i] = trie->insert(view(sentences[i]), distinct_);
+    }
+    trie->buildFilter(distinct_);
+    trie_ = std::move(trie);
+}
+
+std::vector<QList<qsizetype>> SentenceMatcher::occurrences(QStringView text) const
+{
+    // Walks on prose come to a fraction of the text; this many steps means
+    // the text repeats itself in a way only the automaton handles in time.
+    qint64 total = 0;
+    for (const Text& s : distinct_)
+        total += static_cast<qint64>(s.size());
+    const qint64 budget = 8 * (text.size() + total) + 65536;
+    Marks marks(distinct_);
+    if (!trie_->walk(view(text), distinct_, budget, marks))
+        return occurrencesByAutomaton(text);
+    return perSentence(marks.bySentence());
+}
+
+std::vector<QList<qsizetype>> SentenceMatcher::occurrencesByAutomaton(QStringView text) const
+{
+    Marks marks(distinct_);
+    Automaton(distinct_).run(view(text), marks);
+    return perSentence(marks.bySentence());
+}
+
+std::vector<QList<qsizetype>> SentenceMatcher::perSentence(std::vector<QList<qsizetype>> byDistinct) const
+{
+    std::vector<QList<qsizetype>> result(distinctOf_.size());
+    for (size_t i = 0; i < distinctOf_.size(); ++i) {
+        if (distinctOf_[i] >= 0)
+            result[i] = byDistinct[distinctOf_[i]];  // shared, not copied
+    }
+    return result;
+}
+
+}  // namespace comparer
