@@ -30,12 +30,12 @@ seed_dirs() {
   [ -d "fuzz/regressions/$target" ] && cp fuzz/regressions/"$target"/* "$seeds"/
   local patterns=()
   case $target in
-    fuzz_rtf)           patterns=("$shared/rtf/*.rtf" "tests/fixtures/*/*.rtf") ;;
-    fuzz_textdecoding)  patterns=("$shared/rtf/*.txt" "$shared/doc/*.txt" "tests/fixtures/*/*.txt") ;;
-    fuzz_resultpage)    patterns=("$shared/serp/*.html" "tests/fixtures/*/*.html" "server/trvs/tj.asp") ;;
+    fuzz_rtf)           patterns=("$shared/rtf/*.rtf") ;;
+    fuzz_textdecoding)  patterns=("$shared/rtf/*.txt" "$shared/doc/*.txt") ;;
+    fuzz_resultpage)    patterns=("$shared/serp/*.html" "server/trvs/tj.asp") ;;
     fuzz_thesauruspage) patterns=("server/trvs/ck.asp") ;;
-    fuzz_manifest)      patterns=("tests/fixtures/*/*.inf") ;;
-    fuzz_zip)           patterns=("$shared/zip/*.zip" "tests/fixtures/*/*.zip") ;;
+    fuzz_manifest)      patterns=("server/trvs/*.inf") ;;
+    fuzz_zip)           patterns=("$shared/zip/*.zip") ;;
   esac
   local p f
   for p in "${patterns[@]}"; do

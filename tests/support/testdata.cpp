@@ -8,7 +8,6 @@ namespace testdata {
 
 QString sharedDir() { return QDir::cleanPath(QStringLiteral(TROVALIS_SHARED_DATA_DIR)); }
 bool haveShared() { return QDir(sharedDir()).exists(); }
-QString fixturesDir() { return QStringLiteral(TROVALIS_FIXTURES_DIR); }
 QString sourceDir() { return QStringLiteral(TROVALIS_SOURCE_DIR); }
 
 QByteArray readFile(const QString& path)

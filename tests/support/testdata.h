@@ -16,8 +16,8 @@ bool haveShared();
     if (!QFile::exists(var))                                                                                 \
         QSKIP(qPrintable(QStringLiteral("third-party test data absent: ") + var));
 
-// tests/fixtures: the project's own small fixtures.
-QString fixturesDir();
+// The project's own tree (its small fixtures are made by the tests themselves,
+// or live in fuzz/seeds and server/).
 QString sourceDir();
 
 QByteArray readFile(const QString& path);

@@ -5,6 +5,7 @@
 #include "mainwindow/editorfiles/richeditorfiles.h"
 #include "platform/browser/browserview.h"
 #include "platform/widgets/dialogs.h"
+#include "platform/widgets/editmenu.h"
 #include "platform/widgets/richeditor.h"
 #include "platform/widgets/twips.h"
 
@@ -23,6 +24,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <tuple>
 #include <chrono>
 #include <future>
 #include <vector>
@@ -130,14 +132,9 @@ void Form2::createMenu()
         return action;
     };
     baocun = item(QStringLiteral(u"保存"), QKeySequence(Qt::CTRL | Qt::Key_S), &Form2::baocun_Click);
-    cx = item(QStringLiteral(u"撤销"), QKeySequence(Qt::CTRL | Qt::Key_Z), &Form2::cx_Click);
-    yjcd->addSeparator();
-    jq = item(QStringLiteral(u"剪切"), QKeySequence(Qt::CTRL | Qt::Key_X), &Form2::jq_Click);
-    fz = item(QStringLiteral(u"复制"), QKeySequence(Qt::CTRL | Qt::Key_C), &Form2::fz_Click);
-    nt = item(QStringLiteral(u"粘贴"), QKeySequence(Qt::CTRL | Qt::Key_V), &Form2::nt_Click);
-    sc = item(QStringLiteral(u"删除"), QKeySequence(Qt::Key_Delete), &Form2::sc_Click);
-    yjcd->addSeparator();
-    qx = item(QStringLiteral(u"全选"), QKeySequence(Qt::CTRL | Qt::Key_A), &Form2::qx_Click);
+    const editmenu::Actions edit = editmenu::addEditActions(
+        yjcd, [this] { return RichTextBox1; }, editmenu::Shortcuts::Standard);
+    std::tie(cx, jq, fz, nt, sc, qx) = std::tie(edit.cx, edit.jq, edit.fz, edit.nt, edit.sc, edit.qx);
     // The editor handles the other keys itself; Ctrl+S saves while the menu is closed.
     addAction(baocun);
 }
@@ -350,29 +347,12 @@ void Form2::RichTextBox1_MouseDown(Qt::MouseButtons buttons, const QPoint& pos)
         yjcd->popup(RichTextBox1->mapToGlobal(pos));
 }
 
-void Form2::qx_Click()
-{
-    RichTextBox1->setSelStart(0);
-    RichTextBox1->setSelLength(static_cast<int>(RichTextBox1->text().size()));
-}
-
-void Form2::fz_Click() { QGuiApplication::clipboard()->setText(RichTextBox1->selText()); }
-
-void Form2::nt_Click()
-{
-    RichTextBox1->setSelText(QString());
-    RichTextBox1->setSelText(QGuiApplication::clipboard()->text());
-}
-
-void Form2::jq_Click()
-{
-    QGuiApplication::clipboard()->setText(RichTextBox1->selText());
-    RichTextBox1->setSelText(QString());
-}
-
-void Form2::sc_Click() { RichTextBox1->setSelText(QString()); }
-
-void Form2::cx_Click() { RichTextBox1->undo(); }
+void Form2::qx_Click() { editmenu::selectAll(RichTextBox1); }
+void Form2::fz_Click() { editmenu::copy(RichTextBox1); }
+void Form2::nt_Click() { editmenu::paste(RichTextBox1); }
+void Form2::jq_Click() { editmenu::cut(RichTextBox1); }
+void Form2::sc_Click() { editmenu::remove(RichTextBox1); }
+void Form2::cx_Click() { editmenu::undo(RichTextBox1); }
 
 void Form2::baocun_Click()
 {

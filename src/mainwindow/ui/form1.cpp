@@ -6,6 +6,7 @@
 #include "mainwindow/ui/singleinstance.h"
 #include "platform/browser/browserview.h"
 #include "platform/widgets/dialogs.h"
+#include "platform/widgets/editmenu.h"
 #include "platform/widgets/richeditor.h"
 #include "platform/widgets/twips.h"
 
@@ -24,6 +25,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <tuple>
 
 namespace {
 
@@ -192,14 +194,9 @@ void Form1::createMenus()
 
     yjcd = menuBar()->addMenu(QStringLiteral("编辑"));
     yjcd->setObjectName(QStringLiteral("yjcd"));
-    cx = item(yjcd, "cx", QStringLiteral("撤销"));
-    yjcd->addSeparator();
-    jq = item(yjcd, "jq", QStringLiteral("剪切"));
-    fz = item(yjcd, "fz", QStringLiteral("复制"));
-    nt = item(yjcd, "nt", QStringLiteral("粘贴"));
-    sc = item(yjcd, "sc", QStringLiteral("删除"));
-    yjcd->addSeparator();
-    qx = item(yjcd, "qx", QStringLiteral("全选"));
+    const editmenu::Actions edit = editmenu::addEditActions(
+        yjcd, [this] { return RichTextBox1; }, editmenu::Shortcuts::None);
+    std::tie(cx, jq, fz, nt, sc, qx) = std::tie(edit.cx, edit.jq, edit.fz, edit.nt, edit.sc, edit.qx);
 
     yinqing = menuBar()->addMenu(QStringLiteral("引擎选择"));
     yinqing->setObjectName(QStringLiteral("yinqing"));
@@ -221,12 +218,6 @@ void Form1::connectHandlers()
 {
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(tuichu, &QAction::triggered, this, &Form1::tuichu_Click);
-    connect(qx, &QAction::triggered, this, &Form1::qx_Click);
-    connect(fz, &QAction::triggered, this, &Form1::fz_Click);
-    connect(jq, &QAction::triggered, this, &Form1::jq_Click);
-    connect(nt, &QAction::triggered, this, &Form1::nt_Click);
-    connect(sc, &QAction::triggered, this, &Form1::sc_Click);
-    connect(cx, &QAction::triggered, this, &Form1::cx_Click);
     connect(duibiqi, &QAction::triggered, this, [this] {
         if (openComparer)
             openComparer();
@@ -396,29 +387,12 @@ void Form1::Form_Resize()
 
 // --- Edit menu --------------------------------------------------------------------
 
-void Form1::qx_Click()
-{
-    RichTextBox1->setSelStart(0);
-    RichTextBox1->setSelLength(int(RichTextBox1->text().size()));
-}
-
-void Form1::fz_Click() { QGuiApplication::clipboard()->setText(RichTextBox1->selText()); }
-
-void Form1::jq_Click()
-{
-    QGuiApplication::clipboard()->setText(RichTextBox1->selText());
-    RichTextBox1->setSelText(QString());
-}
-
-void Form1::nt_Click()
-{
-    RichTextBox1->setSelText(QString());
-    RichTextBox1->setSelText(QGuiApplication::clipboard()->text());
-}
-
-void Form1::sc_Click() { RichTextBox1->setSelText(QString()); }
-
-void Form1::cx_Click() { RichTextBox1->undo(); }
+void Form1::qx_Click() { editmenu::selectAll(RichTextBox1); }
+void Form1::fz_Click() { editmenu::copy(RichTextBox1); }
+void Form1::jq_Click() { editmenu::cut(RichTextBox1); }
+void Form1::nt_Click() { editmenu::paste(RichTextBox1); }
+void Form1::sc_Click() { editmenu::remove(RichTextBox1); }
+void Form1::cx_Click() { editmenu::undo(RichTextBox1); }
 
 void Form1::RichTextBox1_KeyUp(int key)
 {
