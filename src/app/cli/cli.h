@@ -47,6 +47,7 @@ int segment(const QStringList& args);
 int query(const QStringList& args);
 int score(const QStringList& args);
 int stats(const QStringList& args);
+int verificationPage(const QStringList& args);
 int compare(const QStringList& args);
 int rewrite(const QStringList& args);
 int thesaurusPage(const QStringList& args);

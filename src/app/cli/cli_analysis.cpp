@@ -4,6 +4,9 @@
 #include "analysis/scoring.h"
 #include "analysis/segmentation.h"
 #include "analysis/sitestats.h"
+#include "analysis/verification.h"
+
+#include <QUrl>
 
 #include <map>
 
@@ -104,6 +107,26 @@ int stats(const QStringList& args)
     const int siteTotal = sitestats::rebuild(session);
     for (const sitestats::Row& row : sitestats::shownRows(session, siteTotal))
         print(row.title + u'\t' + (row.count ? QString::number(*row.count) : QString()));
+    return kOk;
+}
+
+// Whether a saved page, loaded from URL, is a search service's verification
+// page, by the markers the window uses.
+int verificationPage(const QStringList& args)
+{
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli verification URL PAGE\n"
+                                 "Tells whether PAGE (UTF-8 HTML of a page, title included), loaded\n"
+                                 "from URL, is a search service's verification page; prints\n"
+                                 "\"verification\" or \"ordinary\".")))
+        return kOk;
+    const QStringList words = expectArguments(args, {QStringLiteral("URL"), QStringLiteral("PAGE")});
+    const QUrl url(words[0]);
+    if (!url.isValid())
+        throw UsageError("URL is not a valid address");
+    const verification::PageParts parts = verification::partsOf(readUtf8File(words[1]));
+    print(verification::isVerificationPage(url, parts.title, parts.text) ? QStringLiteral("verification")
+                                                                         : QStringLiteral("ordinary"));
     return kOk;
 }
 

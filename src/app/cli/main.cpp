@@ -22,6 +22,7 @@ const char* kHelp = "usage: trovalis-cli COMMAND [ARGS]\n"
                     "  manifest FILE                          read an update manifest\n"
                     "  unzip ARCHIVE DEST                     unpack an archive as an update does\n"
                     "  doc2text FILE                          open a document as the File menu does\n"
+                    "  verification URL PAGE                  is a saved page a verification page?\n"
                     "\n"
                     "Each command takes --help.";
 
@@ -38,6 +39,7 @@ const std::map<QString, cli::Command>& commands()
         {QStringLiteral("manifest"), cli::manifest},
         {QStringLiteral("unzip"), cli::unzip},
         {QStringLiteral("doc2text"), cli::doc2text},
+        {QStringLiteral("verification"), cli::verificationPage},
     };
     return table;
 }
