@@ -22,7 +22,14 @@ bool passesGbkEncoderUnchanged(char16_t c)
 
 QString buildQuery(const QString& sentence)
 {
-    QString q = sentence.trimmed();
+    // Spaces only: a tab or a no-break space at an edge is part of the query.
+    qsizetype begin = 0;
+    qsizetype end = sentence.size();
+    while (begin < end && sentence[begin] == u' ')
+        ++begin;
+    while (end > begin && sentence[end - 1] == u' ')
+        --end;
+    QString q = sentence.mid(begin, end - begin);
     q.replace(u',', u'，');
     for (const char16_t* mark : {u"《", u"》", u"【", u"】", u"：", u"“", u"”", u"……", u"（", u"）", u"，"})
         q.replace(QString::fromUtf16(mark), QStringLiteral(" "));

@@ -17,6 +17,9 @@ private slots:
         QTest::newRow("empty") << QString() << QString() << true;
         QTest::newRow("private-use character") << u"\uE003"_qs << u"\uE003"_qs << true;
         QTest::newRow("surrounding spaces trimmed first") << u"  中文 "_qs << u"中文"_qs << false;
+        QTest::newRow("only spaces are trimmed: a tab and a no-break space stay")
+            << u" \t中文\u00A0 "_qs << u"\t中文\u00A0"_qs << false;
+        QTest::newRow("a lone tab is searched") << u"\t"_qs << u"\t"_qs << false;
         QTest::newRow("ASCII comma and double quote") << u"a,b\"c"_qs << u"a b c"_qs << false;
         QTest::newRow("three spaces leave two") << u"a   b"_qs << u"a  b"_qs << false;
         QTest::newRow("double ellipsis goes, single stays") << u"甲……乙…丙"_qs << u"甲 乙…丙"_qs << false;
@@ -71,6 +74,9 @@ private slots:
         QCOMPARE(*searchUrl(SearchEngine::Zhiwang, q, e),
                  u"http://z.test/result.aspx?q=%E4%B8%AD a&rt=&rl=&udb="_qs);
         QVERIFY(!searchUrl(SearchEngine::Longyuan, q, e));
+        // A tab at the edge is sent as %9; a no-break space, not in GBK, as %3F.
+        QCOMPARE(*searchUrl(SearchEngine::Baidu, ::buildQuery(u" \t中\u00A0 "_qs), e),
+                 u"http://b.test/s?wd=%9%D6%D0%3F&rsv_bp=0&ch=&bar=&rsv_spt=3&tn=baidu"_qs);
     }
 };
 
