@@ -29,10 +29,21 @@ QString readUtf8File(const QString& path)
 
 QString readPaper(const QString& path)
 {
-    QString text = readUtf8File(path);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return text;
+    // One pass: a line feed without its carriage return gets one.
+    const QString text = readUtf8File(path);
+    qsizetype bare = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        bare += text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r');
+    if (bare == 0)
+        return text;
+    QString paper(text.size() + bare, Qt::Uninitialized);
+    QChar* out = paper.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r'))
+            *out++ = u'\r';
+        *out++ = text[i];
+    }
+    return paper;
 }
 
 void printRaw(const QString& text)
@@ -54,9 +65,22 @@ void printErr(const QString& text)
     std::fputc('\n', stderr);
 }
 
+namespace {
+
+const QString kEndOfOptions = QStringLiteral("--");
+
+// The arguments that can be options: those before a "--".
+QStringList optionPart(const QStringList& args)
+{
+    const qsizetype end = args.indexOf(kEndOfOptions);
+    return end < 0 ? args : args.mid(0, end);
+}
+
+}  // namespace
+
 bool wantsHelp(const QStringList& args, const QString& help)
 {
-    if (!args.contains(QLatin1String("--help")))
+    if (!optionPart(args).contains(QLatin1String("--help")))
         return false;
     print(help);
     return true;
@@ -67,6 +91,10 @@ QStringList positional(QStringList args, const QStringList& flagsWithValue, cons
     QStringList out;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
+        if (a == kEndOfOptions) {
+            out += args.mid(i + 1);  // a sentence, title or path may begin with "-"
+            break;
+        }
         if (flagsWithValue.contains(a)) {
             if (i + 1 >= args.size())
                 throw UsageError(QStringLiteral("%1 needs a value").arg(a).toStdString());
@@ -74,7 +102,10 @@ QStringList positional(QStringList args, const QStringList& flagsWithValue, cons
         } else if (plainFlags.contains(a)) {
             continue;
         } else if (a.startsWith(QLatin1String("--"))) {
-            throw UsageError(QStringLiteral("unknown option %1").arg(a).toStdString());
+            throw UsageError(
+                QStringLiteral("unknown option %1 (an argument that begins with \"-\" goes after --)")
+                    .arg(a)
+                    .toStdString());
         } else {
             out << a;
         }
@@ -94,10 +125,14 @@ QStringList expectArguments(const QStringList& args, const QStringList& names,
 
 QString flagValue(const QStringList& args, const QString& flag)
 {
-    const qsizetype i = args.indexOf(flag);
-    return i >= 0 && i + 1 < args.size() ? args[i + 1] : QString();
+    // As positional() reads them: the word after a flag is its value, even "--".
+    for (qsizetype i = 0; i + 1 < args.size() && args[i] != kEndOfOptions; ++i) {
+        if (args[i] == flag)
+            return args[i + 1];
+    }
+    return QString();
 }
 
-bool hasFlag(const QStringList& args, const QString& flag) { return args.contains(flag); }
+bool hasFlag(const QStringList& args, const QString& flag) { return optionPart(args).contains(flag); }
 
 }  // namespace cli

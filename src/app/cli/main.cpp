@@ -2,6 +2,8 @@
 
 #include "app/cli/cli.h"
 
+#include "platform/core/endpoints.h"
+
 #include <QCoreApplication>
 
 #include <map>
@@ -9,6 +11,7 @@
 namespace {
 
 const char* kHelp = "usage: trovalis-cli COMMAND [ARGS]\n"
+                    "       trovalis-cli --version\n"
                     "\n"
                     "commands:\n"
                     "  segment PAPER                          cut a paper into sentences\n"
@@ -24,7 +27,9 @@ const char* kHelp = "usage: trovalis-cli COMMAND [ARGS]\n"
                     "  doc2text FILE                          open a document as the File menu does\n"
                     "  verification URL PAGE                  is a saved page a verification page?\n"
                     "\n"
-                    "Each command takes --help.";
+                    "Each command takes --help. After --, every argument is an argument, also one\n"
+                    "that begins with \"-\": trovalis-cli query -- \"--abc\".\n"
+                    "--version prints the program's version.";
 
 const std::map<QString, cli::Command>& commands()
 {
@@ -53,6 +58,10 @@ int main(int argc, char* argv[])
     if (args.isEmpty() || args.first() == QLatin1String("--help")) {
         cli::print(QString::fromUtf8(kHelp));
         return args.isEmpty() ? cli::kUsage : cli::kOk;
+    }
+    if (args.first() == QLatin1String("--version")) {
+        cli::print(version::caption());
+        return cli::kOk;
     }
     const QString name = args.takeFirst();
     const auto it = commands().find(name);
