@@ -7,8 +7,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray input = fuzz::bytes(data, size);
     documents::looksLikeRtf(input);
-    const documents::RtfReadResult result = documents::readRtf(input);
-    fuzz::check(result.ok || !result.error.isEmpty(), "a failed read explains itself");
+    const Result<documents::Document> result = documents::readRtf(input);
+    fuzz::check(result.ok() || !result.error().isEmpty(), "a failed read explains itself");
 
     // The code-page decoder behind \'hh runs, chosen by the first byte.
     static const int codePages[] = {936, 1252, 1251, 932, 950, 949, 1200, 0, 65001, -1};

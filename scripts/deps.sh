@@ -6,6 +6,7 @@ packages=(
   clang-format-14                 # the source format, checked by every test run
   qt6-base-dev qt6-webengine-dev libgl-dev
   libminizip-dev zlib1g-dev libcpp-httplib-dev
+  libsodium-dev minisign          # update signatures: checking them, and making them in tests and the demo
   antiword                        # .doc text
   libreoffice-writer-nogui        # .doc text antiword cannot read; reads our RTF in tests
   similarity-tester               # sim_text, the comparer benchmark's peer

@@ -30,10 +30,10 @@ namespace {
 
 QString plainOf(const QByteArray& rtf)
 {
-    const RtfReadResult result = readRtf(rtf);
-    if (!result.ok)
-        return QStringLiteral("<error: %1>").arg(result.error);
-    return result.document.plainText();
+    const Result<Document> result = readRtf(rtf);
+    if (!result)
+        return QStringLiteral("<error: %1>").arg(result.error());
+    return result->plainText();
 }
 
 QString withoutTrailingNewlines(QString text)
@@ -170,10 +170,10 @@ private slots:
             "{\\f1\\fnil\\fcharset134{\\*\\panose 0201}\\'cb\\'ce\\'cc\\'e5{\\*\\falt SimSun};}}"
             "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
             "\\pard plain {\\f1\\fs28\\cf1\\b red \\i bi\\ul u\\ulnone n}{\\cf2 blue}\\plain\\fs20 z\\par}";
-        const RtfReadResult result = readRtf(rtf);
-        QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(result.document.paragraphs.size(), 1);
-        const QList<Run>& runs = result.document.paragraphs[0].runs;
+        const Result<Document> result = readRtf(rtf);
+        QVERIFY2(result, qPrintable(result.error()));
+        QCOMPARE(result->paragraphs.size(), 1);
+        const QList<Run>& runs = result->paragraphs[0].runs;
         QCOMPARE(runs.size(), 7);
 
         CharFormat base;
@@ -219,9 +219,9 @@ private slots:
     void rejectsDamagedRtf()
     {
         QFETCH(QByteArray, rtf);
-        const RtfReadResult result = readRtf(rtf);
-        QVERIFY(!result.ok);
-        QVERIFY(!result.error.isEmpty());
+        const Result<Document> result = readRtf(rtf);
+        QVERIFY(!result);
+        QVERIFY(!result.error().isEmpty());
     }
 
     void readsFilesOfOtherWriters_data()
@@ -240,9 +240,9 @@ private slots:
         if (!QFile::exists(rtfPath))
             QSKIP(qPrintable(QStringLiteral("third-party test data absent: ") + rtfPath));
         const QString expected = QString::fromUtf8(testdata::readFile(base + QStringLiteral(".txt")));
-        const RtfReadResult result = readRtf(testdata::readFile(rtfPath));
-        QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(withoutTrailingNewlines(result.document.plainText()), withoutTrailingNewlines(expected));
+        const Result<Document> result = readRtf(testdata::readFile(rtfPath));
+        QVERIFY2(result, qPrintable(result.error()));
+        QCOMPARE(withoutTrailingNewlines(result->plainText()), withoutTrailingNewlines(expected));
     }
 
     void roundTrips_data()
@@ -268,9 +268,9 @@ private slots:
         for (const char c : rtf)
             QVERIFY2(static_cast<unsigned char>(c) < 0x80, "the file must be 7-bit ASCII");
         QVERIFY(rtf.startsWith("{\\rtf1\\ansi\\ansicpg936"));
-        const RtfReadResult back = readRtf(rtf);
-        QVERIFY2(back.ok, qPrintable(back.error));
-        QCOMPARE(back.document, document);
+        const Result<Document> back = readRtf(rtf);
+        QVERIFY2(back, qPrintable(back.error()));
+        QCOMPARE(*back, document);
     }
 
     // A reader that ignores \uN sees the GBK fallback bytes: the same text.
@@ -352,26 +352,26 @@ private slots:
         testdata::writeFile(dir.filePath("fake.rtf"), "just text");
         testdata::writeFile(dir.filePath("bad.txt"), QByteArray("ok") + "\x81\x20" + gbk::encode(u"后"));
 
-        LoadedDocument loaded = loadDocumentFile(dir.filePath("saved.txt"));
-        QVERIFY(loaded.ok && loaded.rich);
-        QCOMPARE(loaded.document, formatted);
+        Result<LoadedDocument> loaded = loadDocumentFile(dir.filePath("saved.txt"));
+        QVERIFY(loaded && loaded->rich);
+        QCOMPARE(loaded->document, formatted);
 
         loaded = loadDocumentFile(dir.filePath("saved.doc"));  // as Word reads it: text only
-        QVERIFY(loaded.ok && !loaded.rich);
-        QCOMPARE(loaded.document.plainText(), QStringLiteral("红字"));
+        QVERIFY(loaded && !loaded->rich);
+        QCOMPARE(loaded->document.plainText(), QStringLiteral("红字"));
 
         loaded = loadDocumentFile(dir.filePath("gbk.dOc"));
-        QVERIFY(loaded.ok);
-        QCOMPARE(loaded.document.plainText(), QStringLiteral("第一行\n第二行"));
+        QVERIFY(loaded);
+        QCOMPARE(loaded->document.plainText(), QStringLiteral("第一行\n第二行"));
 
         loaded = loadDocumentFile(dir.filePath("bad.txt"));
-        QVERIFY(loaded.ok);
-        QCOMPARE(loaded.document.plainText(), QStringLiteral("ok\uFFFD 后"));
-        QVERIFY(loaded.warning.contains(QChar(0xFFFD)));
+        QVERIFY(loaded);
+        QCOMPARE(loaded->document.plainText(), QStringLiteral("ok\uFFFD 后"));
+        QVERIFY(loaded->warning.contains(QChar(0xFFFD)));
 
         for (const char* name : {"text.doc", "fake.rtf", "missing.txt", "missing.doc"}) {
             loaded = loadDocumentFile(dir.filePath(name));
-            QVERIFY2(!loaded.ok && !loaded.error.isEmpty(), name);
+            QVERIFY2(!loaded && !loaded.error().isEmpty(), name);
         }
     }
 
@@ -383,9 +383,9 @@ private slots:
         if (QStandardPaths::findExecutable(QStringLiteral("antiword")).isEmpty()
             && QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
             QSKIP("neither antiword nor soffice is installed");
-        const LoadedDocument loaded = loadDocumentFile(docPath);
-        QVERIFY2(loaded.ok, qPrintable(loaded.error));
-        QCOMPARE(loaded.document.plainText(), expected);
+        const Result<LoadedDocument> loaded = loadDocumentFile(docPath);
+        QVERIFY2(loaded, qPrintable(loaded.error()));
+        QCOMPARE(loaded->document.plainText(), expected);
     }
 
     void missingConverterIsReported()
@@ -393,9 +393,10 @@ private slots:
         SHARED_FILE_OR_SKIP(docPath, "doc/test11.doc");
         docConverterSettings().antiword = QStringLiteral("/nonexistent/antiword");
         docConverterSettings().soffice = QStringLiteral("/nonexistent/soffice");
-        const LoadedDocument loaded = loadDocumentFile(docPath);
-        QVERIFY(!loaded.ok);
-        QVERIFY2(loaded.error.contains(QStringLiteral("/nonexistent/antiword")), qPrintable(loaded.error));
+        const Result<LoadedDocument> loaded = loadDocumentFile(docPath);
+        QVERIFY(!loaded);
+        QVERIFY2(loaded.error().contains(QStringLiteral("/nonexistent/antiword")),
+                 qPrintable(loaded.error()));
     }
 
     void hangingConverterIsStopped()
@@ -413,8 +414,8 @@ private slots:
         settings.timeoutMs = 500;
         QElapsedTimer timer;
         timer.start();
-        const DocConversion result = convertDoc(docPath, settings);
-        QVERIFY(!result.ok);
+        const Result<QString> result = convertDoc(docPath, settings);
+        QVERIFY(!result);
         QVERIFY(timer.elapsed() < 10000);
         const QByteArray childPid = testdata::readFile(pidFile).trimmed();
         QTRY_VERIFY_WITH_TIMEOUT(!processIsRunning(childPid), 3000);
@@ -428,18 +429,18 @@ private slots:
         Document big;
         for (int i = 0; i < 200; ++i)
             big.paragraphs.append(Paragraph{{run(QStringLiteral("一段很长的论文文字。"))}});
-        QString error;
         {
             FileSizeLimit limit(64);  // the disk "fills up" after 64 bytes
-            QVERIFY(!saveRtfFile(big, path, &error));
+            const Result<void> saved = saveRtfFile(big, path);
+            QVERIFY(!saved);
+            QVERIFY(!saved.error().isEmpty());
         }
-        QVERIFY(!error.isEmpty());
         QCOMPARE(testdata::readFile(path), QByteArray("old content"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("paper.rtf")});
 
-        QVERIFY(!saveRtfFile(big, dir.filePath(QStringLiteral("no/such/dir/x.rtf")), &error));
-        QVERIFY(saveRtfFile(big, path, &error));
-        QCOMPARE(readRtf(testdata::readFile(path)).document, big);
+        QVERIFY(!saveRtfFile(big, dir.filePath(QStringLiteral("no/such/dir/x.rtf"))));
+        QVERIFY(saveRtfFile(big, path));
+        QCOMPARE(readRtf(testdata::readFile(path)).value(), big);
     }
 
     // LibreOffice reads the text out of a file we saved.
@@ -453,8 +454,7 @@ private slots:
                          run(QStringLiteral("重复的句子标红"), chinese(10.5, 0xFF0000, true))},
                         {run(QStringLiteral("Second paragraph {x} \\ 😀"))}});
         const QString path = dir.filePath(QStringLiteral("ours.rtf"));
-        QString error;
-        QVERIFY(saveRtfFile(document, path, &error));
+        QVERIFY(saveRtfFile(document, path));
         const auto convert = [&](const QString& format) {
             QProcess soffice;
             soffice.start(QStringLiteral("soffice"),

@@ -350,10 +350,10 @@ private slots:
         // Saved and opened again, the paper keeps its three paragraphs.
         QTemporaryDir dir;
         const QString path = dir.filePath("long.rtf");
-        QString error;
-        QVERIFY2(saveDocument(&editor, path, &error), qPrintable(error));
+        const Result<void> saved = saveDocument(&editor, path);
+        QVERIFY2(saved, qPrintable(saved.error()));
         RichEditor reopened;
-        QVERIFY(loadDocument(&reopened, path, &error));
+        QVERIFY(loadDocument(&reopened, path));
         QCOMPARE(reopened.text(), paper);
         QVERIFY(displayPieces(reopened) >= 4);
     }

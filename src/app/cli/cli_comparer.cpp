@@ -1,6 +1,7 @@
 #include "app/cli/cli.h"
 
 #include "mainwindow/documents/documentfiles.h"
+#include "mainwindow/pdf/pdfreader.h"
 
 #include "comparer/core/localcompare.h"
 #include "comparer/core/rewrite.h"
@@ -25,10 +26,13 @@ int compare(const QStringList& args)
         comparer::compareReport(paper.size(), reference.size(), result.run, result.run.chars);
     if (!report.isEmpty())
         print(report);
+    QByteArray lines;  // a paper may have hundreds of thousands of marks: written at once
     for (const comparer::SentenceMarks& sentence : result.sentences) {
+        const QByteArray length = '\t' + QByteArray::number(sentence.length) + '\n';
         for (qsizetype start : sentence.starts)
-            print(QStringLiteral("%1\t%2").arg(start).arg(sentence.length));
+            lines += QByteArray::number(start) + length;
     }
+    printBytes(lines);
     return kOk;
 }
 
@@ -94,16 +98,18 @@ int doc2text(const QStringList& args)
     if (wantsHelp(args,
                   QStringLiteral("usage: trovalis-cli doc2text FILE\n"
                                  "Opens FILE as the File menu's Open does (.doc through the converter,\n"
-                                 "RTF with its formatting, other files as decoded text) and prints the\n"
-                                 "plain text that lands in the editor, line breaks as CR LF.")))
+                                 ".docx and .pdf by the program's readers, .odt and .wps through\n"
+                                 "LibreOffice, RTF with its formatting, other files as decoded text) and\n"
+                                 "prints the plain text that lands in the editor, line breaks as CR LF.")))
         return kOk;
     const QStringList files = expectArguments(args, {QStringLiteral("FILE")});
-    const documents::LoadedDocument loaded = documents::loadDocumentFile(files.first());
-    if (!loaded.ok)
-        throw InputError(loaded.error.toStdString());
-    if (!loaded.warning.isEmpty())
-        throw InputError(loaded.warning.toStdString());
-    print(loaded.document.plainText(QStringLiteral("\r\n")));
+    pdf::install();
+    const Result<documents::LoadedDocument> loaded = documents::loadDocumentFile(files.first());
+    if (!loaded)
+        throw InputError(loaded.error().toStdString());
+    if (!loaded->warning.isEmpty())
+        throw InputError(loaded->warning.toStdString());
+    print(loaded->document.plainText(QStringLiteral("\r\n")));
     return kOk;
 }
 

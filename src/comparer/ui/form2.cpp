@@ -118,6 +118,9 @@ void Form2::createControls()
     connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
     connect(RichTextBox1, &RichEditor::mouseDown, this, &Form2::RichTextBox1_MouseDown);
+    for (RichEditor* editor : {RichTextBox1, RichTextBox2})
+        connect(editor, &RichEditor::fileDropped, this,
+                [this, editor](const QString& path) { RichTextBox_FileDropped(editor, path); });
     connect(WebBrowser1, &BrowserView::downloadBegin, this, &Form2::WebBrowser1_DownloadBegin);
     connect(WebBrowser1, &BrowserView::downloadComplete, this, &Form2::WebBrowser1_DownloadComplete);
 }
@@ -362,9 +365,20 @@ void Form2::baocun_Click()
     if (fileName.isEmpty())
         return;  // cancelled: nothing is saved
     RichTextBox1->setSelColor(kBlack);
-    QString error;
-    if (!saveRichText(RichTextBox1, fileName, &error))
-        dialogs::message(this, QStringLiteral(u"保存失败：") + error, {}, dialogs::Icon::Critical);
+    const Result<void> saved = saveRichText(RichTextBox1, fileName);
+    if (!saved)
+        dialogs::message(this, QStringLiteral(u"保存失败：") + saved.error(), {}, dialogs::Icon::Critical);
+}
+
+// A paper or a cited text dropped from the file manager: its text, without
+// formatting, replaces the editor's; a file that cannot be read leaves it.
+void Form2::RichTextBox_FileDropped(RichEditor* editor, const QString& path)
+{
+    const Result<QString> loaded = loadDocumentText(editor, path);
+    if (!loaded)
+        dialogs::message(this, loaded.error(), {}, dialogs::Icon::Warning);
+    else if (!loaded->isEmpty())
+        dialogs::message(this, *loaded, {}, dialogs::Icon::Information);
 }
 
 // --- page loader ---

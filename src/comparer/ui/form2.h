@@ -7,6 +7,7 @@
 #include "comparer/core/localcompare.h"
 #include "comparer/core/rewrite.h"
 #include "platform/core/endpoints.h"
+#include "platform/core/result.h"
 
 #include <QWidget>
 
@@ -38,8 +39,8 @@ public:
     comparer::RandomSource random = comparer::clockRandom();
     // How long the download waits for the thesaurus page.
     int pageTimeoutMs = 20000;
-    // Writes the editor's content as rich text; returns false with a reason.
-    std::function<bool(const RichEditor*, const QString&, QString*)> saveRichText;
+    // Writes the editor's content as rich text, or says why it could not.
+    std::function<Result<void>(const RichEditor*, const QString&)> saveRichText;
 
     const Endpoints endpoints;
     comparer::CompareCounts totals;  // every run since the window object was made
@@ -71,6 +72,7 @@ public:
     void Command2_Click();                           // rewrite from the thesaurus
     void Command3_Click();                           // download the thesaurus
     void RichTextBox1_MouseDown(Qt::MouseButtons buttons, const QPoint& pos);
+    void RichTextBox_FileDropped(RichEditor* editor, const QString& path);  // its text goes there
     void baocun_Click();
     void cx_Click();
     void jq_Click();

@@ -78,7 +78,7 @@ QString converterRefused(const QString& converter, const QString& reason)
                             : sentence + QStringLiteral("（") + reason.simplified() + QStringLiteral("）。");
 }
 
-DocConversion viaAntiword(const QString& path, const DocConverterSettings& s)
+Result<QString> viaAntiword(const QString& path, const DocConverterSettings& s)
 {
     // -w 0 keeps each paragraph on one line instead of wrapping it at 80 columns.
     const ProcessOutcome r = runProcess(
@@ -86,20 +86,20 @@ DocConversion viaAntiword(const QString& path, const DocConverterSettings& s)
         {QStringLiteral("-w"), QStringLiteral("0"), QStringLiteral("-m"), QStringLiteral("UTF-8.txt"), path},
         s.timeoutMs);
     if (!r.started)
-        return {false, {}, QStringLiteral("找不到转换程序 %1。").arg(s.antiword)};
+        return failure(QStringLiteral("找不到转换程序 %1。").arg(s.antiword));
     if (!r.finished)
-        return {false, {}, timeoutMessage(s.antiword, s.timeoutMs)};
+        return failure(timeoutMessage(s.antiword, s.timeoutMs));
     const QString text = tidyText(QString::fromUtf8(r.out));
     if (r.exitCode != 0 || text.isEmpty())
-        return {false, {}, converterRefused(QStringLiteral("antiword"), r.err)};
-    return {true, text, {}};
+        return failure(converterRefused(QStringLiteral("antiword"), r.err));
+    return text;
 }
 
-DocConversion viaLibreOffice(const QString& path, const DocConverterSettings& s)
+Result<QString> viaLibreOffice(const QString& path, const DocConverterSettings& s)
 {
     QTemporaryDir work;
     if (!work.isValid())
-        return {false, {}, QStringLiteral("无法创建临时文件夹。")};
+        return failure(QStringLiteral("无法创建临时文件夹。"));
     const QString profile = QUrl::fromLocalFile(work.filePath(QStringLiteral("profile"))).toString();
     const ProcessOutcome r =
         runProcess(s.soffice,
@@ -108,13 +108,13 @@ DocConversion viaLibreOffice(const QString& path, const DocConverterSettings& s)
                     QStringLiteral("--outdir"), work.path(), path},
                    s.timeoutMs);
     if (!r.started)
-        return {false, {}, QStringLiteral("找不到转换程序 %1。").arg(s.soffice)};
+        return failure(QStringLiteral("找不到转换程序 %1。").arg(s.soffice));
     if (!r.finished)
-        return {false, {}, timeoutMessage(s.soffice, s.timeoutMs)};
+        return failure(timeoutMessage(s.soffice, s.timeoutMs));
     QFile out(work.filePath(QFileInfo(path).completeBaseName() + QStringLiteral(".txt")));
     if (r.exitCode != 0 || !out.open(QIODevice::ReadOnly))
-        return {false, {}, converterRefused(QStringLiteral("LibreOffice"), r.err)};
-    return {true, tidyText(QString::fromUtf8(out.readAll())), {}};
+        return failure(converterRefused(QStringLiteral("LibreOffice"), r.err));
+    return tidyText(QString::fromUtf8(out.readAll()));
 }
 
 }  // namespace
@@ -125,17 +125,28 @@ DocConverterSettings& docConverterSettings()
     return settings;
 }
 
-DocConversion convertDoc(const QString& path, const DocConverterSettings& settings)
+Result<QString> convertDoc(const QString& path, const DocConverterSettings& settings)
 {
     if (!QFileInfo(path).isFile())
-        return {false, {}, QStringLiteral("文件不存在：%1").arg(QDir::toNativeSeparators(path))};
-    DocConversion result = viaAntiword(path, settings);
-    if (result.ok || !isInstalled(settings.soffice))
+        return failure(QStringLiteral("文件不存在：%1").arg(QDir::toNativeSeparators(path)));
+    Result<QString> result = viaAntiword(path, settings);
+    if (result || !isInstalled(settings.soffice))
         return result;
-    DocConversion fallback = viaLibreOffice(path, settings);
-    if (!fallback.ok)
-        fallback.error = result.error + QLatin1Char(' ') + fallback.error;
+    Result<QString> fallback = viaLibreOffice(path, settings);
+    if (!fallback)
+        return failure(result.error() + QLatin1Char(' ') + fallback.error());
     return fallback;
+}
+
+Result<QString> convertWithLibreOffice(const QString& path, const DocConverterSettings& settings)
+{
+    if (!QFileInfo(path).isFile())
+        return failure(QStringLiteral("文件不存在：%1").arg(QDir::toNativeSeparators(path)));
+    if (!isInstalled(settings.soffice))
+        return failure(
+            QStringLiteral("打开这种文件需要 LibreOffice，但本机没有安装 LibreOffice（找不到 %1）。")
+                .arg(settings.soffice));
+    return viaLibreOffice(path, settings);
 }
 
 }  // namespace documents

@@ -1,12 +1,17 @@
 #pragma once
 // Opening and saving documents as the File menu does: Word documents through
-// the converter, RTF (recognised by its content, whatever the extension) with
-// its formatting, anything else as decoded plain text. Saving always writes
-// RTF, atomically.
+// the converter, Word's XML documents (.docx) and PDFs by our own readers,
+// OpenDocument and WPS Writer files through LibreOffice, RTF (recognised by
+// its content, whatever the extension) with its formatting, anything else as
+// decoded plain text. Saving always writes RTF, atomically.
 
 #include "mainwindow/documents/document.h"
+#include "platform/core/result.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 namespace documents {
 
@@ -15,17 +20,22 @@ namespace documents {
 bool isWordDocumentName(const QString& fileName);
 
 struct LoadedDocument {
-    bool ok = false;
     bool rich = false;  // true: keep the formatting; false: plain text only
     Document document;  // plain text comes as one unformatted run per line
-    QString error;      // why nothing was loaded (ok == false)
-    QString warning;    // loaded, but the user should know something (ok == true)
+    QString warning;    // loaded, but the user should know something
 };
 
-LoadedDocument loadDocumentFile(const QString& path);
+// A failure's reason names the file and says what is wrong with it.
+Result<LoadedDocument> loadDocumentFile(const QString& path);
 
 // Writes via a temporary file renamed into place: a failed save leaves any
-// existing file untouched. `error` receives the reason.
-bool saveRtfFile(const Document& document, const QString& path, QString* error);
+// existing file untouched.
+Result<void> saveRtfFile(const Document& document, const QString& path);
+
+// PDFs are read by a library of its own (it links the PDF engine and QtGui);
+// programs that open PDFs install its reader once (pdf::install()). Each
+// page's text, lines as the page sets them, or the reason it cannot be read.
+using PdfPageReader = std::function<Result<QStringList>(const QString& path)>;
+void setPdfPageReader(PdfPageReader reader);
 
 }  // namespace documents

@@ -145,20 +145,13 @@ class RtfParser {
 public:
     explicit RtfParser(QByteArrayView in) : in_(in) { }
 
-    RtfReadResult parse()
+    Result<Document> parse()
     {
-        RtfReadResult result;
-        if (!looksLikeRtf(in_)) {
-            result.error = QStringLiteral("这不是 RTF 文件。");
-            return result;
-        }
-        if (!parseBody()) {
-            result.error = error_;
-            return result;
-        }
-        result.ok = true;
-        result.document = std::move(document_);
-        return result;
+        if (!looksLikeRtf(in_))
+            return failure(QStringLiteral("这不是 RTF 文件。"));
+        if (!parseBody())
+            return failure(error_);
+        return std::move(document_);
     }
 
 private:
@@ -614,7 +607,7 @@ bool looksLikeRtf(QByteArrayView bytes)
     return bytes.sliced(i).startsWith("{\\rtf");
 }
 
-RtfReadResult readRtf(QByteArrayView bytes) { return RtfParser(bytes).parse(); }
+Result<Document> readRtf(QByteArrayView bytes) { return RtfParser(bytes).parse(); }
 
 QString decodeCodePage(QByteArrayView bytes, int codePage)
 {

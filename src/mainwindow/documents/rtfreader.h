@@ -5,23 +5,19 @@
 // document info, style sheets, headers and footers, \* groups) are skipped.
 
 #include "mainwindow/documents/document.h"
+#include "platform/core/result.h"
 
 #include <QByteArrayView>
 #include <QString>
 
 namespace documents {
 
-struct RtfReadResult {
-    bool ok = false;
-    Document document;
-    QString error;  // a sentence for the user when !ok
-};
-
 // True when the bytes start like an RTF file ("{\rtf", leading blanks allowed).
 bool looksLikeRtf(QByteArrayView bytes);
 
-// Damaged input (not RTF, unbalanced braces, cut short) gives ok == false.
-RtfReadResult readRtf(QByteArrayView bytes);
+// Damaged input (not RTF, unbalanced braces, cut short) fails with a
+// sentence for the user.
+Result<Document> readRtf(QByteArrayView bytes);
 
 // Decodes single- or double-byte text of a Windows code page (936 through
 // the GBK codec); undecodable bytes become U+FFFD.

@@ -1,6 +1,7 @@
 #include "mainwindow/editorfiles/richeditorfiles.h"
 
 #include "mainwindow/documents/documentfiles.h"
+#include "mainwindow/pdf/pdfreader.h"
 #include "platform/widgets/richeditor.h"
 
 #include <QTextBlock>
@@ -87,28 +88,45 @@ void modelToDocument(const documents::Document& model, QTextDocument* document)
     document->setUndoRedoEnabled(undo);
 }
 
-bool loadDocument(RichEditor* editor, const QString& path, QString* error, QString* warning)
+namespace {
+
+// Every window that opens documents comes through here, so the PDF reader is
+// installed here, before the first file.
+Result<documents::LoadedDocument> loadWithEveryReader(const QString& path)
 {
-    const documents::LoadedDocument loaded = documents::loadDocumentFile(path);
-    if (!loaded.ok) {
-        if (error)
-            *error = loaded.error;
-        return false;
-    }
-    if (loaded.rich) {
-        editor->setCurrentCharFormat(QTextCharFormat());
-        editor->replaceContent(
-            [&loaded](QTextDocument* document) { modelToDocument(loaded.document, document); });
-        editor->setTextCursor(QTextCursor(editor->document()));
-    } else {
-        editor->setText(loaded.document.plainText(QStringLiteral("\r\n")));
-    }
-    if (warning)
-        *warning = loaded.warning;
-    return true;
+    static const bool installed = (pdf::install(), true);
+    Q_UNUSED(installed);
+    return documents::loadDocumentFile(path);
 }
 
-bool saveDocument(const RichEditor* editor, const QString& path, QString* error)
+}  // namespace
+
+Result<QString> loadDocument(RichEditor* editor, const QString& path)
 {
-    return documents::saveRtfFile(documentToModel(*editor->document()), path, error);
+    const Result<documents::LoadedDocument> loaded = loadWithEveryReader(path);
+    if (!loaded)
+        return failure(loaded.error());
+    if (loaded->rich) {
+        editor->setCurrentCharFormat(QTextCharFormat());
+        editor->replaceContent(
+            [&loaded](QTextDocument* document) { modelToDocument(loaded->document, document); });
+        editor->setTextCursor(QTextCursor(editor->document()));
+    } else {
+        editor->setText(loaded->document.plainText(QStringLiteral("\r\n")));
+    }
+    return loaded->warning;
+}
+
+Result<QString> loadDocumentText(RichEditor* editor, const QString& path)
+{
+    const Result<documents::LoadedDocument> loaded = loadWithEveryReader(path);
+    if (!loaded)
+        return failure(loaded.error());
+    editor->setText(loaded->document.plainText(QStringLiteral("\r\n")));
+    return loaded->warning;
+}
+
+Result<void> saveDocument(const RichEditor* editor, const QString& path)
+{
+    return documents::saveRtfFile(documentToModel(*editor->document()), path);
 }

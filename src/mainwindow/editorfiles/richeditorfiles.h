@@ -1,9 +1,11 @@
 #pragma once
 // The editor's file operations: load file (rich text keeps its formatting,
-// plain text and Word documents come in as text) and save file (always RTF).
+// plain text and every other kind of document come in as text) and save file
+// (always RTF).
 // Also the mapping between QTextDocument and the documents library's model.
 
 #include "mainwindow/documents/document.h"
+#include "platform/core/result.h"
 
 #include <QString>
 
@@ -14,9 +16,13 @@ documents::Document documentToModel(const QTextDocument& document);
 // Replaces the whole content of `document` by the model.
 void modelToDocument(const documents::Document& model, QTextDocument* document);
 
-// On failure the editor keeps its content and `error` says why. `warning`
-// receives a note about a file that loaded with losses (undecodable bytes).
-bool loadDocument(RichEditor* editor, const QString& path, QString* error, QString* warning = nullptr);
+// On failure the editor keeps its content and the reason says why. On
+// success the value is a note about a file that loaded with losses
+// (undecodable bytes), empty when there is none.
+Result<QString> loadDocument(RichEditor* editor, const QString& path);
+// The same with the document's text only, its formatting dropped (the
+// comparer compares text).
+Result<QString> loadDocumentText(RichEditor* editor, const QString& path);
 // Writes the whole content as RTF via a temporary file; an existing file is
 // only replaced when the write succeeded.
-bool saveDocument(const RichEditor* editor, const QString& path, QString* error);
+Result<void> saveDocument(const RichEditor* editor, const QString& path);

@@ -126,6 +126,10 @@ public:
     void xinjian_Click();
     void dakai_Click();
     void baocun_Click();
+    void RichTextBox1_FileDropped(const QString& path);  // opens it there as dakai does
+    // The file types of the open and the save dialog.
+    static QString openFileTypes();
+    static QString saveFileTypes();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -151,4 +155,5 @@ private:
     void List1_CurrentRowChanged(int row);
     bool selectingListRow = false;
     void connectDocumentHandlers();  // form1_documents.cpp
+    void openInEditor(const QString& fileName);
 };

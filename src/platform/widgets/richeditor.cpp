@@ -1,6 +1,8 @@
 #include "platform/widgets/richeditor.h"
 
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QRegularExpression>
@@ -488,6 +490,45 @@ void RichEditor::mousePressEvent(QMouseEvent* event)
     // Mouse events arrive in viewport coordinates; callers work in the editor's.
     emit mouseDown(event->buttons(), viewport()->mapTo(this, event->position().toPoint()));
     QTextEdit::mousePressEvent(event);
+}
+
+// The first local file of a drag, when this editor's window takes files.
+QString RichEditor::droppedFile(const QMimeData* data) const
+{
+    if (!data || !data->hasUrls() || !isSignalConnected(QMetaMethod::fromSignal(&RichEditor::fileDropped)))
+        return {};
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    }
+    return {};
+}
+
+void RichEditor::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (droppedFile(event->mimeData()).isEmpty())
+        QTextEdit::dragEnterEvent(event);
+    else
+        event->acceptProposedAction();
+}
+
+void RichEditor::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (droppedFile(event->mimeData()).isEmpty())
+        QTextEdit::dragMoveEvent(event);
+    else
+        event->acceptProposedAction();
+}
+
+void RichEditor::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty()) {
+        QTextEdit::dropEvent(event);
+        return;
+    }
+    event->acceptProposedAction();
+    emit fileDropped(path);
 }
 
 bool RichEditor::canInsertFromMimeData(const QMimeData* source) const { return source->hasText(); }

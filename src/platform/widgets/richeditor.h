@@ -54,11 +54,17 @@ public:
 signals:
     void keyUp(int key);                                          // key code, space = 32
     void mouseDown(Qt::MouseButtons buttons, const QPoint& pos);  // pos in editor coordinates
+    // A file dragged from a file manager was dropped here. Only an editor
+    // whose window listens takes files; the others take dropped text only.
+    void fileDropped(const QString& path);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     // Pasting and dropping take plain text only.
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
@@ -72,6 +78,7 @@ private:
     QString withLineBreaks(const QString& raw, int docOffset) const;
     void insertPlain(QTextCursor& cursor, const QString& text);
     bool joinsDisplayPieces(QKeyEvent* event);
+    QString droppedFile(const QMimeData* data) const;
     void markDisplayPieces(const std::vector<int>& blockNumbers);
 
     // Display breaks, found again after each change of the document.
