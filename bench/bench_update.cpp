@@ -123,7 +123,7 @@ void benchDownload(const QString& work)
         [&] { QFile::remove(curlFile); });
     update::TransferClient client;
     client.setRequestTimeout(60);
-    const double ours = bestSeconds([&] { return client.fetchToFile(QUrl(url), ourFile).complete; },
+    const double ours = bestSeconds([&] { return client.fetchToFile(QUrl(url), ourFile).ok(); },
                                     [&] { QFile::remove(ourFile); });
     if (theirs < 0 || ours < 0) {
         std::printf("download: a run failed\n");

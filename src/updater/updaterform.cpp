@@ -22,7 +22,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     workingDirectory = QDir::currentPath();
     endProgram = [] { QCoreApplication::quit(); };
     startProgram = [this](const QString& program) {
-        return update::startDetached(program, workingDirectory);
+        return update::startDetached(program, workingDirectory).ok();
     };
 
     Timer1.setInterval(1000);

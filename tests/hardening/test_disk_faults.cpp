@@ -10,6 +10,7 @@
 #include "platform/widgets/richeditor.h"
 #include "support/fixtureserver.h"
 #include "support/testdata.h"
+#include "support/updatesigning.h"
 #include "update/core/handover.h"
 #include "update/core/ziparchive.h"
 #include "update/ui/form8.h"
@@ -137,8 +138,8 @@ private slots:
             testdata::writeFile(path + "/UpdateInfor.inf", manifest);
         });
         FixtureServer server;
-        server.serve("/trvs/UpdateInfor.inf", manifest, "text/plain");
-        server.serve("/trvs/Temp.png", incompressible(kLargeBytes), "application/octet-stream");
+        signing::serveSigned(server, "/trvs/UpdateInfor.inf", manifest, "text/plain");
+        signing::serveSigned(server, "/trvs/Temp.png", incompressible(kLargeBytes));
 
         QWidget mainWindow;
         QVariant upl = 1;
@@ -148,6 +149,7 @@ private slots:
         context.updateBase = server.base() + "/trvs";
         context.checkTimeoutSeconds = 3;
         context.downloadTimeoutSeconds = 5;
+        context.publicKey = signing::demoPublicKey();
         QPointer<Form8> window = new Form8(context, MainWindowLink{&mainWindow, &upl, [] {}});
         int ended = 0;
         window->endProgram = [&] { ++ended; };
@@ -198,9 +200,9 @@ private slots:
     {
         ScratchDisk disk;
         MOUNT_OR_SKIP(disk, Kind::ReadOnly, nullptr);
-        QString error;
-        QVERIFY(!update::writeHandOverFile(disk.path(), disk.file("trovalis"), &error));
-        QVERIFY(!error.isEmpty());
+        const Result<void> written = update::writeHandOverFile(disk.path(), disk.file("trovalis"));
+        QVERIFY(!written);
+        QVERIFY(!written.error().isEmpty());
         QCOMPARE(disk.entries(), QStringList());
     }
 

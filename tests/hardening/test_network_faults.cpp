@@ -11,6 +11,7 @@
 #include "support/fixtureserver.h"
 #include "support/resultpages.h"
 #include "support/testdata.h"
+#include "support/updatesigning.h"
 #include "update/ui/form8.h"
 
 #include <QElapsedTimer>
@@ -88,7 +89,7 @@ QString tagOf(const QString& query)
 // 10 % for A (38 of 380 highlighted), 20 % for B.
 QByteArray resultPageFor(const QString& tag)
 {
-    QList<Result> results = numberedResults(3);
+    QList<resultpages::Result> results = numberedResults(3);
     results[2].snippet = highlight(tag == u"AAA" ? 38 : 76);
     return page(body(results));
 }
@@ -210,8 +211,11 @@ private slots:
         QFETCH(int, fault);
         const QByteArray manifest = "20170324\r\n1\r\nTemp.png\r\n";
         auto server = std::make_unique<FixtureServer>();
-        server->serve("/trvs/UpdateInfor.inf", manifest, "text/plain");
+        signing::serveSigned(*server, "/trvs/UpdateInfor.inf", manifest, "text/plain");
         server->serve("/trvs/Temp.png", brokenReply(Fault(fault), QByteArray(50000, 'n'), 8000));
+        // Signed as a whole: what breaks is the transfer, not the signature.
+        server->serve("/trvs/Temp.png.minisig", signing::sign(QByteArray(50000, 'n')),
+                      "application/octet-stream");
         QTemporaryDir folder;
         testdata::writeFile(folder.filePath("Temp.png"), "previous download");
         QWidget mainWindow;
@@ -222,6 +226,7 @@ private slots:
         context.updateBase = server->base() + "/trvs";
         context.checkTimeoutSeconds = 3;
         context.downloadTimeoutSeconds = 2;
+        context.publicKey = signing::demoPublicKey();
         QPointer<Form8> window = new Form8(context, MainWindowLink{&mainWindow, &upl, [] {}});
         dialogs::queueAnswer(dialogs::Answer::Yes);
         window->Form_Load();

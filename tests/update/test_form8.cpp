@@ -1,11 +1,14 @@
 // The update window against a real update server on 127.0.0.1: the loading
-// sequence's outcomes, the download run with its archives and hand-over, and
-// an end-to-end update in which the real `up` replaces the executable.
+// sequence's outcomes, the download run with its archives and hand-over, an
+// end-to-end update in which the real `up` replaces the executable, and every
+// way an update can lack the vendor's signature. Signatures are made by the
+// real minisign tool.
 
 #include "platform/core/gbk.h"
 #include "platform/widgets/dialogs.h"
 #include "support/fixtureserver.h"
 #include "support/testdata.h"
+#include "support/updatesigning.h"
 #include "update/ui/form8.h"
 
 #include <QElapsedTimer>
@@ -49,7 +52,15 @@ struct Setup {
         server.serve("/trvs/Uplog.inf", kLog, "text/plain");
     }
     QString file(const QString& name) const { return dir.filePath(name); }
-    void manifest(const QByteArray& text) { server.serve("/trvs/UpdateInfor.inf", text, "text/plain"); }
+    // The manifest, signed by the demo key.
+    void manifest(const QByteArray& text)
+    {
+        signing::serveSigned(server, "/trvs/UpdateInfor.inf", text, "text/plain");
+    }
+    void serveSigned(const QString& name, const QByteArray& body)
+    {
+        signing::serveSigned(server, "/trvs/" + name, body);
+    }
 
     QPointer<Form8> load()
     {
@@ -59,6 +70,7 @@ struct Setup {
         context.updateBase = server.base() + "/trvs";
         context.checkTimeoutSeconds = 3;
         context.downloadTimeoutSeconds = 5;
+        context.publicKey = signing::demoPublicKey();
         auto* window = new Form8(context, MainWindowLink{&mainWindow, &upl, [this] { ++reloads; }});
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->endProgram = [this] { ++ended; };
@@ -142,9 +154,9 @@ private slots:
         s.manifest("20170323\r\n4\r\nTemp.png\r\ndata.xls\r\ndata.XLS\r\nmy.data.xls\r\n");
         QTemporaryDir work;
         const QByteArray zip = makeZip(work.path());
-        s.server.serve("/trvs/Temp.png", "new program", "application/octet-stream");
-        for (const char* name : {"/trvs/data.xls", "/trvs/data.XLS", "/trvs/my.data.xls"})
-            s.server.serve(name, zip, "application/octet-stream");
+        s.serveSigned("Temp.png", "new program");
+        for (const char* name : {"data.xls", "data.XLS", "my.data.xls"})
+            s.serveSigned(name, zip);
         QPointer<Form8> window = s.load();
         QVERIFY(window);
         dialogs::queueAnswer(Answer::No);
@@ -180,7 +192,7 @@ private slots:
         QByteArray manifest = "20170323\r\n" + QByteArray::number(count) + "\r\n";
         for (int i = 0; i < count; ++i) {
             manifest += QByteArray::number(i) + ".dll\r\n";
-            s.server.serve("/trvs/" + QString::number(i) + ".dll", "x", "application/octet-stream");
+            s.serveSigned(QString::number(i) + ".dll", "x");
         }
         s.manifest(manifest);
         QPointer<Form8> window = s.load();
@@ -215,6 +227,8 @@ private slots:
         reply.declaredLength = declaredLength;
         reply.contentType = "application/octet-stream";
         s.server.setFallback([&](const QString&, const QString&) { return reply; });
+        // The signature vouches for what did arrive: only the cut is wrong.
+        s.server.serve("/trvs/Temp.png.minisig", signing::sign(reply.body), "application/octet-stream");
         testdata::writeFile(s.file("Temp.png"), "previous");
         QPointer<Form8> window = s.load();
         dialogs::queueAnswer(Answer::Ok);
@@ -241,6 +255,7 @@ private slots:
         slow.body = "new program";
         slow.delayMs = 3000;
         s.server.serve("/trvs/Temp.png", slow);
+        s.server.serve("/trvs/Temp.png.minisig", signing::sign(slow.body), "application/octet-stream");
         QPointer<Form8> window = s.load();
         s.mainWindow.setEnabled(false);
         QTimer::singleShot(300, window, [&] { window->cmdExit->click(); });
@@ -253,6 +268,100 @@ private slots:
         QVERIFY(!QFile::exists(s.file("up.inf")));
         QVERIFY(!QFile::exists(s.file("Temp.png")));
         QVERIFY(s.mainWindow.isEnabled());
+    }
+
+    // A manifest the vendor's key did not vouch for counts as no answer: the
+    // window comes up with the log and asks nothing, also at start-up, and no
+    // local copy is written for a later download run to act on.
+    void unsignedManifest_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("no signature") << "missing";
+        QTest::newRow("the signature of another manifest") << "other manifest";
+        QTest::newRow("signed by another key") << "other key";
+        QTest::newRow("an error page for the signature") << "error page";
+    }
+    void unsignedManifest()
+    {
+        QFETCH(QString, fault);
+        Setup s;
+        const QByteArray manifest = "20170324\r\n1\r\nTemp.png\r\n";
+        s.server.serve("/trvs/UpdateInfor.inf", manifest, "text/plain");
+        QTemporaryDir keys;
+        if (fault == "other manifest")
+            s.server.serve("/trvs/UpdateInfor.inf.minisig", signing::sign("20170323\r\n0\r\n"));
+        if (fault == "other key")
+            s.server.serve("/trvs/UpdateInfor.inf.minisig",
+                           signing::sign(manifest, signing::makeKeyPair(keys.path()).secretKey));
+        if (fault == "error page") {
+            FixtureServer::Reply notFound;
+            notFound.status = 404;
+            notFound.body = "<html>404</html>";
+            s.server.serve("/trvs/UpdateInfor.inf.minisig", notFound);
+        }
+        QPointer<Form8> window = s.load();
+        QVERIFY(dialogs::takeShownMessages().isEmpty());
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->Text1->toPlainText(), u"新版本修正了若干问题"_qs);
+        QCOMPARE(s.server.hits("/trvs/UpdateInfor.inf.minisig"), 1);
+        QVERIFY(!QFile::exists(s.file("UpdateInfor.inf")));
+        QVERIFY(s.mainWindow.isEnabled());
+        delete window;
+    }
+
+    // A file without the vendor's good signature is never written, unpacked
+    // or handed over: the earlier file stays, the user is told as for a failed
+    // download, and the running program is left alone.
+    void unsignedFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("fault");
+        for (const char* name : {"Temp.png", "data.xls"}) {
+            for (const char* fault :
+                 {"tampered", "other key", "missing", "cut short", "older form, tampered"})
+                QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(name, fault))) << name << fault;
+        }
+    }
+    void unsignedFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, fault);
+        Setup s;
+        s.upl = 1;
+        s.manifest("20170323\r\n1\r\n" + name.toLatin1() + "\r\n");
+        QTemporaryDir work;
+        const QByteArray good = name == "Temp.png" ? QByteArray("new program") : makeZip(work.path());
+        QByteArray served = good;
+        QByteArray signature = signing::sign(good);
+        if (fault.endsWith("tampered"))
+            served[served.size() / 2] = char(served.at(served.size() / 2) ^ 0x20);
+        if (fault == "older form, tampered")
+            signature = signing::sign(good, signing::demoSecretKey(), {"-l"});
+        if (fault == "other key")
+            signature = signing::sign(good, signing::makeKeyPair(work.path()).secretKey);
+        if (fault == "cut short")
+            signature.chop(30);
+        s.server.serve("/trvs/" + name, served, "application/octet-stream");
+        if (fault != "missing")
+            s.server.serve("/trvs/" + name + ".minisig", signature, "application/octet-stream");
+        testdata::writeFile(s.file("Temp.png"), "previous");
+        testdata::writeFile(s.file("trovalis"), "the running program");
+
+        QPointer<Form8> window = s.load();
+        QVERIFY(window);
+        dialogs::queueAnswer(Answer::Ok);
+        window->cmdUpdate_Click();
+        const QList<dialogs::Shown> messages = dialogs::takeShownMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].text, u"下载错误，请重新运行下载程序！"_qs);
+        QCOMPARE(testdata::readFile(s.file("Temp.png")), "previous");
+        QCOMPARE(testdata::readFile(s.file("trovalis")), "the running program");
+        QCOMPARE(QDir(s.dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"Temp.png", "trovalis", "UpdateInfor.inf", "Uplog.inf"}));
+        QVERIFY(!QFile::exists(s.file("inside.txt")));
+        QCOMPARE(s.ended, 0);
+        QVERIFY(window && window->isVisible());  // the user can try again
+        delete window;
     }
 
     // End to end: the real `up`, written out of this program's resource, replaces
@@ -270,7 +379,7 @@ private slots:
         QVERIFY(QFile::copy(TROVALIS_BIN, s.file("trovalis")));
         const QByteArray newBuild = testdata::readFile(MARKER_BIN);
         s.manifest("20170324\r\n1\r\nTemp.png\r\n");
-        s.server.serve("/trvs/Temp.png", newBuild, "application/octet-stream");
+        s.serveSigned("Temp.png", newBuild);
 
         dialogs::queueAnswer(Answer::Yes);  // the version question
         QPointer<Form8> window = s.load();

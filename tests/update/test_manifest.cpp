@@ -151,9 +151,9 @@ private slots:
         QCOMPARE(readHandOverFile(dir.filePath(kHandOverFile)), (QStringList{"1", "Temp.png", exe}));
 
         // A path the narrow code page cannot carry is refused, the old file kept.
-        QString error;
-        QVERIFY(!writeHandOverFile(dir.path(), dir.path() + u"/\U0001F600"_qs, &error));
-        QVERIFY(!error.isEmpty());
+        const Result<void> refused = writeHandOverFile(dir.path(), dir.path() + u"/\U0001F600"_qs);
+        QVERIFY(!refused);
+        QVERIFY(!refused.error().isEmpty());
         QCOMPARE(readHandOverFile(dir.filePath(kHandOverFile)).value(2), exe);
     }
 

@@ -22,7 +22,8 @@ QString prepare(const QTemporaryDir& dir, const QString& exeName, const QByteArr
     QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner);
     if (newExe)
         testdata::writeFile(dir.filePath(update::kNewExecutableFile), *newExe);
-    update::writeHandOverFile(dir.path(), exe);
+    if (!update::writeHandOverFile(dir.path(), exe))
+        qFatal("cannot write up.inf in %s", qPrintable(dir.path()));
     return exe;
 }
 

@@ -23,29 +23,21 @@ QString mainExecutablePath(const QString& programFolder, const QString& executab
     return joinPath(programFolder, executableName + os::executableSuffix());
 }
 
-bool writeHandOverFile(const QString& folder, const QString& mainExecutable, QString* error)
+Result<void> writeHandOverFile(const QString& folder, const QString& mainExecutable)
 {
     const QByteArray path = gbk::encode(mainExecutable);
     bool valid = false;
     if (gbk::decode(path, &valid) != mainExecutable || !valid) {
-        if (error)
-            *error = QStringLiteral("the program path cannot be written in the narrow code page: ")
-                + mainExecutable;
-        return false;
+        return failure(QStringLiteral("the program path cannot be written in the narrow code page: ")
+                       + mainExecutable);
     }
     QSaveFile file(joinPath(folder, kHandOverFile));
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(file.errorString());
     file.write("1\r\n" + gbk::encode(kNewExecutableFile) + "\r\n" + path + "\r\n");
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    if (!file.commit())
+        return failure(file.errorString());
+    return {};
 }
 
 QStringList readHandOverFile(const QString& path)

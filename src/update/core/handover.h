@@ -3,6 +3,8 @@
 // three lines in the narrow code page, each ended by CR LF: "1", the name of
 // the downloaded new main executable, and the main executable's full path.
 
+#include "platform/core/result.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -24,7 +26,7 @@ QString mainExecutablePath(const QString& programFolder, const QString& executab
 
 // Writes "up.inf" in `folder` anew (temporary file + rename). Fails without
 // writing when the path cannot travel through the narrow code page unchanged.
-bool writeHandOverFile(const QString& folder, const QString& mainExecutable, QString* error = nullptr);
+Result<void> writeHandOverFile(const QString& folder, const QString& mainExecutable);
 
 // The lines of a hand-over file (at most 21); empty when it cannot be read.
 QStringList readHandOverFile(const QString& path);

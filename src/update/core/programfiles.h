@@ -2,6 +2,8 @@
 // The program's own files: writing an embedded resource out and starting a
 // program file detached from this process.
 
+#include "platform/core/result.h"
+
 #include <QString>
 
 namespace update {
@@ -10,11 +12,16 @@ namespace update {
 QString resourcePath(int identifier, const QString& type);
 
 // saveResource: writes the bytes of the embedded resource to `path`
-// (temporary file + rename) and makes it executable. False when the resource
+// (temporary file + rename) and makes it executable. Fails when the resource
 // is missing or the file cannot be written; an existing file then stays.
-bool saveResource(int identifier, const QString& type, const QString& path);
+Result<void> saveResource(int identifier, const QString& type, const QString& path);
 
 // Starts `program` with no arguments in `workingDirectory`, detached.
-bool startDetached(const QString& program, const QString& workingDirectory);
+Result<void> startDetached(const QString& program, const QString& workingDirectory);
+
+// The hand-over: writes the updater carried as resource "CUSTOM" 105 out into
+// the program folder and starts it there, its working directory, where it
+// finds "up.inf". Fails when either step fails.
+Result<void> startUpdater(const QString& programFolder);
 
 }  // namespace update

@@ -2,6 +2,7 @@
 
 #include "platform/core/gbk.h"
 #include "update/core/partfile.h"
+#include "update/core/signature.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -21,9 +22,9 @@ void TransferClient::abort()
         running_->abort();
 }
 
-FetchResult TransferClient::transfer(const QUrl& url, const Sink& sink)
+Result<qint64> TransferClient::transfer(const QUrl& url, const Sink& sink)
 {
-    FetchResult result;
+    qint64 received = 0;
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
@@ -41,8 +42,8 @@ FetchResult TransferClient::transfer(const QUrl& url, const Sink& sink)
             return;
         qint64 count = 0;
         while ((count = reply->read(buffer.data(), buffer.size())) > 0) {
-            result.received += count;
-            if (maximumSize_ > 0 && result.received > maximumSize_) {
+            received += count;
+            if (maximumSize_ > 0 && received > maximumSize_) {
                 tooLarge = true;
                 reply->abort();
                 return;
@@ -54,7 +55,7 @@ FetchResult TransferClient::transfer(const QUrl& url, const Sink& sink)
             }
         }
         if (onProgress)
-            onProgress(result.received, reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
+            onProgress(received, reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
     };
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::readyRead, &loop, take);
@@ -69,65 +70,70 @@ FetchResult TransferClient::transfer(const QUrl& url, const Sink& sink)
     take();
     running_ = nullptr;
 
-    result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    result.declaredLength = length.isValid() ? length.toLongLong() : -1;
+    const qint64 declaredLength = length.isValid() ? length.toLongLong() : -1;
+    const QNetworkReply::NetworkError error = reply->error();
+    const QString errorText = reply->errorString();
+    reply->deleteLater();
     if (tooLarge)
-        result.error = QStringLiteral("the response is longer than %1 bytes").arg(maximumSize_);
-    else if (sinkFailed)
-        result.error = QStringLiteral("the received data could not be stored");
-    else if (reply->error() != QNetworkReply::NoError)
-        result.error = reply->errorString();
-    else if (result.status < 200 || result.status > 299)
-        result.error = QStringLiteral("HTTP status %1").arg(result.status);
-    else if (result.declaredLength >= 0 && result.received != result.declaredLength)
-        result.error =
-            QStringLiteral("%1 of %2 bytes arrived").arg(result.received).arg(result.declaredLength);
-    else if (result.declaredLength < 0 && result.received == 0)
+        return failure(QStringLiteral("the response is longer than %1 bytes").arg(maximumSize_));
+    if (sinkFailed)
+        return failure(QStringLiteral("the received data could not be stored"));
+    if (error != QNetworkReply::NoError)
+        return failure(errorText);
+    if (status < 200 || status > 299)
+        return failure(QStringLiteral("HTTP status %1").arg(status));
+    if (declaredLength >= 0 && received != declaredLength)
+        return failure(QStringLiteral("%1 of %2 bytes arrived").arg(received).arg(declaredLength));
+    if (declaredLength < 0 && received == 0) {
         // Qt reports a chunked answer cut before its first chunk as a success;
         // with neither a length nor any data there is nothing to trust.
-        result.error = QStringLiteral("the connection ended without data");
-    else
-        result.complete = true;
-    reply->deleteLater();
-    return result;
+        return failure(QStringLiteral("the connection ended without data"));
+    }
+    return received;
 }
 
-FetchResult TransferClient::fetch(const QUrl& url)
+Result<QByteArray> TransferClient::fetch(const QUrl& url)
 {
     QByteArray body;
-    FetchResult result = transfer(url, [&body](const char* data, qint64 size) {
+    const Result<qint64> received = transfer(url, [&body](const char* data, qint64 size) {
         body.append(data, size);
         return true;
     });
-    result.body = std::move(body);
-    return result;
+    if (!received)
+        return failure(received.error());
+    return body;
 }
 
 QString TransferClient::fetchText(const QUrl& url)
 {
-    const FetchResult result = fetch(url);
-    return result.complete ? gbk::decode(result.body) : QString();
+    const Result<QByteArray> body = fetch(url);
+    return body ? gbk::decode(*body) : QString();
 }
 
-FetchResult TransferClient::fetchToFile(const QUrl& url, const QString& path)
+Result<StoredFile> TransferClient::fetchToFile(const QUrl& url, const QString& path, SignatureCheck* check)
 {
     PartFile file(path);
-    if (!file.open()) {
-        FetchResult failed;
-        failed.error = file.errorString();
-        return failed;
+    if (!file.open())
+        return failure(file.errorString());
+    const Result<qint64> received = transfer(url, [&](const char* data, qint64 size) {
+        if (check)
+            check->add(data, size);
+        return file.write(data, size);
+    });
+    if (!received)
+        return failure(received.error());  // the part file is discarded
+    if (check) {
+        const Result<void> vouched = check->finish();
+        if (!vouched)
+            return failure(vouched.error());
     }
-    FetchResult result =
-        transfer(url, [&file](const char* data, qint64 size) { return file.write(data, size); });
-    const bool keepExisting = result.complete && result.received == 0 && QFile::exists(path);
-    if (!result.complete || keepExisting)
-        return result;  // the part file is discarded
-    if (!file.commit()) {
-        result.complete = false;
-        result.error = file.errorString();
-    }
-    return result;
+    if (*received == 0 && QFile::exists(path))
+        return StoredFile{0, false};
+    if (!file.commit())
+        return failure(file.errorString());
+    return StoredFile{*received, true};
 }
 
 }  // namespace update

@@ -5,7 +5,6 @@
 #include "platform/widgets/dialogs.h"
 #include "update/core/handover.h"
 #include "update/core/programfiles.h"
-#include "update/core/ziparchive.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -29,8 +28,6 @@
 
 namespace {
 
-constexpr int kUpdaterResource = 105;
-const QString kResourceType = QStringLiteral("CUSTOM");
 constexpr int kWaitTicks = 500;
 
 QString caption()
@@ -79,6 +76,20 @@ Form8::Form8(const UpdateContext& context, const MainWindowLink& mainWindow, QWi
     connect(cmdUpdate, &QPushButton::clicked, this, &Form8::cmdUpdate_Click);
     connect(cmdExit, &QPushButton::clicked, this, &Form8::cmdExit_Click);
     inetOLUpdate.onProgress = [this](qint64 received, qint64 total) { showFileProgress(received, total); };
+
+    update::DownloadSettings settings;
+    settings.programFolder = context_.programFolder;
+    settings.mainExecutable = context_.mainExecutable;
+    settings.updateBase = context_.updateBase;
+    settings.timeoutSeconds = context_.downloadTimeoutSeconds;
+    settings.publicKey = context_.publicKey;
+    run_ = std::make_unique<update::DownloadRun>(settings);
+    run_->pump = [this] { pumpEvents(); };
+    connect(run_.get(), &update::DownloadRun::tableRead, this, &Form8::showTable);
+    connect(run_.get(), &update::DownloadRun::fileStarted, this, &Form8::showFileStarted);
+    connect(run_.get(), &update::DownloadRun::fileProgress, this, &Form8::showFileProgress);
+    connect(run_.get(), &update::DownloadRun::fileFinished, this, &Form8::showFileFinished);
+    connect(run_.get(), &update::DownloadRun::downloadsFinished, this, &Form8::showDownloadsFinished);
 }
 
 Form8::~Form8() = default;
@@ -170,31 +181,37 @@ bool Form8::handOverPending()
 {
     if (!QFileInfo::exists(programFile(update::kHandOverFile)))
         return false;
-    const QString updater = programFile(update::updaterFileName());
-    update::saveResource(kUpdaterResource, kResourceType, updater);
-    // The updater looks for its files in its working directory: the program folder.
-    if (!update::startDetached(updater, context_.programFolder))
+    if (!update::startUpdater(context_.programFolder))
         return false;  // stay usable; the hand-over waits for the next start
     endProgram();
     return true;
 }
 
-std::optional<QByteArray> Form8::refreshLocalCopy(const QString& name)
+Result<QByteArray> Form8::refreshLocalCopy(const QString& name, bool mustBeSigned)
 {
-    const update::FetchResult answer = inetOLUpdate.fetch(QUrl(context_.updateBase + u'/' + name));
-    const QString text = answer.complete ? gbk::decode(answer.body) : QString();
-    if (!update::acceptableAnswer(text))
-        return std::nullopt;
+    const QUrl source(context_.updateBase + u'/' + name);
+    const Result<QByteArray> answer = inetOLUpdate.fetch(source);
+    if (!answer)
+        return answer;
+    if (!update::acceptableAnswer(gbk::decode(*answer)))
+        return failure(QStringLiteral("the answer is empty or too long"));
+    // An answer the vendor's key did not sign counts as no answer at all.
+    if (mustBeSigned) {
+        const Result<void> signedByVendor =
+            update::checkSigned(inetOLUpdate, source, *answer, context_.publicKey);
+        if (!signedByVendor)
+            return failure(signedByVendor.error());
+    }
     const QString copy = programFile(name);
     pumpEvents();
-    if (!writeWhole(copy, answer.body))
-        return std::nullopt;
+    if (!writeWhole(copy, *answer))
+        return failure(QStringLiteral("cannot write ") + copy);
     return readWhole(copy);
 }
 
 bool Form8::checkVersion()
 {
-    const std::optional<QByteArray> manifest = refreshLocalCopy(update::kManifestFile);
+    const Result<QByteArray> manifest = refreshLocalCopy(update::kManifestFile, true);
     if (!manifest)
         return true;
     const QStringList lines = update::readTextLines(*manifest, 1);
@@ -231,7 +248,8 @@ bool Form8::checkVersion()
 
 void Form8::showUpdateLog()
 {
-    const std::optional<QByteArray> log = refreshLocalCopy(update::kLogFile);
+    // The log is only shown, never acted on: it needs no signature.
+    const Result<QByteArray> log = refreshLocalCopy(update::kLogFile, false);
     if (!log)
         return;
     if (log->isEmpty())
@@ -244,33 +262,16 @@ void Form8::showUpdateLog()
 
 void Form8::cmdUpdate_Click()
 {
-    if (running_)
+    if (run_->isRunning())
         return;  // a second click while the run pumps events must not start another
-    running_ = true;
-    updateInfor = getUpdateInfor(context_.updateBase);
-    inetOLUpdate.setRequestTimeout(context_.downloadTimeoutSeconds);
-    inetOLUpdate.setMaximumSize(0);
-    inetOLUpdate.setDeadline(0);
-    filesDone = 0;
-    Timer1.start();
-    const int count = update::fileCount(updateInfor);
-    proUpdate->setRange(0, std::max(count, 1));  // a 0..0 bar would turn into a busy indicator
-    timUpdate->setRange(0, kWaitTicks);
-    QStringList failed;
-    QList<bool> downloaded(update::kTableSlots, false);
-    downloadFiles(count, &failed, &downloaded);
-    Timer1.stop();
-    timUpdate->setValue(timUpdate->maximum());
-    Label1->setText(QStringLiteral("100"));
-    if (!closeRequested_)
-        unpackArchives(count, downloaded);
-    running_ = false;
+    const Result<void> downloaded = run_->run();
     if (closeRequested_) {
         close();
         return;
     }
-    // Never hand over an incomplete download: the old program stays as it is.
-    if (!failed.isEmpty() || !update::writeHandOverFile(context_.programFolder, context_.mainExecutable)) {
+    if (!downloaded) {
+        // Which file failed, or which check, is not the user's to mend: the
+        // message says what to do, and the old program stays as it is.
         dialogs::message(this, QStringLiteral("下载错误，请重新运行下载程序！"), QStringLiteral("在线更新"),
                          dialogs::Icon::Warning);
         return;
@@ -287,55 +288,46 @@ void Form8::cmdUpdate_Click()
     close();
 }
 
-bool Form8::downloadFiles(int count, QStringList* failed, QList<bool>* downloaded)
+void Form8::showTable(const update::UpdateTable& table, int count)
 {
-    for (int slot = update::kFirstFileSlot; slot <= count + 1; ++slot) {
-        fileIndex = qint16(slot);
-        lblNumber->setText(update::fileProgressText(slot - 1, count));
-        if (slot < update::kTableSlots) {  // slots past 20 name no file
-            const QString name = updateInfor[slot];
-            byteCountKnown_ = false;
-            timUpdate->setRange(0, kWaitTicks);
-            if (!update::isSafeFileName(name)) {
-                *failed << name;
-            } else {
-                const QUrl source(context_.updateBase + u'/'
-                                  + QString::fromLatin1(QUrl::toPercentEncoding(name)));
-                const update::FetchResult result = inetOLUpdate.fetchToFile(source, programFile(name));
-                (*downloaded)[slot] = result.complete;
-                if (!result.complete)
-                    *failed << name;
-            }
-        }
-        if (closeRequested_)
-            return false;
-        filesDone = qint16(slot - 1);
-        proUpdate->setValue(filesDone);
-        lblScale->setText(update::filesDoneText(filesDone, count));
-        waitTicks = 0;
-    }
-    return true;
+    updateInfor = table;
+    filesDone = 0;
+    Timer1.start();
+    proUpdate->setRange(0, std::max(count, 1));  // a 0..0 bar would turn into a busy indicator
+    timUpdate->setRange(0, kWaitTicks);
 }
 
-void Form8::unpackArchives(int count, const QList<bool>& downloaded)
+void Form8::showFileStarted(int slot, int count)
 {
-    for (int slot = update::kFirstFileSlot;
-         slot <= count + 1 && slot < update::kTableSlots && !closeRequested_; ++slot) {
-        const QString name = updateInfor[slot];
-        if (!downloaded[slot] || !update::isArchiveName(name))
-            continue;
-        update::extractZip(context_.programFolder, programFile(name), [this] { pumpEvents(); });
-        QFile::remove(programFile(name));
+    fileIndex = qint16(slot);
+    lblNumber->setText(update::fileProgressText(slot - 1, count));
+    if (slot < update::kTableSlots) {  // slots past 20 name no file: the bar stays as it is
+        byteCountKnown_ = false;
+        timUpdate->setRange(0, kWaitTicks);
     }
 }
 
-bool Form8::handOverNow()
+void Form8::showFileFinished(int slot, int count)
 {
-    const QString updater = programFile(update::updaterFileName());
-    update::saveResource(kUpdaterResource, kResourceType, updater);
-    update::startDetached(updater, context_.programFolder);
+    filesDone = qint16(slot - 1);
+    proUpdate->setValue(filesDone);
+    lblScale->setText(update::filesDoneText(filesDone, count));
+    waitTicks = 0;
+}
+
+void Form8::showDownloadsFinished()
+{
+    Timer1.stop();
+    timUpdate->setValue(timUpdate->maximum());
+    Label1->setText(QStringLiteral("100"));
+}
+
+void Form8::handOverNow()
+{
+    // The program ends whatever came of the hand-over: "up.inf" stays, and
+    // the next start hands over again.
+    static_cast<void>(update::startUpdater(context_.programFolder));
     endProgram();
-    return true;
 }
 
 void Form8::showFileProgress(qint64 received, qint64 total)
@@ -364,10 +356,10 @@ void Form8::cmdExit_Click() { close(); }
 
 void Form8::closeEvent(QCloseEvent* event)
 {
-    if (running_) {
+    if (run_->isRunning()) {
         // The run is inside a transfer or an unpacking step: stop it first, then close.
         closeRequested_ = true;
-        inetOLUpdate.abort();
+        run_->cancel();
         event->ignore();
         return;
     }

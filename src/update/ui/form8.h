@@ -1,10 +1,13 @@
 #pragma once
 // The update window: at every creation it hands a waiting update over to the
-// updater or checks the update server's manifest; its "升级" button downloads
-// the files the manifest names, unpacks the archives among them and hands the
-// new main executable over to the updater.
+// updater or checks the update server's manifest; its "升级" button starts a
+// download run (update/core/downloadrun.h) and shows its progress, then hands
+// the new main executable over to the updater.
 
+#include "platform/core/result.h"
+#include "update/core/downloadrun.h"
 #include "update/core/manifest.h"
+#include "update/core/signature.h"
 #include "update/core/transfer.h"
 
 #include <QPointer>
@@ -13,7 +16,7 @@
 #include <QWidget>
 
 #include <functional>
-#include <optional>
+#include <memory>
 
 class QGroupBox;
 class QLabel;
@@ -30,11 +33,12 @@ struct MainWindowLink {
 
 // Where the update window works; the program's own values unless a test sets others.
 struct UpdateContext {
-    QString programFolder;             // holds the main executable and every update file
-    QString mainExecutable;            // full path of the running main executable
-    QString updateBase;                // ".../trvs"
-    int checkTimeoutSeconds = 15;      // loading: manifest and log
-    int downloadTimeoutSeconds = 120;  // download run: seconds without data before giving up
+    QString programFolder;                           // holds the main executable and every update file
+    QString mainExecutable;                          // full path of the running main executable
+    QString updateBase;                              // ".../trvs"
+    int checkTimeoutSeconds = 15;                    // loading: manifest and log
+    int downloadTimeoutSeconds = 120;                // download run: seconds without data before giving up
+    QString publicKey = update::builtInPublicKey();  // the vendor's key; what it signed is taken
 
     static UpdateContext forThisProgram(const QString& updateBase);
 };
@@ -82,21 +86,25 @@ private:
     void createControls();
     void placeWindow();
     bool handOverPending();
-    // Fetches a server text file; a usable answer replaces the local copy, whose bytes are returned.
-    std::optional<QByteArray> refreshLocalCopy(const QString& name);
+    // Fetches a server text file; a usable answer (signed by the vendor's key
+    // when `mustBeSigned`) replaces the local copy, whose bytes are returned.
+    Result<QByteArray> refreshLocalCopy(const QString& name, bool mustBeSigned);
     bool checkVersion();  // false: the loading sequence ends here
     void showUpdateLog();
-    bool downloadFiles(int count, QStringList* failed, QList<bool>* downloaded);
-    void unpackArchives(int count, const QList<bool>& downloaded);
-    bool handOverNow();
+    void handOverNow();
     QString programFile(const QString& name) const;
     void pumpEvents();
+    // What the download run reports.
+    void showTable(const update::UpdateTable& table, int count);
+    void showFileStarted(int slot, int count);
     void showFileProgress(qint64 received, qint64 total);
+    void showFileFinished(int slot, int count);
+    void showDownloadsFinished();
 
     UpdateContext context_;
     MainWindowLink main_;
     update::TransferClient inetOLUpdate;
-    bool running_ = false;         // a download run is in progress
+    std::unique_ptr<update::DownloadRun> run_;
     bool closeRequested_ = false;  // closing waits for the run to stop
     bool byteCountKnown_ = false;  // timUpdate shows bytes of the current file
 };
