@@ -1,8 +1,9 @@
-// trovalis-cli manifest and unzip, through the real binary.
+// trovalis-cli manifest, unzip and verify, through the real binary.
 
 #include "platform/core/gbk.h"
 #include "support/clirunner.h"
 #include "support/testdata.h"
+#include "support/updatesigning.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -64,6 +65,36 @@ private slots:
         run = cli({"unzip", dir.filePath("junk.zip"), dir.filePath("j")});
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.err.count('\n'), 1);
+    }
+
+    // The same check as the update client, on files a vendor signed with minisign.
+    void verify()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("Temp.png");
+        const QString key = signing::demoPublicKey();
+        testdata::writeFile(file, "new program");
+        testdata::writeFile(file + ".minisig", signing::sign("new program"));
+        clirunner::Run run = cli({"verify", file, "--key", key});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, "good\n");
+        QCOMPARE(cli({"verify", "--key", signing::demoPublicKeyFile(), file}).out, "good\n");
+
+        testdata::writeFile(file, "new program, changed");
+        run = cli({"verify", file, "--key", key});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.out, QString());
+        QCOMPARE(run.err.count('\n'), 1);
+        QVERIFY2(run.err.contains(u"文件内容与签名不符"_qs), qPrintable(run.err));
+
+        QFile::remove(file + ".minisig");
+        run = cli({"verify", file, "--key", key});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.err.contains(".minisig"));
+
+        QCOMPARE(cli({"verify", file, "--key", "RWnotakey"}).exitCode, 1);
+        QCOMPARE(cli({"verify", dir.filePath("missing"), "--key", key}).exitCode, 1);
+        QCOMPARE(cli({"verify"}).exitCode, 2);
     }
 };
 

@@ -54,5 +54,6 @@ int thesaurusPage(const QStringList& args);
 int doc2text(const QStringList& args);
 int manifest(const QStringList& args);
 int unzip(const QStringList& args);
+int verify(const QStringList& args);
 
 }  // namespace cli

@@ -3,6 +3,7 @@
 #include "platform/core/numberformat.h"
 #include "update/core/manifest.h"
 #include "update/core/numberprefix.h"
+#include "update/core/signature.h"
 #include "update/core/ziparchive.h"
 
 #include <QFileInfo>
@@ -52,6 +53,36 @@ int unzip(const QStringList& args)
     if (!result.complete)
         printErr(result.error);
     return result.complete && result.refused.isEmpty() ? kOk : kBadInput;
+}
+
+// Checks a file against the signature beside it, as the update client checks a download.
+int verify(const QStringList& args)
+{
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli verify FILE [--key PUBLICKEY]\n"
+                                 "Checks FILE against FILE.minisig as the update client does, with the\n"
+                                 "update key built into this program or with PUBLICKEY (minisign's\n"
+                                 "public-key form, or a public-key file). Prints \"good\".")))
+        return kOk;
+    const QString file = expectArguments(args, {QStringLiteral("FILE")}, {QStringLiteral("--key")}).first();
+    const QString keyText = hasFlag(args, QStringLiteral("--key")) ? flagValue(args, QStringLiteral("--key"))
+                                                                   : update::builtInPublicKey();
+    const QByteArray keyBytes = QFileInfo(keyText).isFile() ? readBytes(keyText) : keyText.toLatin1();
+    const Result<update::PublicKey> key = update::readPublicKey(keyBytes);
+    if (!key)
+        throw InputError(key.error().toStdString());
+    if (!QFileInfo(file).isFile())
+        throw InputError(QStringLiteral("cannot read %1").arg(file).toStdString());
+    const QString signaturePath = file + update::kSignatureSuffix;
+    if (!QFileInfo(signaturePath).isFile())
+        throw InputError(QStringLiteral("no signature beside it: %1").arg(signaturePath).toStdString());
+    if (QFileInfo(signaturePath).size() > update::kMaxSignatureFileSize)
+        throw InputError(QStringLiteral("%1 is too long for a signature").arg(signaturePath).toStdString());
+    const Result<void> checked = update::verifyFile(file, readBytes(signaturePath), *key);
+    if (!checked)
+        throw InputError(checked.error().toStdString());
+    print(QStringLiteral("good"));
+    return kOk;
 }
 
 }  // namespace cli

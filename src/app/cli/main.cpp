@@ -24,6 +24,7 @@ const char* kHelp = "usage: trovalis-cli COMMAND [ARGS]\n"
                     "  thesaurus-page BODY OUT                turn a thesaurus page into a thesaurus file\n"
                     "  manifest FILE                          read an update manifest\n"
                     "  unzip ARCHIVE DEST                     unpack an archive as an update does\n"
+                    "  verify FILE [--key PUBLICKEY]          check FILE.minisig as the update client does\n"
                     "  doc2text FILE                          open a document as the File menu does\n"
                     "  verification URL PAGE                  is a saved page a verification page?\n"
                     "\n"
@@ -43,6 +44,7 @@ const std::map<QString, cli::Command>& commands()
         {QStringLiteral("thesaurus-page"), cli::thesaurusPage},
         {QStringLiteral("manifest"), cli::manifest},
         {QStringLiteral("unzip"), cli::unzip},
+        {QStringLiteral("verify"), cli::verify},
         {QStringLiteral("doc2text"), cli::doc2text},
         {QStringLiteral("verification"), cli::verificationPage},
     };
