@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}; shift || true
 root=$PWD
 shared=$root/../shared/data
-all=(fuzz_rtf fuzz_docx fuzz_textdecoding fuzz_resultpage fuzz_thesauruspage fuzz_ciku fuzz_manifest fuzz_numberprefix fuzz_zip)
+all=(fuzz_rtf fuzz_docx fuzz_textdecoding fuzz_resultpage fuzz_thesauruspage fuzz_ciku fuzz_manifest fuzz_numberprefix fuzz_zip fuzz_signature)
 targets=("${@:-${all[@]}}")
 [ $# -gt 0 ] || targets=("${all[@]}")
 
@@ -36,6 +36,7 @@ seed_dirs() {
     fuzz_thesauruspage) patterns=("server/trvs/ck.asp") ;;
     fuzz_manifest)      patterns=("server/trvs/*.inf") ;;
     fuzz_zip)           patterns=("$shared/zip/*.zip") ;;
+    fuzz_signature)     patterns=("server/trvs/*.minisig" "scripts/*.pub") ;;
     fuzz_docx)          patterns=("$shared/docx/*.docx") ;;
   esac
   local p f

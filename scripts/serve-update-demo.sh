@@ -8,12 +8,16 @@
 # The announced build 20170324 is the executable given as NEW_BUILD (default:
 # this tree's build of trovalis), delivered as "Temp.png", together with an
 # archive "demo.xls" that unpacks "更新说明.txt" into the program folder.
+# Everything the client acts on is signed with the demo key in scripts/, which
+# a build trusts unless TROVALIS_UPDATE_PUBLIC_KEY names another key.
 # Usage: scripts/serve-update-demo.sh [NEW_BUILD] [PORT]
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 new_build=${1:-$here/build/src/app/trovalis}
 port=${2:-8017}
 [ -f "$new_build" ] || { echo "no executable at $new_build: build trovalis first" >&2; exit 1; }
+command -v minisign >/dev/null || { echo "minisign is missing: scripts/deps.sh installs it" >&2; exit 1; }
+key="$here/scripts/demo-update-key.DO-NOT-USE.key"
 root="$(mktemp -d)"
 server=
 trap '[ -n "$server" ] && kill "$server" 2>/dev/null; rm -rf "$root"' EXIT
@@ -30,6 +34,8 @@ with open(f"{trvs}/Uplog.inf", "wb") as f:
 with zipfile.ZipFile(f"{trvs}/demo.xls", "w", zipfile.ZIP_DEFLATED) as z:
     z.writestr("更新说明.txt", "这是一次演示更新。\n".encode("utf-8"))
 PY
+# Each file S gets S.minisig beside it, as a vendor's release does.
+(cd "$root/trvs" && minisign -S -s "$key" -m UpdateInfor.inf Temp.png demo.xls >/dev/null)
 echo "update server: http://127.0.0.1:$port/trvs (Ctrl-C stops it)"
 python3 - "$root" "$port" <<'PY' &
 import http.server, functools, sys
