@@ -46,11 +46,12 @@ QString readPaper(const QString& path)
     return paper;
 }
 
-void printRaw(const QString& text)
+void printBytes(const QByteArray& bytes)
 {
-    const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
 }
+
+void printRaw(const QString& text) { printBytes(text.toUtf8()); }
 
 void print(const QString& text)
 {

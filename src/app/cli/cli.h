@@ -25,9 +25,10 @@ QString readUtf8File(const QString& path);
 QString readPaper(const QString& path);
 QByteArray readBytes(const QString& path);
 
-void print(const QString& text);     // UTF-8 to stdout, then LF
-void printRaw(const QString& text);  // UTF-8 to stdout, nothing added
-void printErr(const QString& text);  // UTF-8 to stderr, then LF
+void print(const QString& text);           // UTF-8 to stdout, then LF
+void printRaw(const QString& text);        // UTF-8 to stdout, nothing added
+void printErr(const QString& text);        // UTF-8 to stderr, then LF
+void printBytes(const QByteArray& bytes);  // to stdout as they are
 
 // True when args holds --help; prints `help` then.
 bool wantsHelp(const QStringList& args, const QString& help);

@@ -7,7 +7,38 @@
 #include "comparer/core/rewrite.h"
 #include "comparer/core/thesauruspage.h"
 
+#include <future>
+
 namespace cli {
+
+namespace {
+
+// "start, a tab, length" per mark. A paper may have hundreds of thousands of
+// marks: the lines are written straight into one buffer.
+QByteArray markLines(const comparer::CompareResult& result)
+{
+    QByteArray lines;
+    char digits[24];
+    const auto append = [&](qsizetype n) {
+        char* end = digits + sizeof digits;
+        char* p = end;
+        do
+            *--p = char('0' + n % 10);
+        while ((n /= 10) > 0);
+        lines.append(p, end - p);
+    };
+    for (const comparer::SentenceMarks& sentence : result.sentences) {
+        for (const qsizetype start : sentence.starts) {
+            append(start);
+            lines.append('\t');
+            append(sentence.length);
+            lines.append('\n');
+        }
+    }
+    return lines;
+}
+
+}  // namespace
 
 int compare(const QStringList& args)
 {
@@ -18,21 +49,20 @@ int compare(const QStringList& args)
         return kOk;
     const QStringList files = expectArguments(args, {QStringLiteral("PAPER"), QStringLiteral("REFERENCE")},
                                               {}, {QStringLiteral("--cumulative")});
+    // The reference is read and made ready on a second thread while the paper is read.
+    auto preparing = std::async(std::launch::async, [path = files[1]] {
+        const QString reference = readPaper(path);
+        return std::pair{reference.size(), comparer::PreparedReference(reference)};
+    });
     const QString paper = readPaper(files[0]);
-    const QString reference = readPaper(files[1]);
+    const auto [referenceLength, reference] = preparing.get();
     // In a fresh comparer the running totals are this run's counts, ticked or not.
-    const comparer::CompareResult result = comparer::compareAndMark(paper, reference);
+    const comparer::CompareResult result = reference.findIn(paper);
     const QString report =
-        comparer::compareReport(paper.size(), reference.size(), result.run, result.run.chars);
+        comparer::compareReport(paper.size(), referenceLength, result.run, result.run.chars);
     if (!report.isEmpty())
         print(report);
-    QByteArray lines;  // a paper may have hundreds of thousands of marks: written at once
-    for (const comparer::SentenceMarks& sentence : result.sentences) {
-        const QByteArray length = '\t' + QByteArray::number(sentence.length) + '\n';
-        for (qsizetype start : sentence.starts)
-            lines += QByteArray::number(start) + length;
-    }
-    printBytes(lines);
+    printBytes(markLines(result));
     return kOk;
 }
 

@@ -82,21 +82,44 @@ QStringList cutReferenceSentences(const QString& reference)
     return sentences;
 }
 
+struct PreparedReference::Parts {
+    explicit Parts(QStringView reference) : cut(cutReference(reference)), matcher(searched()) { }
+
+    // The sentences to look for; the short ones stay empty, never found.
+    std::vector<QStringView> searched() const
+    {
+        std::vector<QStringView> sentences;
+        sentences.reserve(cut.spans.size());
+        for (size_t i = 0; i < cut.spans.size(); ++i) {
+            const QStringView sentence = cut.sentence(i);
+            sentences.push_back(sentence.size() >= kMinSentenceLength ? sentence : QStringView());
+        }
+        return sentences;
+    }
+
+    const ReferenceSentences cut;
+    const SentenceMatcher matcher;  // views into `cut`
+};
+
+PreparedReference::PreparedReference(QStringView reference) : parts_(std::make_unique<Parts>(reference)) { }
+PreparedReference::~PreparedReference() = default;
+PreparedReference::PreparedReference(PreparedReference&&) noexcept = default;
+PreparedReference& PreparedReference::operator=(PreparedReference&&) noexcept = default;
+
+CompareResult PreparedReference::findIn(QStringView paper) const
+{
+    std::vector<QList<qsizetype>> starts = parts_->matcher.occurrences(paper);
+    const auto& spans = parts_->cut.spans;
+    CompareResult result;
+    result.sentences.reserve(static_cast<qsizetype>(spans.size()));
+    for (size_t i = 0; i < spans.size(); ++i)
+        count(result, SentenceMarks{spans[i].length, std::move(starts[i])});
+    return result;
+}
+
 CompareResult compareAndMark(QStringView paper, const QString& reference)
 {
-    const ReferenceSentences cut = cutReference(reference);
-    std::vector<QStringView> searched;  // the short ones stay empty: never found
-    searched.reserve(cut.spans.size());
-    for (size_t i = 0; i < cut.spans.size(); ++i) {
-        const QStringView sentence = cut.sentence(i);
-        searched.push_back(sentence.size() >= kMinSentenceLength ? sentence : QStringView());
-    }
-    std::vector<QList<qsizetype>> starts = SentenceMatcher(searched).occurrences(paper);
-    CompareResult result;
-    result.sentences.reserve(static_cast<qsizetype>(cut.spans.size()));
-    for (size_t i = 0; i < cut.spans.size(); ++i)
-        count(result, SentenceMarks{cut.spans[i].length, std::move(starts[i])});
-    return result;
+    return PreparedReference(reference).findIn(paper);
 }
 
 CompareResult compareAndMarkNaive(const QString& paper, const QString& reference)

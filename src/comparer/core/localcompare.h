@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <memory>
+
 namespace comparer {
 
 // Sentences shorter than this are never searched.
@@ -38,6 +40,22 @@ struct CompareResult {
 QStringList cutReferenceSentences(const QString& reference);
 // The same by the chain of whole-text replacements; the yardstick for tests.
 QStringList cutReferenceSentencesPlain(const QString& reference);
+
+// A reference text cut into its sentences and made ready to be looked for;
+// it can be made on one thread while the paper is read on another.
+class PreparedReference {
+public:
+    explicit PreparedReference(QStringView reference);
+    ~PreparedReference();
+    PreparedReference(PreparedReference&&) noexcept;
+    PreparedReference& operator=(PreparedReference&&) noexcept;
+
+    CompareResult findIn(QStringView paper) const;
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
 
 // Finds every reference sentence in the paper.
 CompareResult compareAndMark(QStringView paper, const QString& reference);

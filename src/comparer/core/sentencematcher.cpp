@@ -12,61 +12,6 @@ using Text = std::u16string_view;
 
 Text view(QStringView s) { return {s.utf16(), static_cast<size_t>(s.size())}; }
 
-// Open addressing from (node, character) to a child node.
-class EdgeTable {
-public:
-    qint32 find(qint32 node, char16_t c) const
-    {
-        const quint64 key = keyOf(node, c);
-        for (size_t slot = slotOf(key);; slot = (slot + 1) & mask_) {
-            if (slots_[slot].key == key)
-                return slots_[slot].child;
-            if (slots_[slot].key == 0)
-                return -1;
-        }
-    }
-
-    void insert(qint32 node, char16_t c, qint32 child)
-    {
-        if (2 * (used_ + 1) > slots_.size())
-            grow();
-        place(keyOf(node, c), child);
-        ++used_;
-    }
-
-private:
-    struct Slot {
-        quint64 key = 0;  // 0: free (the root is never a key: its children are kept apart)
-        qint32 child = 0;
-    };
-
-    static quint64 keyOf(qint32 node, char16_t c) { return (static_cast<quint64>(node) << 16) | c; }
-    size_t slotOf(quint64 key) const { return (key * 0x9E3779B97F4A7C15ULL >> 20) & mask_; }
-
-    void place(quint64 key, qint32 child)
-    {
-        size_t slot = slotOf(key);
-        while (slots_[slot].key != 0)
-            slot = (slot + 1) & mask_;
-        slots_[slot] = {key, child};
-    }
-
-    void grow()
-    {
-        std::vector<Slot> old =
-            std::exchange(slots_, std::vector<Slot>(std::max<size_t>(64, 2 * slots_.size())));
-        mask_ = slots_.size() - 1;
-        for (const Slot& s : old) {
-            if (s.key != 0)
-                place(s.key, s.child);
-        }
-    }
-
-    std::vector<Slot> slots_ = std::vector<Slot>(64);
-    size_t mask_ = 63;
-    size_t used_ = 0;
-};
-
 // Collects the marks: per sentence, an occurrence counts when it begins at or
 // after the end of the last one counted. Occurrences must come in the order
 // of their ends, which for one sentence is the order of their starts.
@@ -253,16 +198,27 @@ struct SentenceMatcher::Trie {
     static constexpr size_t kGram = 6;  // filter on the last six characters (fewer for shorter sentences)
 
     struct Node {
+        qint32 parent = -1;
         qint32 sentence = -1;  // internal: the sentence that ends at this depth; leaf: its sentence
+        char16_t ch = 0;       // on the edge from the parent
         bool leaf = false;
     };
 
     std::vector<Node> nodes{Node{}};
     std::vector<qint32> rootChildren = std::vector<qint32>(0x10000, 0);
-    EdgeTable edges;
+    // The other edges by (parent, character), holding just the child: the
+    // child's own parent and character confirm a slot, so the table stays
+    // small enough for the cache.
+    std::vector<qint32> edges = std::vector<qint32>(64, 0);  // 0: free
+    size_t edgeCount = 0;
     size_t gram = kGram;
-    std::vector<quint64> filter;  // one bit per hash of a sentence's last `gram` characters
+    std::vector<quint64> filter;  // two bits per sentence, from the hash of its last `gram` characters
     int filterShift = 64;
+
+    static size_t edgeHash(qint32 node, char16_t c)
+    {
+        return static_cast<size_t>(((static_cast<quint64>(node) << 16) | c) * 0x9E3779B97F4A7C15ULL >> 24);
+    }
 
     qint32 child(qint32 node, char16_t c) const
     {
@@ -270,17 +226,48 @@ struct SentenceMatcher::Trie {
             const qint32 next = rootChildren[c];
             return next == 0 ? -1 : next;
         }
-        return edges.find(node, c);
+        const size_t mask = edges.size() - 1;
+        for (size_t slot = edgeHash(node, c) & mask;; slot = (slot + 1) & mask) {
+            const qint32 candidate = edges[slot];
+            if (candidate == 0)
+                return -1;
+            if (nodes[candidate].parent == node && nodes[candidate].ch == c)
+                return candidate;
+        }
     }
 
-    qint32 addChild(qint32 node, char16_t c, Node n)
+    void placeEdge(qint32 child)
+    {
+        const size_t mask = edges.size() - 1;
+        size_t slot = edgeHash(nodes[child].parent, nodes[child].ch) & mask;
+        while (edges[slot] != 0)
+            slot = (slot + 1) & mask;
+        edges[slot] = child;
+    }
+
+    void reserveEdges(size_t count)
+    {
+        if (2 * count <= edges.size())
+            return;
+        edges.assign(std::bit_ceil(2 * count), 0);
+        for (size_t node = 1; node < nodes.size(); ++node) {
+            if (nodes[node].parent != 0)
+                placeEdge(static_cast<qint32>(node));
+        }
+    }
+
+    qint32 addChild(qint32 node, char16_t c, qint32 sentence = -1, bool leaf = false)
     {
         const auto index = static_cast<qint32>(nodes.size());
-        nodes.push_back(n);
-        if (node == 0)
+        nodes.push_back(Node{node, sentence, c, leaf});
+        if (node == 0) {
             rootChildren[c] = index;
-        else
-            edges.insert(node, c, index);
+        } else {
+            if (2 * (edgeCount + 1) > edges.size())
+                reserveEdges(2 * edges.size());
+            placeEdge(index);
+            ++edgeCount;
+        }
         return index;
     }
 
@@ -288,9 +275,17 @@ struct SentenceMatcher::Trie {
     qint32 insert(Text s, std::vector<Text>& distinct);
 
     static quint64 hashOf(const char16_t* last, size_t length);
-    size_t bitOf(quint64 hash) const
+    // The two filter bits of a hash.
+    std::pair<size_t, size_t> bitsOf(quint64 hash) const
     {
-        return static_cast<size_t>(hash * 0x9E3779B97F4A7C15ULL >> filterShift);
+        const quint64 mixed = hash * 0x9E3779B97F4A7C15ULL;
+        return {static_cast<size_t>(mixed >> filterShift),
+                static_cast<size_t>((mixed ^ (mixed >> 29)) * 0xBF58476D1CE4E5B9ULL >> filterShift)};
+    }
+    bool inFilter(quint64 hash) const
+    {
+        const auto [a, b] = bitsOf(hash);
+        return (filter[a / 64] >> (a % 64) & 1) && (filter[b / 64] >> (b % 64) & 1);
     }
     void buildFilter(const std::vector<Text>& distinct);
     bool walk(Text text, const std::vector<Text>& distinct, qint64 budget, Marks& marks) const;
@@ -321,15 +316,16 @@ qint32 SentenceMatcher::Trie::insert(Text s, std::vector<Text>& distinct)
                 ++common;
             if (common == s.size() && common == o.size())
                 return other;
-            nodes[node] = Node{};
+            nodes[node].sentence = -1;
+            nodes[node].leaf = false;
             for (; depth < common; ++depth)
-                node = addChild(node, fromEnd(s, depth), Node{});
+                node = addChild(node, fromEnd(s, depth));
             const qint32 mine = added();
             for (const auto& [sentence, text] : {std::pair{other, o}, std::pair{mine, s}}) {
                 if (text.size() == common)
                     nodes[node].sentence = sentence;
                 else
-                    addChild(node, fromEnd(text, common), Node{sentence, true});
+                    addChild(node, fromEnd(text, common), sentence, true);
             }
             return mine;
         }
@@ -342,7 +338,7 @@ qint32 SentenceMatcher::Trie::insert(Text s, std::vector<Text>& distinct)
         const qint32 next = child(node, c);
         if (next < 0) {
             const qint32 mine = added();
-            addChild(node, c, Node{mine, true});
+            addChild(node, c, mine, true);
             return mine;
         }
         node = next;
@@ -367,8 +363,9 @@ void SentenceMatcher::Trie::buildFilter(const std::vector<Text>& distinct)
     filterShift = 64 - std::countr_zero(bits);
     filter.assign(bits / 64, 0);
     for (const Text& s : distinct) {
-        const size_t bit = bitOf(hashOf(s.data() + s.size() - 1, gram));
-        filter[bit / 64] |= 1ULL << (bit % 64);
+        const auto [a, b] = bitsOf(hashOf(s.data() + s.size() - 1, gram));
+        filter[a / 64] |= 1ULL << (a % 64);
+        filter[b / 64] |= 1ULL << (b % 64);
     }
 }
 
@@ -384,8 +381,7 @@ bool SentenceMatcher::Trie::walk(Text text, const std::vector<Text>& distinct, q
     quint64 h = hashOf(chars + gram - 1, gram);
     qint64 steps = 0;
     for (size_t end = gram - 1;; ++end) {
-        const size_t bit = bitOf(h);
-        if (filter[bit / 64] >> (bit % 64) & 1) {
+        if (inFilter(h)) {
             // Back from `end` through the trie; `depth` characters match.
             qint32 node = 0;
             for (size_t depth = 0;; ++depth) {
@@ -422,6 +418,11 @@ bool SentenceMatcher::Trie::walk(Text text, const std::vector<Text>& distinct, q
 SentenceMatcher::SentenceMatcher(const std::vector<QStringView>& sentences)
 {
     auto trie = std::make_shared<Trie>();
+    // Sentences mostly part from the others within a few characters: about
+    // two nodes each.
+    trie->nodes.reserve(2 * sentences.size() + 1);
+    trie->reserveEdges(2 * sentences.size());
+    distinct_.reserve(sentences.size());
     distinctOf_.assign(sentences.size(), -1);
     for (size_t i = 0; i < sentences.size(); ++i) {
         if (!sentences[i].isEmpty())
