@@ -11,6 +11,8 @@ packages=(
   qt6-pdf-dev                     # PDF text (Qt PDF)
   libreoffice-writer-nogui        # .doc text antiword cannot read; reads our RTF in tests
   similarity-tester               # sim_text, the comparer benchmark's peer
+  manpages-zh                     # Chinese prose for the comparer benchmark
+  qt6-translations-l10n           # Qt's own buttons and dialogs in Chinese
   xvfb xauth imagemagick          # screenshots
   libqt6svg6                      # the windows' icon is an SVG
   desktop-file-utils appstream    # the menu entry's and the metainfo's validators, in tests
