@@ -99,14 +99,11 @@ private slots:
         QTest::addColumn<QString>("reason");  // a part of the reason given
         const QByteArray content = "new program";
         const QByteArray good = signing::sign(content);
-        const QByteArray legacy = signing::sign(content, signing::demoSecretKey(), {"-l"});
         QTemporaryDir dir;
         const signing::KeyPair other = signing::makeKeyPair(dir.path());
         const QByteArray byOther = signing::sign(content, other.secretKey);
 
         QTest::newRow("content changed") << QByteArray("new program!") << good << u"文件内容与签名不符"_qs;
-        QTest::newRow("content changed, older form")
-            << QByteArray("New program") << legacy << u"文件内容与签名不符"_qs;
         QTest::newRow("another key") << content << byOther << u"另一把密钥"_qs;
         // Another key's signature passed off under our key id still fails.
         QByteArray forged = QByteArray::fromBase64(byOther.split('\n').at(1));
@@ -127,13 +124,10 @@ private slots:
             << content
             << withLine(good, 1, ("Ex" + QByteArray::fromBase64(good.split('\n').at(1)).mid(2)).toBase64())
             << u"不支持的签名算法"_qs;
-        QTest::newRow("three lines") << content << good.split('\n').mid(0, 3).join('\n') << u"不完整"_qs;
         QTest::newRow("empty") << content << QByteArray() << u"不完整"_qs;
         QTest::newRow("not base64") << content << withLine(good, 1, "RW!!notbase64") << u"Base64"_qs;
         QTest::newRow("signature cut short")
             << content << withLine(good, 1, good.split('\n').at(1).left(40)) << u"长度不对"_qs;
-        QTest::newRow("no untrusted comment")
-            << content << withLine(good, 0, "comment") << u"untrusted comment"_qs;
         QTest::newRow("no trusted comment")
             << content << withLine(good, 2, "timestamp:1") << u"trusted comment"_qs;
         QTest::newRow("far too long")
@@ -154,13 +148,6 @@ private slots:
         QVERIFY(!verifyFile(dir.filePath("f"), signature, demoKey()));
     }
 
-    void missingFile()
-    {
-        const Result<void> result = verifyFile("/nonexistent/Temp.png", signing::sign("x"), demoKey());
-        QVERIFY(!result);
-        QVERIFY(result.error().contains("/nonexistent/Temp.png"));
-    }
-
     void publicKeys_data()
     {
         QTest::addColumn<QByteArray>("text");
@@ -168,7 +155,6 @@ private slots:
         const QByteArray file = testdata::readFile(signing::demoPublicKeyFile());
         const QByteArray line = signing::demoPublicKey().toLatin1();
         QTest::newRow("base64 form") << line << true;
-        QTest::newRow("base64 form with blanks around") << " " + line + "\n" << true;
         QTest::newRow("public-key file") << file << true;
         QTest::newRow("public-key file, CR LF") << QByteArray(file).replace("\n", "\r\n") << true;
         QTest::newRow("empty") << QByteArray() << false;
