@@ -218,6 +218,29 @@ private slots:
         }
     }
 
+    // A long paper is walked in two halves at once; sentences across the
+    // middle, and repeated ones whose later marks depend on the earlier
+    // half, must come out as from one pass.
+    void longPaperGivesTheSameMarks()
+    {
+        QRandomGenerator rng(17);
+        const QStringList words{u(u"研究"), u(u"表明"), u(u"结果"), u(u"我们"), u(u"啊啊"),
+                                u(u"，"),   u(u"。"),   u(u"\r\n"), u(u"数据")};
+        QString paper;
+        while (paper.size() < 400000)
+            paper += words[rng.bounded(int(words.size()))];
+        QString reference;
+        for (int k = 0; k < 300; ++k) {
+            const qsizetype from =
+                k < 20 ? paper.size() / 2 - rng.bounded(30) : rng.bounded(int(paper.size() - 40));
+            reference += paper.mid(from, rng.bounded(6, 40)) + u(u"。");
+        }
+        const CompareResult fast = comparer::compareAndMark(paper, reference);
+        const CompareResult naive = comparer::compareAndMarkNaive(paper, reference);
+        QCOMPARE(marksOf(fast), marksOf(naive));
+        QCOMPARE(fast.run.segments, naive.run.segments);
+    }
+
     // A paper of one character repeated against long sentences of it makes the
     // backward walks long; the automaton takes over and the marks stay exact.
     void repetitiveTextGivesTheSameMarks()

@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <thread>
 
 namespace comparer {
 
 namespace {
 
 using Text = std::u16string_view;
+
+// Papers from this length on are walked in two halves at once.
+constexpr size_t kSplitLength = 1 << 18;
 
 Text view(QStringView s) { return {s.utf16(), static_cast<size_t>(s.size())}; }
 
@@ -288,7 +292,12 @@ struct SentenceMatcher::Trie {
         return (filter[a / 64] >> (a % 64) & 1) && (filter[b / 64] >> (b % 64) & 1);
     }
     void buildFilter(const std::vector<Text>& distinct);
-    bool walk(Text text, const std::vector<Text>& distinct, qint64 budget, Marks& marks) const;
+    // Walks back from every end in [from, to) that passes the filter and
+    // calls found(sentence, start) for each sentence ending there; false
+    // when the walks took more than `budget` steps.
+    template <typename Found>
+    bool walk(Text text, size_t from, size_t to, const std::vector<Text>& distinct, qint64 budget,
+              Found&& found) const;
 };
 
 namespace {
@@ -369,18 +378,20 @@ void SentenceMatcher::Trie::buildFilter(const std::vector<Text>& distinct)
     }
 }
 
-bool SentenceMatcher::Trie::walk(Text text, const std::vector<Text>& distinct, qint64 budget,
-                                 Marks& marks) const
+template <typename Found>
+bool SentenceMatcher::Trie::walk(Text text, size_t from, size_t to, const std::vector<Text>& distinct,
+                                 qint64 budget, Found&& found) const
 {
-    if (distinct.empty() || text.size() < gram)
+    from = std::max(from, gram - 1);
+    if (distinct.empty() || from >= to)
         return true;
     quint64 topPower = 1;  // kHashBase^(gram - 1), to drop the character leaving the window
     for (size_t i = 1; i < gram; ++i)
         topPower *= kHashBase;
     const char16_t* chars = text.data();
-    quint64 h = hashOf(chars + gram - 1, gram);
+    quint64 h = hashOf(chars + from, gram);
     qint64 steps = 0;
-    for (size_t end = gram - 1;; ++end) {
+    for (size_t end = from;; ++end) {
         if (inFilter(h)) {
             // Back from `end` through the trie; `depth` characters match.
             qint32 node = 0;
@@ -393,12 +404,12 @@ bool SentenceMatcher::Trie::walk(Text text, const std::vector<Text>& distinct, q
                         const size_t rest = s.size() - depth;
                         steps += static_cast<qint64>(rest);
                         if (std::memcmp(chars + start, s.data(), rest * sizeof(char16_t)) == 0)
-                            marks.found(n.sentence, static_cast<qsizetype>(start));
+                            found(n.sentence, static_cast<qsizetype>(start));
                     }
                     break;
                 }
                 if (n.sentence >= 0)
-                    marks.found(n.sentence, static_cast<qsizetype>(end + 1 - depth));
+                    found(n.sentence, static_cast<qsizetype>(end + 1 - depth));
                 if (depth > end)
                     break;
                 node = child(node, chars[end - depth]);
@@ -409,7 +420,7 @@ bool SentenceMatcher::Trie::walk(Text text, const std::vector<Text>& distinct, q
             if (steps > budget)
                 return false;
         }
-        if (end + 1 >= text.size())
+        if (end + 1 >= to)
             return true;
         h = (h - chars[end + 1 - gram] * topPower) * kHashBase + chars[end + 1];
     }
@@ -440,8 +451,36 @@ std::vector<QList<qsizetype>> SentenceMatcher::occurrences(QStringView text) con
     for (const Text& s : distinct_)
         total += static_cast<qint64>(s.size());
     const qint64 budget = 8 * (text.size() + total) + 65536;
+    const Text chars = view(text);
     Marks marks(distinct_);
-    if (!trie_->walk(view(text), distinct_, budget, marks))
+    const auto mark = [&](qint32 sentence, qsizetype start) { marks.found(sentence, start); };
+    bool walked = false;
+    if (chars.size() < kSplitLength) {
+        walked = trie_->walk(chars, 0, chars.size(), distinct_, budget, mark);
+    } else {
+        // The walks are independent of each other: the second half of the
+        // ends is walked on a second thread, its finds kept in order and
+        // counted after those of the first half.
+        struct Find {
+            qint32 sentence;
+            qsizetype start;
+        };
+        std::vector<Find> later;
+        const size_t half = chars.size() / 2;
+        bool laterWalked = false;
+        std::thread second([&] {
+            laterWalked = trie_->walk(chars, half, chars.size(), distinct_, budget / 2,
+                                      [&](qint32 sentence, qsizetype start) {
+                                          later.push_back({sentence, start});
+                                      });
+        });
+        walked = trie_->walk(chars, 0, half, distinct_, budget / 2, mark);
+        second.join();
+        walked = walked && laterWalked;
+        for (const Find& f : later)
+            mark(f.sentence, f.start);
+    }
+    if (!walked)
         return occurrencesByAutomaton(text);
     return perSentence(marks.bySentence());
 }
