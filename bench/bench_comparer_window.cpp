@@ -58,8 +58,7 @@ void measureRewrite()
 {
     const QStringList records = shippedThesaurusRecords();
     QTemporaryDir folder;
-    QString error;
-    if (!comparer::writeThesaurusFile(folder.filePath("ciku.txt"), records, &error))
+    if (!comparer::writeThesaurusFile(folder.filePath("ciku.txt"), records))
         qFatal("cannot make ciku.txt");
     QString paper;
     for (int i = 0; paper.size() < 100000; ++i)

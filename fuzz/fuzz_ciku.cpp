@@ -13,13 +13,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString path = dir.filePath(QStringLiteral("ciku.txt"));
     if (!fuzz::writeFile(path, thesaurus))
         return 0;
-    QStringList lines;
-    QString error;
-    const auto status = comparer::readThesaurus(path, &lines, &error);
-    if (status != comparer::ThesaurusStatus::Ok) {
-        fuzz::check(!error.isEmpty(), "a refused thesaurus explains itself");
+    const Result<comparer::Thesaurus> read = comparer::readThesaurus(path);
+    if (!read) {
+        fuzz::check(!read.error().isEmpty(), "a refused thesaurus explains itself");
         return 0;
     }
+    if (read->state != comparer::Thesaurus::State::Read)
+        return 0;
+    const QStringList& lines = read->lines;
     const QString text = QString::fromUtf8(paper);
     const auto fast = comparer::rewriteText(text, lines, comparer::seededRandom(size));
     const auto plain = comparer::rewriteTextNaive(text, lines, comparer::seededRandom(size));

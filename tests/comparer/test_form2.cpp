@@ -319,11 +319,10 @@ private slots:
         const qsizetype body = page.indexOf(QStringLiteral("<body>")) + 6;
         const QStringList expected =
             page.mid(body, page.indexOf(QStringLiteral("</body>")) - body).split(QStringLiteral("##"));
-        QStringList lines;
-        QString error;
-        QCOMPARE(comparer::readThesaurus(cikuPath(), &lines, &error), comparer::ThesaurusStatus::Ok);
-        QCOMPARE(lines.size(), expected.size());
-        QCOMPARE(lines, expected);
+        const Result<comparer::Thesaurus> read = comparer::readThesaurus(cikuPath());
+        QCOMPARE(read->state, comparer::Thesaurus::State::Read);
+        QCOMPARE(read->lines.size(), expected.size());
+        QCOMPARE(read->lines, expected);
 
         form.Command2_Click();
         QVERIFY(form.Label1->text().startsWith(u(u"正在查找替换第")));

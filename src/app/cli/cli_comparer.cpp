@@ -83,18 +83,14 @@ int rewrite(const QStringList& args)
             throw UsageError("--seed needs a non-negative integer");
         random = comparer::seededRandom(seed);
     }
-    QStringList lines;
-    QString error;
-    switch (comparer::readThesaurus(files[0], &lines, &error)) {
-    case comparer::ThesaurusStatus::Ok:
-        break;
-    case comparer::ThesaurusStatus::Missing:
+    const Result<comparer::Thesaurus> thesaurus = comparer::readThesaurus(files[0]);
+    if (!thesaurus)
+        throw InputError(QStringLiteral("cannot read %1: %2").arg(files[0], thesaurus.error()).toStdString());
+    if (thesaurus->state == comparer::Thesaurus::State::Missing)
         throw InputError(QStringLiteral("thesaurus not found: %1").arg(files[0]).toStdString());
-    case comparer::ThesaurusStatus::Unreadable:
-        throw InputError(QStringLiteral("cannot read %1: %2").arg(files[0], error).toStdString());
-    case comparer::ThesaurusStatus::InvalidEncoding:
+    if (thesaurus->state == comparer::Thesaurus::State::Damaged)
         throw InputError(QStringLiteral("%1 is not valid GBK text").arg(files[0]).toStdString());
-    }
+    const QStringList& lines = thesaurus->lines;
     const comparer::RewriteResult result = comparer::rewriteText(readPaper(files[1]), lines, random);
     printRaw(result.text);
     printErr(QStringLiteral("found %1").arg(result.found));
@@ -113,12 +109,11 @@ int thesaurusPage(const QStringList& args)
     const auto records = comparer::thesaurusRecords(readUtf8File(files[0]));
     if (!records) {
         print(QStringLiteral(u"网络连接失败，词库下载不成功！"));
-        printErr(QStringLiteral("%1 does not begin with the status mark 1").arg(files[0]));
+        printErr(QStringLiteral("%1 %2").arg(files[0], records.error()));
         return kBadInput;
     }
-    QString error;
-    if (!comparer::writeThesaurusFile(files[1], *records, &error))
-        throw InputError(QStringLiteral("cannot write %1: %2").arg(files[1], error).toStdString());
+    if (const Result<void> written = comparer::writeThesaurusFile(files[1], *records); !written)
+        throw InputError(QStringLiteral("cannot write %1: %2").arg(files[1], written.error()).toStdString());
     print(QStringLiteral(u"词库下载成功！"));
     return kOk;
 }

@@ -357,33 +357,26 @@ QStringList thesaurusLines(QStringView text)
     return lines;
 }
 
-ThesaurusStatus readThesaurus(const QString& path, QStringList* lines, QString* error,
-                              const std::function<void()>& beforeEachLine)
+Result<Thesaurus> readThesaurus(const QString& path, const std::function<void()>& beforeEachLine)
 {
     if (!QFileInfo(path).isFile())
-        return ThesaurusStatus::Missing;
+        return Thesaurus{Thesaurus::State::Missing, {}};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return ThesaurusStatus::Unreadable;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(file.errorString());
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *error = file.errorString();
-        return ThesaurusStatus::Unreadable;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return failure(file.errorString());
     bool valid = false;
     const QString text = gbk::decode(bytes, &valid);
-    if (!valid) {
-        *error = QStringLiteral("not valid GBK text");
-        return ThesaurusStatus::InvalidEncoding;
-    }
-    *lines = thesaurusLines(text);
+    if (!valid)
+        return Thesaurus{Thesaurus::State::Damaged, {}};
+    Thesaurus thesaurus{Thesaurus::State::Read, thesaurusLines(text)};
     if (beforeEachLine) {
-        for (qsizetype i = 0; i < lines->size(); ++i)
+        for (qsizetype i = 0; i < thesaurus.lines.size(); ++i)
             beforeEachLine();
     }
-    return ThesaurusStatus::Ok;
+    return thesaurus;
 }
 
 RewriteResult rewriteText(const QString& text, const QStringList& lines, const RandomSource& random)

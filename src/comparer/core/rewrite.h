@@ -4,6 +4,8 @@
 // Entries work one after another on the text the earlier ones left, so the
 // fast path must give exactly what applying them in turn gives.
 
+#include "platform/core/result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -27,11 +29,17 @@ int drawReplacement(double r, int lastIndex);
 // lone LF is an ordinary character; a last line without a line end counts.
 QStringList thesaurusLines(QStringView text);
 
-enum class ThesaurusStatus { Ok, Missing, Unreadable, InvalidEncoding };
-// Reads ciku.txt (GBK). `Missing` also when the path is not an ordinary file.
-// `beforeEachLine` runs once per line (the window lets events through there).
-ThesaurusStatus readThesaurus(const QString& path, QStringList* lines, QString* error,
-                              const std::function<void()>& beforeEachLine = {});
+// What reading ciku.txt found: its lines, no file (also when the path is
+// not an ordinary file), or a file that is not GBK text.
+struct Thesaurus {
+    enum class State { Read, Missing, Damaged };
+    State state = State::Missing;
+    QStringList lines;
+};
+// Reads ciku.txt (GBK); fails with the system's reason when the file is there
+// but cannot be read. `beforeEachLine` runs once per line (the window lets
+// events through there).
+Result<Thesaurus> readThesaurus(const QString& path, const std::function<void()>& beforeEachLine = {});
 
 struct RewriteResult {
     QString text;

@@ -20,10 +20,10 @@ QString cleanThesaurusMarkup(QString markup)
     return markup;
 }
 
-std::optional<QStringList> thesaurusRecords(const QString& markup)
+Result<QStringList> thesaurusRecords(const QString& markup)
 {
     if (!markup.startsWith(u'1'))
-        return std::nullopt;
+        return failure(QStringLiteral("does not begin with the status mark 1"));
     return cleanThesaurusMarkup(markup).split(QStringLiteral("##"));
 }
 
@@ -35,24 +35,20 @@ QByteArray thesaurusFileBytes(const QStringList& records)
     return bytes;
 }
 
-bool writeThesaurusFile(const QString& path, const QStringList& records, QString* error,
-                        const std::function<void()>& beforeEachRecord)
+Result<void> writeThesaurusFile(const QString& path, const QStringList& records,
+                                const std::function<void()>& beforeEachRecord)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(file.errorString());
     for (const QString& record : records) {
         if (beforeEachRecord)
             beforeEachRecord();
         file.write(gbk::encode(record) + "\r\n");
     }
-    if (!file.commit()) {  // also reports a failed write above
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    if (!file.commit())  // also reports a failed write above
+        return failure(file.errorString());
+    return {};
 }
 
 }  // namespace comparer

@@ -1,11 +1,12 @@
 #pragma once
 // The vendor's thesaurus page and the file ciku.txt made from it.
 
+#include "platform/core/result.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-#include <optional>
 
 namespace comparer {
 
@@ -13,16 +14,16 @@ namespace comparer {
 QString cleanThesaurusMarkup(QString markup);
 
 // The records of a page ("##"-separated, the first one holding the status mark
-// "1"), or nothing when the page does not begin with the status mark.
-std::optional<QStringList> thesaurusRecords(const QString& markup);
+// "1"); fails when the page does not begin with the status mark.
+Result<QStringList> thesaurusRecords(const QString& markup);
 
 // ciku.txt's bytes: each record in GBK followed by CR LF.
 QByteArray thesaurusFileBytes(const QStringList& records);
 
 // Writes ciku.txt through a temporary file renamed into place, so a failure
 // leaves the previous thesaurus as it was. `beforeEachRecord` runs once per
-// record. Returns false with a reason in `error`.
-bool writeThesaurusFile(const QString& path, const QStringList& records, QString* error,
-                        const std::function<void()>& beforeEachRecord = {});
+// record.
+Result<void> writeThesaurusFile(const QString& path, const QStringList& records,
+                                const std::function<void()>& beforeEachRecord = {});
 
 }  // namespace comparer

@@ -270,22 +270,24 @@ QString Form2::thesaurusPath() const { return QDir(programFolder).filePath(QStri
 
 void Form2::Command2_Click()
 {
-    QStringList lines;
-    QString error;
-    switch (comparer::readThesaurus(thesaurusPath(), &lines, &error, eventPump())) {
-    case comparer::ThesaurusStatus::Ok:
+    const Result<comparer::Thesaurus> thesaurus = comparer::readThesaurus(thesaurusPath(), eventPump());
+    if (!thesaurus) {
+        dialogs::message(this, QStringLiteral(u"词库文件无法读取：") + thesaurus.error(), {},
+                         dialogs::Icon::Warning);
+        return;
+    }
+    switch (thesaurus->state) {
+    case comparer::Thesaurus::State::Read:
         break;
-    case comparer::ThesaurusStatus::Missing:
+    case comparer::Thesaurus::State::Missing:
         dialogs::message(this, QStringLiteral(u"题库不存在，请下载最新题库！"));
         return;
-    case comparer::ThesaurusStatus::Unreadable:
-        dialogs::message(this, QStringLiteral(u"词库文件无法读取：") + error, {}, dialogs::Icon::Warning);
-        return;
-    case comparer::ThesaurusStatus::InvalidEncoding:
+    case comparer::Thesaurus::State::Damaged:
         dialogs::message(this, QStringLiteral(u"词库文件已损坏，请重新下载词库！"), {},
                          dialogs::Icon::Warning);
         return;
     }
+    const QStringList& lines = thesaurus->lines;
     if (lines.isEmpty())
         return;  // nothing to exchange: both editors stay as they are
     const comparer::RewriteResult result = comparer::rewriteText(RichTextBox1->text(), lines, random);
@@ -308,14 +310,15 @@ void Form2::Command3_Click()
     const bool arrived = fetchThesaurusPage();
     downloading_ = false;
 
-    const auto records = arrived ? comparer::thesaurusRecords(WebBrowser2->bodyHtml()) : std::nullopt;
+    const Result<QStringList> records = arrived ? comparer::thesaurusRecords(WebBrowser2->bodyHtml())
+                                                : Result<QStringList>(failure(QStringLiteral("no page")));
     if (!records) {
         Label1->setText(QStringLiteral(u"网络连接失败，词库下载不成功！"));
         return;
     }
-    QString error;
-    if (!comparer::writeThesaurusFile(thesaurusPath(), *records, &error, eventPump())) {
-        Label1->setText(QStringLiteral(u"词库保存失败：") + error);
+    if (const Result<void> written = comparer::writeThesaurusFile(thesaurusPath(), *records, eventPump());
+        !written) {
+        Label1->setText(QStringLiteral(u"词库保存失败：") + written.error());
         return;
     }
     Label1->setText(QStringLiteral(u"词库下载成功！"));
