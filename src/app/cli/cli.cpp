@@ -7,30 +7,56 @@
 
 namespace cli {
 
-QByteArray readBytes(const QString& path)
+namespace {
+
+QString& commandName()
+{
+    static QString name;
+    return name;
+}
+
+int fail(int status, const QString& reason)
+{
+    printErr(QStringLiteral("trovalis-cli %1: %2").arg(commandName(), reason));
+    return status;
+}
+
+}  // namespace
+
+void setCommandName(const QString& name) { commandName() = name; }
+int usageError(const QString& reason) { return fail(kUsage, reason); }
+int inputError(const QString& reason) { return fail(kBadInput, reason); }
+
+Result<QByteArray> readBytes(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw InputError(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()).toStdString());
+        return failure(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
     return file.readAll();
 }
 
-QString readUtf8File(const QString& path)
+Result<QString> readUtf8File(const QString& path)
 {
-    QByteArray bytes = readBytes(path);
+    Result<QByteArray> read = readBytes(path);
+    if (!read)
+        return failure(read.error());
+    QByteArray& bytes = *read;
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     QStringDecoder decoder(QStringConverter::Utf8);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        throw InputError(QStringLiteral("%1 is not valid UTF-8").arg(path).toStdString());
+        return failure(QStringLiteral("%1 is not valid UTF-8").arg(path));
     return text;
 }
 
-QString readPaper(const QString& path)
+Result<QString> readPaper(const QString& path)
 {
     // One pass: a line feed without its carriage return gets one.
-    const QString text = readUtf8File(path);
+    const Result<QString> read = readUtf8File(path);
+    if (!read)
+        return read;
+    const QString& text = *read;
     qsizetype bare = 0;
     for (qsizetype i = 0; i < text.size(); ++i)
         bare += text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r');
@@ -87,7 +113,8 @@ bool wantsHelp(const QStringList& args, const QString& help)
     return true;
 }
 
-QStringList positional(QStringList args, const QStringList& flagsWithValue, const QStringList& plainFlags)
+Result<QStringList> positional(const QStringList& args, const QStringList& flagsWithValue,
+                               const QStringList& plainFlags)
 {
     QStringList out;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -98,15 +125,14 @@ QStringList positional(QStringList args, const QStringList& flagsWithValue, cons
         }
         if (flagsWithValue.contains(a)) {
             if (i + 1 >= args.size())
-                throw UsageError(QStringLiteral("%1 needs a value").arg(a).toStdString());
+                return failure(QStringLiteral("%1 needs a value").arg(a));
             ++i;
         } else if (plainFlags.contains(a)) {
             continue;
         } else if (a.startsWith(QLatin1String("--"))) {
-            throw UsageError(
+            return failure(
                 QStringLiteral("unknown option %1 (an argument that begins with \"-\" goes after --)")
-                    .arg(a)
-                    .toStdString());
+                    .arg(a));
         } else {
             out << a;
         }
@@ -114,13 +140,12 @@ QStringList positional(QStringList args, const QStringList& flagsWithValue, cons
     return out;
 }
 
-QStringList expectArguments(const QStringList& args, const QStringList& names,
-                            const QStringList& flagsWithValue, const QStringList& plainFlags)
+Result<QStringList> expectArguments(const QStringList& args, const QStringList& names,
+                                    const QStringList& flagsWithValue, const QStringList& plainFlags)
 {
-    const QStringList words = positional(args, flagsWithValue, plainFlags);
-    if (words.size() != names.size())
-        throw UsageError(
-            QStringLiteral("expects %1 (see --help)").arg(names.join(QLatin1String(" and "))).toStdString());
+    Result<QStringList> words = positional(args, flagsWithValue, plainFlags);
+    if (words && words->size() != names.size())
+        return failure(QStringLiteral("expects %1 (see --help)").arg(names.join(QLatin1String(" and "))));
     return words;
 }
 

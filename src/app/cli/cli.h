@@ -1,10 +1,10 @@
 #pragma once
 // Shared plumbing of trovalis-cli: argument handling, file reading, output.
 
+#include "platform/core/result.h"
+
 #include <QString>
 #include <QStringList>
-
-#include <stdexcept>
 
 namespace cli {
 
@@ -12,18 +12,17 @@ constexpr int kOk = 0;
 constexpr int kBadInput = 1;
 constexpr int kUsage = 2;
 
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-struct InputError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+// A subcommand ends a failure with one of these: they print
+// "trovalis-cli COMMAND: reason" on stderr and give the exit status.
+int usageError(const QString& reason);     // kUsage
+int inputError(const QString& reason);     // kBadInput
+void setCommandName(const QString& name);  // the COMMAND of those lines
 
-// Reads a UTF-8 file (a leading BOM is skipped); throws InputError.
-QString readUtf8File(const QString& path);
+// Reads a UTF-8 file (a leading BOM is skipped).
+Result<QString> readUtf8File(const QString& path);
 // Reads a paper: UTF-8, line breaks made CR LF as the editor reports them.
-QString readPaper(const QString& path);
-QByteArray readBytes(const QString& path);
+Result<QString> readPaper(const QString& path);
+Result<QByteArray> readBytes(const QString& path);
 
 void print(const QString& text);           // UTF-8 to stdout, then LF
 void printRaw(const QString& text);        // UTF-8 to stdout, nothing added
@@ -33,11 +32,13 @@ void printBytes(const QByteArray& bytes);  // to stdout as they are
 // True when args holds --help; prints `help` then.
 bool wantsHelp(const QStringList& args, const QString& help);
 // Positional arguments after removing the named flags (flag -> takes value?).
-QStringList positional(QStringList args, const QStringList& flagsWithValue, const QStringList& plainFlags);
+Result<QStringList> positional(const QStringList& args, const QStringList& flagsWithValue,
+                               const QStringList& plainFlags);
 // The positional arguments, which must be exactly `names` (e.g. {"ARCHIVE", "DEST"});
-// throws UsageError naming them otherwise.
-QStringList expectArguments(const QStringList& args, const QStringList& names,
-                            const QStringList& flagsWithValue = {}, const QStringList& plainFlags = {});
+// fails naming them otherwise.
+Result<QStringList> expectArguments(const QStringList& args, const QStringList& names,
+                                    const QStringList& flagsWithValue = {},
+                                    const QStringList& plainFlags = {});
 QString flagValue(const QStringList& args, const QString& flag);  // empty if absent
 bool hasFlag(const QStringList& args, const QString& flag);
 

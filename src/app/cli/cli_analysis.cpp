@@ -20,8 +20,13 @@ int segment(const QStringList& args)
                                  "Cuts PAPER (UTF-8) into sentences as the analyse command does;\n"
                                  "prints the summary line, then one list item per line.")))
         return kOk;
-    const QStringList files = expectArguments(args, {QStringLiteral("PAPER")});
-    const segmentation::Analysis analysis = segmentation::analyse(readPaper(files.first()));
+    const Result<QStringList> files = expectArguments(args, {QStringLiteral("PAPER")});
+    if (!files)
+        return usageError(files.error());
+    const Result<QString> paper = readPaper(files->first());
+    if (!paper)
+        return inputError(paper.error());
+    const segmentation::Analysis analysis = segmentation::analyse(*paper);
     print(analysis.summary);
     for (const QString& item : analysis.listItems)
         print(item);
@@ -36,8 +41,10 @@ int query(const QStringList& args)
                                  "Prints the query built from SENTENCE and its URL for the engine\n"
                                  "(default baidu), or the single line \"skipped\".")))
         return kOk;
-    const QStringList words =
+    const Result<QStringList> words =
         expectArguments(args, {QStringLiteral("SENTENCE")}, {QStringLiteral("--engine")});
+    if (!words)
+        return usageError(words.error());
     const QString engineName = flagValue(args, QStringLiteral("--engine"));
     static const std::map<QString, SearchEngine> kEngines{
         {QString(), SearchEngine::Baidu},
@@ -47,8 +54,8 @@ int query(const QStringList& args)
     };
     const auto engine = kEngines.find(engineName);
     if (engine == kEngines.end())
-        throw UsageError("--engine takes baidu, wenku or zhiwang");
-    const QString q = buildQuery(words.first());
+        return usageError(QStringLiteral("--engine takes baidu, wenku or zhiwang"));
+    const QString q = buildQuery(words->first());
     if (isSkippedQuery(q)) {
         print(QStringLiteral("skipped"));
         return kOk;
@@ -66,8 +73,15 @@ int score(const QStringList& args)
                                  "Scores PAGE (UTF-8 body markup of a result page) as the first page\n"
                                  "for SENTENCE; prints Label2, then each stored result: k, tab, title.")))
         return kOk;
-    const QStringList words = expectArguments(args, {QStringLiteral("SENTENCE"), QStringLiteral("PAGE")});
-    const QString page = readUtf8File(words[1]);
+    const Result<QStringList> arguments =
+        expectArguments(args, {QStringLiteral("SENTENCE"), QStringLiteral("PAGE")});
+    if (!arguments)
+        return usageError(arguments.error());
+    const QStringList& words = *arguments;
+    const Result<QString> read = readUtf8File(words[1]);
+    if (!read)
+        return inputError(read.error());
+    const QString& page = *read;
 
     ComparisonSession session;
     segmentation::Analysis analysis;
@@ -90,8 +104,13 @@ int stats(const QStringList& args)
                                  "TITLES (UTF-8) holds one result title per slot, 10 lines per sentence;\n"
                                  "prints each row of the statistics table: title, tab, count.")))
         return kOk;
-    const QStringList words = expectArguments(args, {QStringLiteral("TITLES")});
-    QStringList lines = readUtf8File(words.first()).split(u'\n');
+    const Result<QStringList> words = expectArguments(args, {QStringLiteral("TITLES")});
+    if (!words)
+        return usageError(words.error());
+    const Result<QString> titles = readUtf8File(words->first());
+    if (!titles)
+        return inputError(titles.error());
+    QStringList lines = titles->split(u'\n');
     if (lines.last().isEmpty())
         lines.removeLast();  // the line break that ends the last line
     for (QString& line : lines)
@@ -120,11 +139,16 @@ int verificationPage(const QStringList& args)
                                  "from URL, is a search service's verification page; prints\n"
                                  "\"verification\" or \"ordinary\".")))
         return kOk;
-    const QStringList words = expectArguments(args, {QStringLiteral("URL"), QStringLiteral("PAGE")});
-    const QUrl url(words[0]);
+    const Result<QStringList> words = expectArguments(args, {QStringLiteral("URL"), QStringLiteral("PAGE")});
+    if (!words)
+        return usageError(words.error());
+    const QUrl url((*words)[0]);
     if (!url.isValid())
-        throw UsageError("URL is not a valid address");
-    const verification::PageParts parts = verification::partsOf(readUtf8File(words[1]));
+        return usageError(QStringLiteral("URL is not a valid address"));
+    const Result<QString> page = readUtf8File((*words)[1]);
+    if (!page)
+        return inputError(page.error());
+    const verification::PageParts parts = verification::partsOf(*page);
     print(verification::isVerificationPage(url, parts.title, parts.text) ? QStringLiteral("verification")
                                                                          : QStringLiteral("ordinary"));
     return kOk;

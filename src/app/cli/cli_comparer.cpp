@@ -47,15 +47,26 @@ int compare(const QStringList& args)
                                  "One compare-and-mark run in a fresh comparer: prints the report, then\n"
                                  "one line per marked occurrence (start, a tab, length).")))
         return kOk;
-    const QStringList files = expectArguments(args, {QStringLiteral("PAPER"), QStringLiteral("REFERENCE")},
-                                              {}, {QStringLiteral("--cumulative")});
+    const Result<QStringList> files = expectArguments(
+        args, {QStringLiteral("PAPER"), QStringLiteral("REFERENCE")}, {}, {QStringLiteral("--cumulative")});
+    if (!files)
+        return usageError(files.error());
     // The reference is read and made ready on a second thread while the paper is read.
-    auto preparing = std::async(std::launch::async, [path = files[1]] {
-        const QString reference = readPaper(path);
-        return std::pair{reference.size(), comparer::PreparedReference(reference)};
+    using Prepared = std::pair<qsizetype, comparer::PreparedReference>;
+    auto preparing = std::async(std::launch::async, [path = (*files)[1]]() -> Result<Prepared> {
+        const Result<QString> reference = readPaper(path);
+        if (!reference)
+            return failure(reference.error());
+        return Prepared{reference->size(), comparer::PreparedReference(*reference)};
     });
-    const QString paper = readPaper(files[0]);
-    const auto [referenceLength, reference] = preparing.get();
+    const Result<QString> read = readPaper((*files)[0]);
+    if (!read)
+        return inputError(read.error());  // the paper's problem first, as it is read first
+    const Result<Prepared> prepared = preparing.get();
+    if (!prepared)
+        return inputError(prepared.error());
+    const QString& paper = *read;
+    const auto& [referenceLength, reference] = *prepared;
     // In a fresh comparer the running totals are this run's counts, ticked or not.
     const comparer::CompareResult result = reference.findIn(paper);
     const QString report =
@@ -73,25 +84,30 @@ int rewrite(const QStringList& args)
                                  "Rewrites PAPER with THESAURUS (GBK, as ciku.txt) and prints the result;\n"
                                  "the found count goes to stderr. --seed makes the draws repeatable.")))
         return kOk;
-    const QStringList files = expectArguments(args, {QStringLiteral("THESAURUS"), QStringLiteral("PAPER")},
-                                              {QStringLiteral("--seed")});
+    const Result<QStringList> arguments = expectArguments(
+        args, {QStringLiteral("THESAURUS"), QStringLiteral("PAPER")}, {QStringLiteral("--seed")});
+    if (!arguments)
+        return usageError(arguments.error());
+    const QStringList& files = *arguments;
     comparer::RandomSource random = comparer::clockRandom();
     if (hasFlag(args, QStringLiteral("--seed"))) {
         bool ok = false;
         const quint64 seed = flagValue(args, QStringLiteral("--seed")).toULongLong(&ok);
         if (!ok)
-            throw UsageError("--seed needs a non-negative integer");
+            return usageError(QStringLiteral("--seed needs a non-negative integer"));
         random = comparer::seededRandom(seed);
     }
     const Result<comparer::Thesaurus> thesaurus = comparer::readThesaurus(files[0]);
     if (!thesaurus)
-        throw InputError(QStringLiteral("cannot read %1: %2").arg(files[0], thesaurus.error()).toStdString());
+        return inputError(QStringLiteral("cannot read %1: %2").arg(files[0], thesaurus.error()));
     if (thesaurus->state == comparer::Thesaurus::State::Missing)
-        throw InputError(QStringLiteral("thesaurus not found: %1").arg(files[0]).toStdString());
+        return inputError(QStringLiteral("thesaurus not found: %1").arg(files[0]));
     if (thesaurus->state == comparer::Thesaurus::State::Damaged)
-        throw InputError(QStringLiteral("%1 is not valid GBK text").arg(files[0]).toStdString());
-    const QStringList& lines = thesaurus->lines;
-    const comparer::RewriteResult result = comparer::rewriteText(readPaper(files[1]), lines, random);
+        return inputError(QStringLiteral("%1 is not valid GBK text").arg(files[0]));
+    const Result<QString> paper = readPaper(files[1]);
+    if (!paper)
+        return inputError(paper.error());
+    const comparer::RewriteResult result = comparer::rewriteText(*paper, thesaurus->lines, random);
     printRaw(result.text);
     printErr(QStringLiteral("found %1").arg(result.found));
     return kOk;
@@ -105,15 +121,22 @@ int thesaurusPage(const QStringList& args)
                                  "and prints the caption the download ends with. OUT is left as it was\n"
                                  "when the page carries no thesaurus or the file cannot be written.")))
         return kOk;
-    const QStringList files = expectArguments(args, {QStringLiteral("BODY"), QStringLiteral("OUT")});
-    const auto records = comparer::thesaurusRecords(readUtf8File(files[0]));
+    const Result<QStringList> arguments =
+        expectArguments(args, {QStringLiteral("BODY"), QStringLiteral("OUT")});
+    if (!arguments)
+        return usageError(arguments.error());
+    const QStringList& files = *arguments;
+    const Result<QString> body = readUtf8File(files[0]);
+    if (!body)
+        return inputError(body.error());
+    const Result<QStringList> records = comparer::thesaurusRecords(*body);
     if (!records) {
         print(QStringLiteral(u"网络连接失败，词库下载不成功！"));
         printErr(QStringLiteral("%1 %2").arg(files[0], records.error()));
         return kBadInput;
     }
     if (const Result<void> written = comparer::writeThesaurusFile(files[1], *records); !written)
-        throw InputError(QStringLiteral("cannot write %1: %2").arg(files[1], written.error()).toStdString());
+        return inputError(QStringLiteral("cannot write %1: %2").arg(files[1], written.error()));
     print(QStringLiteral(u"词库下载成功！"));
     return kOk;
 }
@@ -127,13 +150,15 @@ int doc2text(const QStringList& args)
                                  "LibreOffice, RTF with its formatting, other files as decoded text) and\n"
                                  "prints the plain text that lands in the editor, line breaks as CR LF.")))
         return kOk;
-    const QStringList files = expectArguments(args, {QStringLiteral("FILE")});
+    const Result<QStringList> files = expectArguments(args, {QStringLiteral("FILE")});
+    if (!files)
+        return usageError(files.error());
     pdf::install();
-    const Result<documents::LoadedDocument> loaded = documents::loadDocumentFile(files.first());
+    const Result<documents::LoadedDocument> loaded = documents::loadDocumentFile(files->first());
     if (!loaded)
-        throw InputError(loaded.error().toStdString());
+        return inputError(loaded.error());
     if (!loaded->warning.isEmpty())
-        throw InputError(loaded->warning.toStdString());
+        return inputError(loaded->warning);
     print(loaded->document.plainText(QStringLiteral("\r\n")));
     return kOk;
 }

@@ -19,9 +19,12 @@ int manifest(const QStringList& args)
                                  "then \"newer\" or \"not newer\", then each file name it names.\n"
                                  "Names the update client refuses are reported on stderr.")))
         return kOk;
-    const QStringList files = expectArguments(args, {QStringLiteral("FILE")});
-    readBytes(files.first());  // a clear error for a missing or unreadable file
-    const update::UpdateTable table = update::readManifestFile(files.first());
+    const Result<QStringList> files = expectArguments(args, {QStringLiteral("FILE")});
+    if (!files)
+        return usageError(files.error());
+    if (const Result<QByteArray> read = readBytes(files->first()); !read)
+        return inputError(read.error());  // a clear error for a missing or unreadable file
+    const update::UpdateTable table = update::readManifestFile(files->first());
     print(numfmt::format(update::readNumberPrefix(table[0])));
     print(update::isNewerVersion(table[0]) ? QStringLiteral("newer") : QStringLiteral("not newer"));
     const int count = update::fileCount(table);
@@ -42,12 +45,16 @@ int unzip(const QStringList& args)
                                  "Unpacks the zip ARCHIVE into the folder DEST as an update does.\n"
                                  "Entries that would land outside DEST are refused and reported.")))
         return kOk;
-    const QStringList files = expectArguments(args, {QStringLiteral("ARCHIVE"), QStringLiteral("DEST")});
+    const Result<QStringList> arguments =
+        expectArguments(args, {QStringLiteral("ARCHIVE"), QStringLiteral("DEST")});
+    if (!arguments)
+        return usageError(arguments.error());
+    const QStringList& files = *arguments;
     if (!QFileInfo(files.at(0)).isFile())
-        throw InputError(QStringLiteral("cannot read %1").arg(files.at(0)).toStdString());
+        return inputError(QStringLiteral("cannot read %1").arg(files.at(0)));
     const update::ExtractResult result = update::extractZip(files.at(1), files.at(0));
     if (!result.opened)
-        throw InputError(QStringLiteral("%1 is not a readable zip archive").arg(files.at(0)).toStdString());
+        return inputError(QStringLiteral("%1 is not a readable zip archive").arg(files.at(0)));
     for (const QString& name : result.refused)
         printErr(QStringLiteral("refused entry \"%1\": it would land outside %2").arg(name, files.at(1)));
     if (!result.complete)
@@ -64,23 +71,32 @@ int verify(const QStringList& args)
                                  "update key built into this program or with PUBLICKEY (minisign's\n"
                                  "public-key form, or a public-key file). Prints \"good\".")))
         return kOk;
-    const QString file = expectArguments(args, {QStringLiteral("FILE")}, {QStringLiteral("--key")}).first();
+    const Result<QStringList> files =
+        expectArguments(args, {QStringLiteral("FILE")}, {QStringLiteral("--key")});
+    if (!files)
+        return usageError(files.error());
+    const QString file = files->first();
     const QString keyText = hasFlag(args, QStringLiteral("--key")) ? flagValue(args, QStringLiteral("--key"))
                                                                    : update::builtInPublicKey();
-    const QByteArray keyBytes = QFileInfo(keyText).isFile() ? readBytes(keyText) : keyText.toLatin1();
-    const Result<update::PublicKey> key = update::readPublicKey(keyBytes);
+    const Result<QByteArray> keyBytes = QFileInfo(keyText).isFile() ? readBytes(keyText) : keyText.toLatin1();
+    if (!keyBytes)
+        return inputError(keyBytes.error());
+    const Result<update::PublicKey> key = update::readPublicKey(*keyBytes);
     if (!key)
-        throw InputError(key.error().toStdString());
+        return inputError(key.error());
     if (!QFileInfo(file).isFile())
-        throw InputError(QStringLiteral("cannot read %1").arg(file).toStdString());
+        return inputError(QStringLiteral("cannot read %1").arg(file));
     const QString signaturePath = file + update::kSignatureSuffix;
     if (!QFileInfo(signaturePath).isFile())
-        throw InputError(QStringLiteral("no signature beside it: %1").arg(signaturePath).toStdString());
+        return inputError(QStringLiteral("no signature beside it: %1").arg(signaturePath));
     if (QFileInfo(signaturePath).size() > update::kMaxSignatureFileSize)
-        throw InputError(QStringLiteral("%1 is too long for a signature").arg(signaturePath).toStdString());
-    const Result<void> checked = update::verifyFile(file, readBytes(signaturePath), *key);
+        return inputError(QStringLiteral("%1 is too long for a signature").arg(signaturePath));
+    const Result<QByteArray> signature = readBytes(signaturePath);
+    if (!signature)
+        return inputError(signature.error());
+    const Result<void> checked = update::verifyFile(file, *signature, *key);
     if (!checked)
-        throw InputError(checked.error().toStdString());
+        return inputError(checked.error());
     print(QStringLiteral("good"));
     return kOk;
 }

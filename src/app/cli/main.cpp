@@ -71,13 +71,6 @@ int main(int argc, char* argv[])
         cli::printErr(QStringLiteral("trovalis-cli: unknown command %1 (see --help)").arg(name));
         return cli::kUsage;
     }
-    try {
-        return it->second(args);
-    } catch (const cli::UsageError& e) {
-        cli::printErr(QStringLiteral("trovalis-cli %1: %2").arg(name, QString::fromUtf8(e.what())));
-        return cli::kUsage;
-    } catch (const cli::InputError& e) {
-        cli::printErr(QStringLiteral("trovalis-cli %1: %2").arg(name, QString::fromUtf8(e.what())));
-        return cli::kBadInput;
-    }
+    cli::setCommandName(name);
+    return it->second(args);
 }
