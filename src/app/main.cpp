@@ -1,6 +1,7 @@
 #include "comparer/ui/form2.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/browser/browserview.h"
+#include "platform/core/qttranslations.h"
 #include "platform/widgets/richeditor.h"
 #include "update/ui/form8.h"
 
@@ -11,6 +12,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    qttranslations::installChinese({QStringLiteral("qtbase"), QStringLiteral("qtwebengine")});
     Form1 form1(Endpoints::builtIn());
     form1.openUpdateWindow = [&form1] {
         showUpdateWindow(UpdateContext::forThisProgram(form1.endpoints.updateBase),

@@ -2,6 +2,7 @@
 // after an online update. It takes no arguments; everything it needs is in
 // the hand-over file of its working directory.
 
+#include "platform/core/qttranslations.h"
 #include "platform/widgets/programicon.h"
 #include "updater/updaterform.h"
 
@@ -10,6 +11,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    qttranslations::installChinese({QStringLiteral("qtbase")});
     QApplication::setWindowIcon(programicon::icon());
     QCoreApplication::setApplicationName(QStringLiteral("up"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.0"));
