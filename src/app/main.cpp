@@ -2,6 +2,7 @@
 #include "mainwindow/ui/form1.h"
 #include "platform/browser/browserview.h"
 #include "platform/core/qttranslations.h"
+#include "platform/widgets/programicon.h"
 #include "platform/widgets/richeditor.h"
 #include "update/ui/form8.h"
 
@@ -13,6 +14,9 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     qttranslations::installChinese({QStringLiteral("qtbase"), QStringLiteral("qtwebengine")});
+    QApplication::setWindowIcon(programicon::icon());
+    // Ties the windows to the desktop entry, so that the desktop shows its icon and name for them.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.trovalis.Trovalis"));
     Form1 form1(Endpoints::builtIn());
     form1.openUpdateWindow = [&form1] {
         showUpdateWindow(UpdateContext::forThisProgram(form1.endpoints.updateBase),

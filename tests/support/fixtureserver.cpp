@@ -37,6 +37,8 @@ void answer(const FixtureServer::Reply& reply, httplib::Response& res)
     if (reply.delayMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMs));
     res.status = reply.status;
+    for (const auto& [name, value] : reply.headers)
+        res.set_header(name.toStdString(), value.toStdString());
     if (reply.dropConnection) {
         res.set_chunked_content_provider(reply.contentType.toStdString(),
                                          [](size_t, httplib::DataSink&) { return false; });
@@ -60,7 +62,9 @@ void answer(const FixtureServer::Reply& reply, httplib::Response& res)
 
 }  // namespace
 
-FixtureServer::FixtureServer() : state_(std::make_unique<State>())
+FixtureServer::FixtureServer() : FixtureServer(0) { }
+
+FixtureServer::FixtureServer(int fixedPort) : state_(std::make_unique<State>())
 {
     State* s = state_.get();
     s->server.Get(".*", [s](const httplib::Request& req, httplib::Response& res) {
@@ -91,9 +95,15 @@ FixtureServer::FixtureServer() : state_(std::make_unique<State>())
         }
         answer(reply, res);
     });
-    port_ = s->server.bind_to_any_port("127.0.0.1");
-    if (port_ <= 0)
-        qFatal("fixture server: cannot bind 127.0.0.1");
+    if (fixedPort > 0) {
+        port_ = s->server.bind_to_port("127.0.0.1", fixedPort) ? fixedPort : 0;
+        if (!port_)
+            return;
+    } else {
+        port_ = s->server.bind_to_any_port("127.0.0.1");
+        if (port_ <= 0)
+            qFatal("fixture server: cannot bind 127.0.0.1");
+    }
     s->thread = std::thread([s] { s->server.listen_after_bind(); });
     while (!s->server.is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

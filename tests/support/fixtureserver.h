@@ -3,6 +3,8 @@
 // for tests that need a search service or the vendor's servers.
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QUrl>
 
@@ -25,10 +27,14 @@ public:
         int delayMs = 0;              // wait before answering
         qint64 declaredLength = -1;   // >= 0: send this Content-Length, then only `body` and close
         bool dropConnection = false;  // close without any answer
+        QList<QPair<QByteArray, QByteArray>> headers;  // sent as given (a redirect's Location)
     };
     using Handler = std::function<Reply(const QString& path, const QString& query)>;
 
     FixtureServer();
+    // On a given port, for a program whose server address is built in; port() is 0
+    // when that port is taken.
+    explicit FixtureServer(int port);
     ~FixtureServer();
     FixtureServer(const FixtureServer&) = delete;
     FixtureServer& operator=(const FixtureServer&) = delete;
