@@ -82,7 +82,7 @@ bool autorunLoad(int sentences)
 {
     using namespace resultpages;
     // One page per sentence, 10 % highlighted (38 of 380 characters).
-    QList<Result> results = numberedResults(3);
+    QList<resultpages::Result> results = numberedResults(3);
     results[2].snippet = highlight(38);
     const QByteArray resultPage = page(body(results));
     QMutex mutex;
