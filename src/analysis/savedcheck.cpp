@@ -202,7 +202,10 @@ Result<void> write(const SavedCheck& check, const QString& path)
     if (!QDir().mkpath(folder))
         return failure(QStringLiteral("无法创建文件夹 ") + QDir::toNativeSeparators(folder));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered write that fails only when the buffer is flushed
+    // at commit (a full disk) is not seen by QSaveFile, which then puts the
+    // empty temporary file in place of the earlier check (Qt 6.4, measured).
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return failure(QStringLiteral("无法写入 ") + QDir::toNativeSeparators(path) + QStringLiteral("：")
                        + file.errorString());
     const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Compact);

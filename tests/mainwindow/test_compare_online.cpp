@@ -57,6 +57,7 @@ class TestCompareOnline : public QObject {
 private:
     std::unique_ptr<FixtureServer> server;
     QTemporaryDir socketDir;
+    std::unique_ptr<QTemporaryDir> dataDir;  // each test's own saved checks
     QList<dialogs::Shown> shown;
 
     std::unique_ptr<Form1> makeForm()
@@ -70,6 +71,7 @@ private:
         form->executableName = u"trovalis-test"_qs;
         form->instanceServerName = socketDir.filePath(u"instance"_qs);
         form->getProcessList = [] { return QString(); };
+        form->dataFolder = dataDir->path();
         form->endProgram = [] {};
         form->engine_Click(form->baidu);
         form->resize(900, 600);
@@ -110,6 +112,7 @@ private slots:
     void init()
     {
         dialogs::reset();
+        dataDir = std::make_unique<QTemporaryDir>();
         server = std::make_unique<FixtureServer>();
         server->serveDirectory(testdata::sourceDir() + u"/server"_qs);
     }

@@ -109,9 +109,9 @@ void Form2::createControls()
     twips::setGeometry(Command3, 8640, 6690, 525, 465);
 
     // The two browsers are never seen: 15 x 15 twips, not moved by the layout.
-    WebBrowser1 = new BrowserView(this);
+    WebBrowser1 = new BrowserView(this, BrowserView::Profile::Kept);
     twips::setGeometry(WebBrowser1, 3825, 6300, 15, 15);
-    WebBrowser2 = new BrowserView(this);
+    WebBrowser2 = new BrowserView(this, BrowserView::Profile::Kept);
     twips::setGeometry(WebBrowser2, 7785, 6750, 15, 15);
 
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);

@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <cstdio>
@@ -85,6 +86,7 @@ Form1::Form1(const Endpoints& endpoints, QWidget* parent) : QMainWindow(parent),
     getProcessList = singleinstance::processList;
     executableName = singleinstance::executableName();
     openInBrowser = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
 
     static const bool songTiSubstituted = (substituteSongTi(), true);
     Q_UNUSED(songTiSubstituted);
@@ -123,7 +125,7 @@ void Form1::createControls()
     twips::setGeometry(Text1, 5760, 6390, 1815, 690);
     Text1->hide();
 
-    WebBrowser1 = new BrowserView(client);
+    WebBrowser1 = new BrowserView(client, BrowserView::Profile::Kept);
     twips::setGeometry(WebBrowser1, 90, 1125, 10140, 5100);
     WebBrowser2 = new BrowserView(client);
     twips::setGeometry(WebBrowser2, 9570, 6750, 690, 510);
@@ -323,6 +325,7 @@ void Form1::Command1_Click()
     segmentation::resetSession(session, analysis);
     RichTextBox1->setSelStart(0);
     fillList1(analysis.listItems);
+    offerSavedCheck();
 }
 
 // The paper again as plain text in 宋体 size 10, with no colour left from a

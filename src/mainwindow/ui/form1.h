@@ -121,6 +121,12 @@ public:
     float statisticsPauseSeconds = 3;  // the statistics page's time to load; tests shorten it
     int pageWaitLimitMs = 30000;       // an automatic step gives up on a page that never comes
     int siteTotal = 0;                 // titled slots found by the last statistics rebuild
+    // The user's data folder, where checks are kept to be continued later;
+    // tests point it at a folder of their own.
+    QString dataFolder;
+    // A verification page stopped the check: no page is scored until the next
+    // Compare sends the piece again.
+    bool pausedForVerification = false;
 
     // --- handlers: documents (form1_documents.cpp) ---
     void xinjian_Click();
@@ -154,6 +160,11 @@ private:
     void selectListRow(int row);  // the program's pick: it does not compare
     void List1_CurrentRowChanged(int row);
     bool selectingListRow = false;
+    void pauseForVerification();
+    void colourListItem(int row);  // by its piece's figure, once checked
+    void saveCheck(bool finished);
+    void offerSavedCheck();          // the end of an analysis: continue the saved check?
+    bool checkSaveWarned = false;    // Label1 said this run that the check cannot be saved
     void connectDocumentHandlers();  // form1_documents.cpp
     void openInEditor(const QString& fileName);
 };

@@ -5,9 +5,12 @@
 #include "mainwindow/ui/form1.h"
 
 #include "analysis/pausing.h"
+#include "analysis/pieceresult.h"
 #include "analysis/query.h"
+#include "analysis/savedcheck.h"
 #include "analysis/scoring.h"
 #include "analysis/sitestats.h"
+#include "analysis/verification.h"
 #include "platform/browser/browserview.h"
 #include "platform/core/numberformat.h"
 #include "platform/widgets/dialogs.h"
@@ -27,6 +30,9 @@
 #include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QTimer>
+
+#include <array>
+#include <utility>
 
 namespace {
 
@@ -48,6 +54,22 @@ SearchEngine selectedEngine(const Form1& f)
     if (f.wenku->isChecked())
         return SearchEngine::Wenku;
     return SearchEngine::Baidu;
+}
+
+// The engine menu's item as the saved check names it, and back.
+const std::array<std::pair<const char*, QAction * Form1::*>, 4> kEngineItems = {{
+    {"baidu", &Form1::baidu},
+    {"wenku", &Form1::wenku},
+    {"longyuan", &Form1::longyuan},
+    {"zhiwang", &Form1::zhiwang},
+}};
+
+QString engineName(const Form1& f)
+{
+    for (const auto& [name, item] : kEngineItems)
+        if ((f.*item)->isChecked())
+            return QString::fromLatin1(name);
+    return QStringLiteral("baidu");
 }
 
 int windowWidthTwips(const QWidget* window) { return twips::outerSize(window).width(); }
@@ -103,6 +125,8 @@ void Form1::connectCompareHandlers()
 void Form1::Command2_Click()
 {
     session.pageCounted = false;
+    // The piece a verification page interrupted is sent again now, and its page scored.
+    pausedForVerification = false;
     // Compare changes button states (step 3 enables Command5); refresh them at once.
     const auto refreshStates = qScopeGuard([self = QPointer<Form1>(this)] {
         if (self)
@@ -134,6 +158,7 @@ void Form1::Command2_Click()
     if (session.nextIndex < 0 || session.nextIndex >= session.sentences.size()) {
         informUser(*this, QStringLiteral("本次对比结束！"));
         Command4_Click();
+        saveCheck(true);
         return;
     }
 
@@ -197,6 +222,7 @@ void Form1::engine_Click(QAction* item)
 
 void Form1::Command3_Click()
 {
+    checkSaveWarned = false;
     session.autoRunning = true;
     Timer1_Timer();
     Command2_Click();
@@ -335,13 +361,110 @@ void Form1::WebBrowser1_DownloadComplete()
         WebBrowser1->setSilent(true);
         return;
     }
+    // A verification page is no result page: scored, it would count 0 % for
+    // the piece. While the check is paused for one, any page that arrives
+    // (the service's results once the user passed it) would be taken for the
+    // piece before, so none is scored until Compare sends the piece again.
+    if (pausedForVerification
+        || verification::isVerificationPage(WebBrowser1->pageUrl(), WebBrowser1->pageTitle(),
+                                            WebBrowser1->bodyText())) {
+        if (!pausedForVerification)
+            pauseForVerification();
+        WebBrowser1->setSilent(true);
+        return;
+    }
     const auto labels = scoring::pageArrived(session, WebBrowser1->bodyHtml(), WebBrowser1->bodyText());
     if (labels) {
         if (labels->label2)
             Label2->setText(*labels->label2);
         Label1->setText(labels->label1);
+        if (labels->label2) {
+            colourListItem(session.nextIndex - 1);
+            saveCheck(false);
+        }
     }
     WebBrowser1->setSilent(true);
+}
+
+// Stops the check where the verification page came in, so that the user can
+// pass it in the result browser and go on from the piece it interrupted.
+void Form1::pauseForVerification()
+{
+    pausedForVerification = true;
+    // The page answered the query of the piece sent last (scoring's nextIndex - 1).
+    session.nextIndex = std::max<qint32>(session.nextIndex - 1, 0);
+    Command4_Click();
+    WebBrowser1->show();
+    Label1->setText(
+        QStringLiteral("搜索引擎要求安全验证，对比已暂停：请在下方页面完成验证后，点击“启动自动对比”从第 ")
+        + numfmt::format(qint64(session.nextIndex) + 1) + QStringLiteral(" 句继续。"));
+}
+
+void Form1::colourListItem(int row)
+{
+    QListWidgetItem* item = List1->item(row);
+    if (!item || row < 0 || row >= session.pieces.size() || !session.pieces[row].checked)
+        return;
+    const auto colour = similarityband::colourFor(session.pieces[row].figure);
+    item->setData(Qt::ForegroundRole, colour ? QVariant(QColor(QRgb(*colour))) : QVariant());
+}
+
+// Kept after every scored page, so that closing the program loses at most
+// the page in flight. A check that cannot be kept does not stop the run;
+// Label1 says so once per run.
+void Form1::saveCheck(bool finished)
+{
+    if (session.sentences.isEmpty() || session.analysedText.isEmpty())
+        return;
+    const QString folder = savedcheck::folderIn(dataFolder);
+    SavedCheck check = savedcheck::fromSession(session, Label2->text(), engineName(*this), finished);
+    check.paperText = RichTextBox1->text();  // its lines: where the report finds the reference list
+    const Result<void> saved = savedcheck::write(check, savedcheck::pathFor(folder, session.analysedText));
+    if (saved) {
+        savedcheck::prune(folder);
+        return;
+    }
+    if (checkSaveWarned)
+        return;
+    checkSaveWarned = true;
+    Label1->setText(QStringLiteral("检测结果无法保存（") + saved.error()
+                    + QStringLiteral("），对比照常进行，但关闭程序后将不能继续本次检测。"));
+}
+
+// The end of an analysis: a paper whose check was stopped before its end is
+// offered to be continued where it stood.
+void Form1::offerSavedCheck()
+{
+    checkSaveWarned = false;
+    pausedForVerification = false;
+    if (session.analysedText.isEmpty())
+        return;
+    // A file cut short, garbage, of another version or for another text is no
+    // check of this paper: nothing is asked.
+    const Result<SavedCheck> saved =
+        savedcheck::readFor(savedcheck::folderIn(dataFolder), session.analysedText);
+    if (!saved || saved->finished || saved->sentences != session.sentences)
+        return;
+    const qint64 checked = saved->checkedCount();
+    if (checked == 0)
+        return;
+    const QString total = numfmt::format(qint64(session.sentences.size()));
+    const QString question = QStringLiteral("这篇论文上次检测到第 ") + numfmt::format(checked)
+        + QStringLiteral(" 句（共 ") + total + QStringLiteral(" 句），是否继续上次的检测？");
+    if (dialogs::message(this, question, QString(), dialogs::Icon::Question, dialogs::Buttons::YesNo)
+        != dialogs::Answer::Yes)
+        return;
+
+    savedcheck::restoreInto(*saved, session);
+    for (int row = 0; row < List1->count(); ++row)
+        colourListItem(row);
+    for (const auto& [name, item] : kEngineItems)
+        if (saved->engine == QLatin1String(name) && (this->*item)->isEnabled())
+            engine_Click(this->*item);
+    Label2->setText(saved->label2);
+    Label2->show();
+    Label1->setText(QStringLiteral("已恢复上次的检测：已对比 ") + numfmt::format(checked)
+                    + QStringLiteral(" 句，共 ") + total + QStringLiteral(" 句。"));
 }
 
 // --- site statistics ------------------------------------------------------------------

@@ -4,9 +4,13 @@
 #include <QJsonDocument>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace {
@@ -18,9 +22,35 @@ QString jsString(const QString& text)
     return QString::fromUtf8(json.mid(1, json.size() - 2));
 }
 
-// Answers [body markup, body text]; a document without a body reads as empty.
-const char kSnapshotExpression[] =
-    "(function(){var b=document.body;return b?[b.innerHTML,b.innerText]:['',''];})()";
+// Answers [body markup, body text, address, title]; a document without a
+// body has empty markup and text.
+const char kSnapshotExpression[] = "(function(){var b=document.body;return b?[b.innerHTML,b.innerText,"
+                                   "location.href,document.title]:['','',location.href,document.title];})()";
+
+QString& keptProfileFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+// Created on first use and owned by the application, so that it outlives
+// every page that uses it; its cookies are written to disk as they change.
+QWebEngineProfile* keptProfile()
+{
+    static QWebEngineProfile* profile = [] {
+        QString folder = keptProfileFolder();
+        if (folder.isEmpty())
+            folder = QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+                         .filePath(QStringLiteral("browser"));
+        auto* p = new QWebEngineProfile(QStringLiteral("trovalis"), QCoreApplication::instance());
+        p->setPersistentStoragePath(QDir(folder).filePath(QStringLiteral("storage")));
+        p->setCachePath(QDir(folder).filePath(QStringLiteral("cache")));
+        // Session cookies too: a verification is often remembered in one.
+        p->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+        return p;
+    }();
+    return profile;
+}
 
 }  // namespace
 
@@ -29,6 +59,7 @@ const char kSnapshotExpression[] =
 class BrowserView::Page : public QWebEnginePage {
 public:
     explicit Page(QObject* parent) : QWebEnginePage(parent) { }
+    Page(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) { }
 
     bool silent = false;
 
@@ -61,8 +92,9 @@ protected:
     }
 };
 
-BrowserView::BrowserView(QWidget* parent)
-    : QWidget(parent), view_(new QWebEngineView(this)), page_(new Page(view_))
+BrowserView::BrowserView(QWidget* parent, Profile profile)
+    : QWidget(parent), view_(new QWebEngineView(this)),
+      page_(profile == Profile::Kept ? new Page(keptProfile(), view_) : new Page(view_)), profile_(profile)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -80,6 +112,8 @@ BrowserView::BrowserView(QWidget* parent)
 }
 
 BrowserView::~BrowserView() = default;
+
+void BrowserView::setKeptProfileFolder(const QString& folder) { keptProfileFolder() = folder; }
 
 QUrl BrowserView::url() const { return view_->url(); }
 
@@ -149,6 +183,10 @@ QString BrowserView::bodyHtml() const { return bodyHtml_; }
 
 QString BrowserView::bodyText() const { return bodyText_; }
 
+QUrl BrowserView::pageUrl() const { return pageUrl_; }
+
+QString BrowserView::pageTitle() const { return pageTitle_; }
+
 void BrowserView::onLoadStarted()
 {
     busy_ = true;
@@ -184,6 +222,8 @@ void BrowserView::storeSnapshot(const QVariant& result)
     const QVariantList parts = result.toList();
     bodyHtml_ = parts.value(0).toString();
     bodyText_ = parts.value(1).toString();
+    pageUrl_ = QUrl(parts.value(2).toString());
+    pageTitle_ = parts.value(3).toString();
 }
 
 void BrowserView::onNewWindowRequested(QWebEngineNewWindowRequest& request)
@@ -192,7 +232,8 @@ void BrowserView::onNewWindowRequested(QWebEngineNewWindowRequest& request)
     emit newWindowRequested(request.requestedUrl(), &processed);
     if (processed)
         return;
-    auto* window = new BrowserView;
+    // The page opens in the profile of the page that asked.
+    auto* window = new BrowserView(nullptr, profile_);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->resize(800, 600);
     request.openIn(window->page_);

@@ -16,8 +16,17 @@ class QWebEngineView;
 class BrowserView : public QWidget {
     Q_OBJECT
 public:
-    explicit BrowserView(QWidget* parent = nullptr);
+    // Private: nothing outlives the view. Kept: one profile on disk, shared by
+    // every view that asks for it, whose cookies last from one start to the
+    // next, so that a search service's verification passed once holds.
+    enum class Profile { Private, Kept };
+
+    explicit BrowserView(QWidget* parent = nullptr, Profile profile = Profile::Private);
     ~BrowserView() override;
+
+    // Where the kept profile lives; takes effect when the first view asks for
+    // it. Default: "browser" in the user's data folder.
+    static void setKeptProfileFolder(const QString& folder);
 
     QUrl url() const;              // the page's address, after any redirect
     QWebEngineView* view() const;  // the engine's own view, for tests that script the page
@@ -37,6 +46,9 @@ public:
     // follow a finished load, and a write or paste once its script has run.
     QString bodyHtml() const;
     QString bodyText() const;
+    // The address and title of the document the snapshot was taken of.
+    QUrl pageUrl() const;
+    QString pageTitle() const;
 
 signals:
     void downloadBegin();
@@ -59,8 +71,11 @@ private:
     bool busy_ = false;
     bool loadSucceeded_ = true;
     quint64 serial_ = 0;  // counts loads, so that late snapshots of old pages are dropped
+    Profile profile_;
     QString bodyHtml_;
     QString bodyText_;
+    QUrl pageUrl_;
+    QString pageTitle_;
     // Script callbacks still pending when the view goes away are answered
     // while its page is destroyed; they check this token first.
     std::shared_ptr<int> alive_ = std::make_shared<int>();

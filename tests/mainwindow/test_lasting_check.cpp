@@ -1,0 +1,450 @@
+// A check the student can trust, through the real window (offscreen), the
+// real WebEngine view and a loopback search service that starts answering
+// with its verification page after a number of queries: the run pauses at
+// the right piece and counts nothing of that page; the results of every
+// piece are kept on disk, and a check stopped by closing the program goes on
+// where it stood.
+
+#include "analysis/savedcheck.h"
+#include "hardening/scratchdisk.h"
+#include "mainwindow/ui/form1.h"
+#include "platform/browser/browserview.h"
+#include "platform/core/numberformat.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/richeditor.h"
+#include "support/fixtureserver.h"
+#include "support/resultpages.h"
+#include "support/testdata.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QMutex>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <optional>
+
+using namespace resultpages;
+
+namespace {
+
+constexpr int kPieces = 12;
+
+QString tagFor(int piece) { return u"P"_qs + QString::number(piece + 1).rightJustified(2, u'0'); }
+
+// Twelve pieces of 38 characters, each starting with an ASCII tag that the
+// query keeps as it is, so that the server can tell them apart.
+QString paper()
+{
+    QString text;
+    for (int i = 0; i < kPieces; ++i)
+        text += tagFor(i) + filler(35);
+    return text;
+}
+
+// The tag of a search query, or an empty text.
+QString tagOfQuery(const QString& query)
+{
+    const qsizetype at = query.indexOf(u"wd=P"_qs);
+    return at < 0 ? QString() : query.mid(at + 3, 3);
+}
+
+// Pages scoring 60 %, 25 % and 5 % in turn (228, 95 and 19 highlighted of 380):
+// red, orange and uncoloured pieces.
+QByteArray resultPageFor(const QString& tag)
+{
+    const int n = tag.mid(1).toInt();
+    QList<resultpages::Result> results = numberedResults(3);
+    results[0].title = tag + u"的网站"_qs;
+    results[1].snippet = highlight(n % 3 == 1 ? 228 : n % 3 == 2 ? 95 : 19);
+    return page(body(results));
+}
+
+QByteArray verificationPage()
+{
+    return QByteArrayLiteral(
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>百度安全验证</title></head>"
+        "<body><div><p>网络不给力，请稍后重试</p><a href=\"/\">返回首页</a></div>"
+        "<div><p>百度安全验证</p><p>请完成下方验证后继续操作</p>"
+        "<p>拖动左侧滑块使图片为正</p></div></body></html>");
+}
+
+// The search service: ordinary pages for the first `blockAfter` queries, then
+// its verification page (as a 302 to a captcha path on the same server, or
+// as a 200 answer to the query itself) until the switch `passed` is flipped.
+struct SearchService {
+    enum class Form { Redirect, Page };
+    std::atomic<int> blockAfter{1 << 30};
+    std::atomic<bool> passed{false};
+    std::atomic<int> queries{0};
+    Form form = Form::Page;
+
+    void install(FixtureServer& server)
+    {
+        server.serve(u"/static/captcha/tuxing.html"_qs, verificationPage());
+        server.setFallback([this](const QString& path, const QString& query) {
+            FixtureServer::Reply r;
+            if (path != u"/s")
+                return r;
+            const int n = ++queries;
+            if (n > blockAfter && !passed) {
+                if (form == Form::Redirect) {
+                    r.status = 302;
+                    r.headers.append(qMakePair(QByteArray("Location"),
+                                               QByteArray("/static/captcha/tuxing.html?ak=1&backurl=%2Fs")));
+                } else {
+                    r.body = verificationPage();
+                }
+                return r;
+            }
+            r.body = resultPageFor(tagOfQuery(query));
+            return r;
+        });
+    }
+};
+
+// What a run left to see: Label2 and the colour of every list item.
+struct Outcome {
+    QString label2;
+    QList<QVariant> colours;
+};
+
+Outcome outcomeOf(const Form1& form)
+{
+    Outcome o{form.Label2->text(), {}};
+    for (int i = 0; i < form.List1->count(); ++i)
+        o.colours << form.List1->item(i)->data(Qt::ForegroundRole);
+    return o;
+}
+
+QString pauseText(int piece)
+{
+    return u"搜索引擎要求安全验证，对比已暂停：请在下方页面完成验证后，点击“启动自动对比”从第 "_qs
+        + QString::number(piece) + u" 句继续。"_qs;
+}
+
+}  // namespace
+
+class TestLastingCheck : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<FixtureServer> server;
+    std::unique_ptr<SearchService> service;
+    QTemporaryDir socketDir;
+    QTemporaryDir profileDir;
+    std::unique_ptr<QTemporaryDir> dataDir;
+    std::optional<Outcome> unblocked;
+
+    std::unique_ptr<Form1> makeForm(const QString& dataFolder)
+    {
+        Endpoints e = Endpoints::builtIn();
+        e.baiduBase = server->base();
+        e.vendorWebBase = server->base();
+        auto form = std::make_unique<Form1>(e);
+        form->executableName = u"trovalis-test"_qs;
+        form->instanceServerName = socketDir.filePath(u"instance"_qs);
+        form->getProcessList = [] { return QString(); };
+        form->endProgram = [] {};
+        form->dataFolder = dataFolder;
+        form->engine_Click(form->baidu);
+        form->resize(900, 600);
+        form->show();
+        return form;
+    }
+
+    static void analyse(Form1& form)
+    {
+        form.RichTextBox1->setText(paper());
+        form.Command1_Click();
+    }
+
+    // Runs automatically to the end; the closing message is answered.
+    static void runToTheEnd(Form1& form)
+    {
+        dialogs::queueAnswer(dialogs::Answer::Ok);
+        form.Command3_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!form.session.autoRunning, 60000);
+        const auto shown = dialogs::takeShownMessages();
+        QVERIFY(std::any_of(shown.begin(), shown.end(),
+                            [](const dialogs::Shown& m) { return m.text == u"本次对比结束！"_qs; }));
+    }
+
+    // Label2 and colours of the same paper checked without any block.
+    const Outcome& unblockedOutcome()
+    {
+        if (!unblocked) {
+            QTemporaryDir data;
+            auto form = makeForm(data.path());
+            analyse(*form);
+            runToTheEnd(*form);
+            unblocked = outcomeOf(*form);
+        }
+        return *unblocked;
+    }
+
+    QString checkPath() const { return savedcheck::pathFor(savedcheck::folderIn(dataDir->path()), paper()); }
+
+private slots:
+    void initTestCase() { BrowserView::setKeptProfileFolder(profileDir.path()); }
+
+    void init()
+    {
+        dialogs::reset();
+        server = std::make_unique<FixtureServer>();
+        service = std::make_unique<SearchService>();
+        service->install(*server);
+        dataDir = std::make_unique<QTemporaryDir>();
+    }
+
+    void unblockedRunColoursThePiecesByFigure()
+    {
+        const Outcome& o = unblockedOutcome();
+        // 60 %, 25 %, 5 % in turn: overall 30 %, the last piece's 5 % shown.
+        QCOMPARE(o.label2, u"本句相似度：5%\r\n\r\n目前总体相似度：30%"_qs);
+        for (int i = 0; i < kPieces; ++i) {
+            const QVariant expected = i % 3 == 0 ? QVariant(QColor(255, 0, 0))
+                : i % 3 == 1                     ? QVariant(QColor(230, 120, 0))
+                                                 : QVariant();
+            QCOMPARE(o.colours[i].value<QColor>(), expected.value<QColor>());
+            QCOMPARE(o.colours[i].isValid(), expected.isValid());
+        }
+    }
+
+    void verificationPausesTheRunAtItsPiece_data()
+    {
+        QTest::addColumn<int>("form");
+        QTest::newRow("302 to a captcha path") << int(SearchService::Form::Redirect);
+        QTest::newRow("200 page with the markers") << int(SearchService::Form::Page);
+    }
+
+    void verificationPausesTheRunAtItsPiece()
+    {
+        QFETCH(int, form);
+        const Outcome expected = unblockedOutcome();
+        service->form = SearchService::Form(form);
+        service->blockAfter = 5;
+        service->queries = 0;
+        auto f = makeForm(dataDir->path());
+        analyse(*f);
+        f->Command3_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(f->Label1->text(), pauseText(6), 30000);
+
+        // Nothing of the verification page counted; the run stopped, at piece 6.
+        QVERIFY(!f->session.autoRunning);
+        QVERIFY(f->Command3->isVisible() && !f->Command4->isVisible());
+        QCOMPARE(f->session.nextIndex, 5);
+        QCOMPARE(f->session.pageCount, 6);
+        QCOMPARE(f->session.similaritySum, 60.0 + 25 + 5 + 60 + 25);
+        QVERIFY(!f->session.pieces[5].checked);
+        QVERIFY(f->session.resultTitles[50].isEmpty() && f->session.resultBlocks[50].isEmpty());
+        QVERIFY(!f->List1->item(5)->data(Qt::ForegroundRole).isValid());
+        QVERIFY(f->WebBrowser1->isVisible());
+        QVERIFY(f->WebBrowser1->bodyText().contains(u"拖动左侧滑块使图片为正"_qs));
+        const QString label2 = f->Label2->text();
+
+        // No retry follows: the ticks of the stopped run send nothing.
+        QTest::qWait(2500);
+        QCOMPARE(service->queries.load(), 6);
+        QCOMPARE(f->Label1->text(), pauseText(6));
+
+        // The user passes the check; the service then shows its results for
+        // the query the block interrupted. That page is not scored: it would
+        // be taken for the piece before.
+        service->passed = true;
+        f->WebBrowser1->navigate(server->url(u"/s?wd=P06"_qs));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !f->WebBrowser1->busy() && f->WebBrowser1->bodyText().contains(u"P06的网站"_qs), 15000);
+        QTest::qWait(200);
+        QCOMPARE(f->session.pageCount, 6);
+        QCOMPARE(f->Label2->text(), label2);
+        QCOMPARE(f->Label1->text(), pauseText(6));
+
+        // "启动自动对比" sends piece 6 again and goes on to the end.
+        runToTheEnd(*f);
+        const Outcome after = outcomeOf(*f);
+        QCOMPARE(after.label2, expected.label2);
+        QCOMPARE(after.colours, expected.colours);
+        QCOMPARE(f->session.pageCount, kPieces + 1);
+    }
+
+    void manualCompareAnsweredByVerification()
+    {
+        service->blockAfter = 0;
+        auto f = makeForm(dataDir->path());
+        analyse(*f);
+        f->Command2_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(f->Label1->text(), pauseText(1), 15000);
+        QCOMPARE(f->session.pageCount, 1);
+        QCOMPARE(f->session.similaritySum, 0.0);
+        QCOMPARE(f->session.nextIndex, 0);
+        QVERIFY(!QFile::exists(checkPath()));
+
+        // Passed: the next Compare sends piece 1 again and scores its page.
+        service->passed = true;
+        f->Command2_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(f->Label2->text().startsWith(u"本句相似度：60%"_qs), 15000);
+        QCOMPARE(f->session.pageCount, 2);
+        QCOMPARE(f->session.nextIndex, 1);
+        QCOMPARE(f->List1->item(0)->data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+    }
+
+    void closedMidRunGoesOnWhereItStood()
+    {
+        const Outcome expected = unblockedOutcome();
+        {
+            auto first = makeForm(dataDir->path());
+            analyse(*first);
+            first->Command3_Click();
+            QTRY_VERIFY_WITH_TIMEOUT(first->session.pageCount >= 5, 30000);
+            // Closed in the middle of the run.
+        }
+        const auto saved = savedcheck::read(checkPath());
+        QVERIFY2(saved, qPrintable(saved.error()));
+        const int checked = int(saved->checkedCount());
+        QVERIFY(checked >= 4 && checked < kPieces);
+        QVERIFY(!saved->finished);
+
+        auto again = makeForm(dataDir->path());
+        dialogs::queueAnswer(dialogs::Answer::Yes);
+        analyse(*again);
+        const auto asked = dialogs::takeShownMessages();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].text,
+                 u"这篇论文上次检测到第 "_qs + QString::number(checked)
+                     + u" 句（共 12 句），是否继续上次的检测？"_qs);
+        QCOMPARE(asked[0].buttons, dialogs::Buttons::YesNo);
+        QCOMPARE(again->Label1->text(),
+                 u"已恢复上次的检测：已对比 "_qs + QString::number(checked) + u" 句，共 12 句。"_qs);
+        QVERIFY(again->Label2->isVisible());
+        QCOMPARE(again->Label2->text(), saved->label2);
+        for (int i = 0; i < checked; ++i)
+            QCOMPARE(again->List1->item(i)->data(Qt::ForegroundRole), expected.colours[i]);
+        QCOMPARE(again->session.nextIndex, saved->nextIndex);
+
+        runToTheEnd(*again);
+        const Outcome after = outcomeOf(*again);
+        QCOMPARE(after.label2, expected.label2);
+        QCOMPARE(after.colours, expected.colours);
+        // Each piece searched once over the two starts, but for the one in
+        // flight when the first window closed.
+        QVERIFY(service->queries.load() >= kPieces && service->queries.load() <= kPieces + 1);
+
+        // The finished check is kept and asks nothing.
+        QVERIFY(savedcheck::read(checkPath())->finished);
+        auto third = makeForm(dataDir->path());
+        analyse(*third);
+        QVERIFY(dialogs::takeShownMessages().isEmpty());
+        QVERIFY(third->Label1->text().startsWith(u"本文共 "_qs));
+        QCOMPARE(third->session.nextIndex, 0);
+    }
+
+    void answeringNoStartsAfreshAndReplacesTheSavedCheck()
+    {
+        {
+            auto first = makeForm(dataDir->path());
+            analyse(*first);
+            first->Command2_Click();
+            QTRY_VERIFY_WITH_TIMEOUT(first->session.pageCount == 2, 15000);
+            first->Command2_Click();
+            QTRY_VERIFY_WITH_TIMEOUT(first->session.pageCount == 3, 15000);
+        }
+        QCOMPARE(savedcheck::read(checkPath())->checkedCount(), 2);
+        auto again = makeForm(dataDir->path());
+        dialogs::queueAnswer(dialogs::Answer::No);
+        analyse(*again);
+        QCOMPARE(dialogs::takeShownMessages().size(), 1);
+        QVERIFY(again->Label1->text().startsWith(u"本文共 "_qs));
+        QCOMPARE(again->session.nextIndex, 0);
+        QCOMPARE(again->session.pageCount, 1);
+        QVERIFY(!again->List1->item(0)->data(Qt::ForegroundRole).isValid());
+        again->Command2_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(again->session.pageCount == 2, 15000);
+        QCOMPARE(savedcheck::read(checkPath())->checkedCount(), 1);
+    }
+
+    void unusableSavedChecksAskNothing_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0garbage", 18);
+        QTest::newRow("cut short") << QByteArray(
+            "{\"format\":\"trovalis-check\",\"version\":1,\"analysedText\":\"P0");
+        QTest::newRow("another version") << QByteArray("{\"format\":\"trovalis-check\",\"version\":7}");
+    }
+
+    void unusableSavedChecksAskNothing()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(QDir().mkpath(savedcheck::folderIn(dataDir->path())));
+        testdata::writeFile(checkPath(), bytes);
+        auto f = makeForm(dataDir->path());
+        analyse(*f);
+        QVERIFY(dialogs::takeShownMessages().isEmpty());
+        QVERIFY(f->Label1->text().startsWith(u"本文共 "_qs));
+    }
+
+    // A full disk or a read-only data folder: the run goes on and ends as
+    // usual, Label1 says once that the check cannot be saved, and the check
+    // saved earlier stays whole.
+    void checkThatCannotBeSaved_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("full disk") << int(ScratchDisk::Kind::Full);
+        QTest::newRow("read-only data folder") << int(ScratchDisk::Kind::ReadOnly);
+    }
+
+    void checkThatCannotBeSaved()
+    {
+        QFETCH(int, kind);
+        ScratchDisk disk;
+        QByteArray earlier;
+        QString earlierPath;
+        // An earlier check of this paper (one piece checked), saved while the disk had room.
+        MOUNT_OR_SKIP(disk, ScratchDisk::Kind(kind), [&](const QString& path) {
+            auto first = makeForm(path);
+            analyse(*first);
+            first->Command2_Click();
+            QTRY_VERIFY_WITH_TIMEOUT(first->session.pageCount == 2, 15000);
+            earlierPath = savedcheck::pathFor(savedcheck::folderIn(path), paper());
+            earlier = testdata::readFile(earlierPath);
+            if (ScratchDisk::Kind(kind) == ScratchDisk::Kind::Full) {
+                QFile filler(QDir(path).filePath(u"filler"_qs));
+                if (filler.open(QIODevice::WriteOnly))
+                    while (filler.write(QByteArray(4096, 'x')) > 0 && filler.flush()) { }
+            }
+        });
+        QVERIFY(!earlier.isEmpty());
+
+        auto f = makeForm(disk.path());
+        dialogs::queueAnswer(dialogs::Answer::No);
+        analyse(*f);
+        QCOMPARE(dialogs::takeShownMessages().size(), 1);
+        int warnings = 0;
+        QString last;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            const QString now = f->Label1->text();
+            if (now != last && now.startsWith(u"检测结果无法保存"_qs))
+                ++warnings;
+            last = now;
+        });
+        watch.start(5);
+        runToTheEnd(*f);
+        watch.stop();
+        QCOMPARE(warnings, 1);
+        QCOMPARE(outcomeOf(*f).label2, unblockedOutcome().label2);
+        QCOMPARE(testdata::readFile(earlierPath), earlier);
+        const QStringList left =
+            QDir(savedcheck::folderIn(disk.path())).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left, QStringList{QFileInfo(earlierPath).fileName()});
+    }
+};
+
+QTEST_MAIN(TestLastingCheck)
+#include "test_lasting_check.moc"
