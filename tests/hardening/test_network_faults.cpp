@@ -214,7 +214,7 @@ private slots:
         signing::serveSigned(*server, "/trvs/UpdateInfor.inf", manifest, "text/plain");
         server->serve("/trvs/Temp.png", brokenReply(Fault(fault), QByteArray(50000, 'n'), 8000));
         // Signed as a whole: what breaks is the transfer, not the signature.
-        server->serve("/trvs/Temp.png.minisig", signing::sign(QByteArray(50000, 'n')),
+        server->serve("/trvs/Temp.png.minisig", signing::signAs("Temp.png", QByteArray(50000, 'n')),
                       "application/octet-stream");
         QTemporaryDir folder;
         testdata::writeFile(folder.filePath("Temp.png"), "previous download");

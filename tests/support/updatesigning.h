@@ -38,15 +38,20 @@ inline void runMinisign(const QStringList& arguments, const QString& workingDire
                tool.readAllStandardError().constData());
 }
 
-// The .minisig content for `content`; `extra` adds options such as "-l" (the
-// older form) or "-t" with a trusted comment.
+// The .minisig content for `content`, signed as a file called `name` (the
+// tool records the name in the trusted comment); `extra` adds options such as
+// "-l" (the older form) or "-t" with a trusted comment of one's own.
 inline QByteArray sign(const QByteArray& content, const QString& secretKey = demoSecretKey(),
-                       const QStringList& extra = {})
+                       const QStringList& extra = {}, const QString& name = QStringLiteral("file"))
 {
     QTemporaryDir dir;
-    testdata::writeFile(dir.filePath("file"), content);
-    runMinisign(QStringList{"-S", "-s", secretKey, "-m", "file", "-x", "file.minisig"} + extra, dir.path());
-    return testdata::readFile(dir.filePath("file.minisig"));
+    testdata::writeFile(dir.filePath(name), content);
+    runMinisign(QStringList{"-S", "-s", secretKey, "-m", name, "-x", "signature"} + extra, dir.path());
+    return testdata::readFile(dir.filePath("signature"));
+}
+inline QByteArray signAs(const QString& name, const QByteArray& content)
+{
+    return sign(content, demoSecretKey(), {}, name);
 }
 
 // A fresh unencrypted key pair, kept in `folder`.
@@ -66,7 +71,7 @@ inline void serveSigned(FixtureServer& server, const QString& path, const QByteA
                         const QByteArray& contentType = "application/octet-stream")
 {
     server.serve(path, body, contentType);
-    server.serve(path + ".minisig", sign(body), "application/octet-stream");
+    server.serve(path + ".minisig", signAs(path.section(u'/', -1), body), "application/octet-stream");
 }
 
 }  // namespace signing

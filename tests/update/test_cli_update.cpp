@@ -74,7 +74,7 @@ private slots:
         const QString file = dir.filePath("Temp.png");
         const QString key = signing::demoPublicKey();
         testdata::writeFile(file, "new program");
-        testdata::writeFile(file + ".minisig", signing::sign("new program"));
+        testdata::writeFile(file + ".minisig", signing::signAs("Temp.png", "new program"));
         clirunner::Run run = cli({"verify", file, "--key", key});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, "good\n");
@@ -86,6 +86,12 @@ private slots:
         QCOMPARE(run.out, QString());
         QCOMPARE(run.err.count('\n'), 1);
         QVERIFY2(run.err.contains(u"文件内容与签名不符"_qs), qPrintable(run.err));
+
+        // The vendor's signature of another file does not pass for this one.
+        testdata::writeFile(file + ".minisig", signing::signAs("data.xls", "new program, changed"));
+        run = cli({"verify", file, "--key", key});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains("data.xls"), qPrintable(run.err));
 
         QFile::remove(file + ".minisig");
         run = cli({"verify", file, "--key", key});

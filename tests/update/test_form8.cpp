@@ -228,7 +228,8 @@ private slots:
         reply.contentType = "application/octet-stream";
         s.server.setFallback([&](const QString&, const QString&) { return reply; });
         // The signature vouches for what did arrive: only the cut is wrong.
-        s.server.serve("/trvs/Temp.png.minisig", signing::sign(reply.body), "application/octet-stream");
+        s.server.serve("/trvs/Temp.png.minisig", signing::signAs("Temp.png", reply.body),
+                       "application/octet-stream");
         testdata::writeFile(s.file("Temp.png"), "previous");
         QPointer<Form8> window = s.load();
         dialogs::queueAnswer(Answer::Ok);
@@ -255,7 +256,8 @@ private slots:
         slow.body = "new program";
         slow.delayMs = 3000;
         s.server.serve("/trvs/Temp.png", slow);
-        s.server.serve("/trvs/Temp.png.minisig", signing::sign(slow.body), "application/octet-stream");
+        s.server.serve("/trvs/Temp.png.minisig", signing::signAs("Temp.png", slow.body),
+                       "application/octet-stream");
         QPointer<Form8> window = s.load();
         s.mainWindow.setEnabled(false);
         QTimer::singleShot(300, window, [&] { window->cmdExit->click(); });
@@ -280,6 +282,7 @@ private slots:
         QTest::newRow("the signature of another manifest") << "other manifest";
         QTest::newRow("signed by another key") << "other key";
         QTest::newRow("an error page for the signature") << "error page";
+        QTest::newRow("the manifest's bytes signed as another file") << "signed as another file";
     }
     void unsignedManifest()
     {
@@ -289,10 +292,14 @@ private slots:
         s.server.serve("/trvs/UpdateInfor.inf", manifest, "text/plain");
         QTemporaryDir keys;
         if (fault == "other manifest")
-            s.server.serve("/trvs/UpdateInfor.inf.minisig", signing::sign("20170323\r\n0\r\n"));
-        if (fault == "other key")
             s.server.serve("/trvs/UpdateInfor.inf.minisig",
-                           signing::sign(manifest, signing::makeKeyPair(keys.path()).secretKey));
+                           signing::signAs("UpdateInfor.inf", "20170323\r\n0\r\n"));
+        if (fault == "other key")
+            s.server.serve(
+                "/trvs/UpdateInfor.inf.minisig",
+                signing::sign(manifest, signing::makeKeyPair(keys.path()).secretKey, {}, "UpdateInfor.inf"));
+        if (fault == "signed as another file")
+            s.server.serve("/trvs/UpdateInfor.inf.minisig", signing::signAs("Uplog.inf", manifest));
         if (fault == "error page") {
             FixtureServer::Reply notFound;
             notFound.status = 404;
@@ -317,8 +324,8 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("fault");
         for (const char* name : {"Temp.png", "data.xls"}) {
-            for (const char* fault :
-                 {"tampered", "other key", "missing", "cut short", "older form, tampered"})
+            for (const char* fault : {"tampered", "other key", "missing", "cut short", "older form, tampered",
+                                      "signed as another file"})
                 QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(name, fault))) << name << fault;
         }
     }
@@ -332,13 +339,15 @@ private slots:
         QTemporaryDir work;
         const QByteArray good = name == "Temp.png" ? QByteArray("new program") : makeZip(work.path());
         QByteArray served = good;
-        QByteArray signature = signing::sign(good);
+        QByteArray signature = signing::signAs(name, good);
         if (fault.endsWith("tampered"))
             served[served.size() / 2] = char(served.at(served.size() / 2) ^ 0x20);
         if (fault == "older form, tampered")
-            signature = signing::sign(good, signing::demoSecretKey(), {"-l"});
+            signature = signing::sign(good, signing::demoSecretKey(), {"-l"}, name);
         if (fault == "other key")
-            signature = signing::sign(good, signing::makeKeyPair(work.path()).secretKey);
+            signature = signing::sign(good, signing::makeKeyPair(work.path()).secretKey, {}, name);
+        if (fault == "signed as another file")  // the vendor's own bytes, served under another name
+            signature = signing::signAs(name == "Temp.png" ? "data.xls" : "Temp.png", good);
         if (fault == "cut short")
             signature.chop(30);
         s.server.serve("/trvs/" + name, served, "application/octet-stream");

@@ -178,6 +178,24 @@ private slots:
         }
     }
 
+    // The name the tool records must be the name the file is served by; a
+    // comment of the vendor's own names no file and leaves the name unchecked.
+    void signedNames()
+    {
+        const Result<Signature> named = readSignature(signing::signAs(u"更新说明.txt"_qs, "x"));
+        QVERIFY(named);
+        QCOMPARE(signedFileName(*named), u"更新说明.txt"_qs);
+        QVERIFY(checkSignedName(*named, u"更新说明.txt"_qs));
+        const Result<void> other = checkSignedName(*named, "Temp.png");
+        QVERIFY(!other);
+        QVERIFY(other.error().contains(u"更新说明.txt"_qs));
+        const Result<Signature> own =
+            readSignature(signing::sign("x", signing::demoSecretKey(), {"-t", "release 20170324"}));
+        QVERIFY(own);
+        QCOMPARE(signedFileName(*own), QString());
+        QVERIFY(checkSignedName(*own, "Temp.png"));
+    }
+
     // Every file the vendor's tree signs still matches its signature: a file
     // edited without signing it again would make every update check fail.
     void vendorTreeIsSigned()

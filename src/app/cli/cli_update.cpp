@@ -94,6 +94,12 @@ int verify(const QStringList& args)
     const Result<QByteArray> signature = readBytes(signaturePath);
     if (!signature)
         return inputError(signature.error());
+    const Result<update::Signature> read = update::readSignature(*signature);
+    if (!read)
+        return inputError(read.error());
+    const Result<void> named = update::checkSignedName(*read, QFileInfo(file).fileName());
+    if (!named)
+        return inputError(named.error());
     const Result<void> checked = update::verifyFile(file, *signature, *key);
     if (!checked)
         return inputError(checked.error());

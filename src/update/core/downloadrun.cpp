@@ -99,10 +99,17 @@ Result<void> checkSigned(TransferClient& transfer, const QUrl& file, const QByte
     const Result<PublicKey> key = readPublicKey(publicKey.toLatin1());
     if (!key)
         return failure(key.error());
-    const Result<QByteArray> signature = fetchSignature(transfer, file);
+    const Result<QByteArray> signatureText = fetchSignature(transfer, file);
+    if (!signatureText)
+        return failure(QStringLiteral("没有签名：") + signatureText.error());
+    const Result<Signature> signature = readSignature(*signatureText);
     if (!signature)
-        return failure(QStringLiteral("没有签名：") + signature.error());
-    return verify(content, *signature, *key);
+        return failure(signature.error());
+    if (const Result<void> named = checkSignedName(*signature, file.fileName()); !named)
+        return named;
+    SignatureCheck check(*signature, *key);
+    check.add(content);
+    return check.finish();
 }
 
 Result<bool> DownloadRun::downloadFile(const QString& name, const PublicKey& key)
@@ -114,6 +121,8 @@ Result<bool> DownloadRun::downloadFile(const QString& name, const PublicKey& key
     const Result<Signature> signature = readSignature(*signatureText);
     if (!signature)
         return failure(signature.error());
+    if (const Result<void> named = checkSignedName(*signature, name); !named)
+        return failure(named.error());
     SignatureCheck check(*signature, key);
     const Result<StoredFile> stored = transfer_.fetchToFile(sourceOf(name), programFile(name), &check);
     if (!stored)

@@ -121,6 +121,24 @@ Result<Signature> readSignature(const QByteArray& text)
     return signature;
 }
 
+QString signedFileName(const Signature& signature)
+{
+    static const QByteArray kFileField = QByteArrayLiteral("file:");
+    for (const QByteArray& field : signature.trustedComment.split('\t')) {
+        if (field.startsWith(kFileField))
+            return QString::fromUtf8(field.mid(kFileField.size()));
+    }
+    return {};
+}
+
+Result<void> checkSignedName(const Signature& signature, const QString& name)
+{
+    const QString signedName = signedFileName(signature);
+    if (!signedName.isEmpty() && signedName != name)
+        return failure(QStringLiteral("这是 %1 的签名，不是 %2 的。").arg(signedName, name));
+    return {};
+}
+
 struct SignatureCheck::State {
     Signature signature;
     PublicKey key;

@@ -44,6 +44,15 @@ QString builtInPublicKey();
 
 Result<Signature> readSignature(const QByteArray& text);
 
+// The file name that `minisign -S` records in the trusted comment
+// ("timestamp:...<TAB>file:NAME"); empty when the comment names none (a
+// vendor's own -t comment).
+QString signedFileName(const Signature& signature);
+// Refuses a signature made for a file of another name, so a server cannot
+// pass one signed file off as another (the manifest or an archive as the new
+// "Temp.png"). A comment that names no file leaves the name unchecked.
+Result<void> checkSignedName(const Signature& signature, const QString& name);
+
 // Checks content that arrives piece by piece against one signature: the key
 // id and the trusted comment's signature at once, the content at the end.
 class SignatureCheck {
