@@ -11,12 +11,11 @@ PartFile::PartFile(const QString& path) : path_(path), part_(path + QStringLiter
 
 PartFile::~PartFile() { discard(); }
 
-bool PartFile::open()
+Result<void> PartFile::open()
 {
-    if (part_.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return true;
-    error_ = part_.errorString();
-    return false;
+    if (!part_.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return failure(part_.errorString());
+    return {};
 }
 
 bool PartFile::write(const char* data, qint64 size)
@@ -27,14 +26,12 @@ bool PartFile::write(const char* data, qint64 size)
     return false;
 }
 
-bool PartFile::commit()
+Result<void> PartFile::commit()
 {
     if (!part_.isOpen())
-        return false;
-    if (!part_.flush()) {
-        error_ = part_.errorString();
-        return false;
-    }
+        return failure(QStringLiteral("%1 is not open").arg(part_.fileName()));
+    if (!part_.flush())
+        return failure(part_.errorString());
     part_.close();
     if (QFileInfo::exists(path_))
         part_.setPermissions(QFile::permissions(path_));
@@ -42,11 +39,10 @@ bool PartFile::commit()
     std::filesystem::rename(QFile::encodeName(part_.fileName()).toStdString(),
                             QFile::encodeName(path_).toStdString(), error);
     if (error) {
-        error_ = QString::fromStdString(error.message());
         part_.remove();
-        return false;
+        return failure(QString::fromStdString(error.message()));
     }
-    return true;
+    return {};
 }
 
 void PartFile::discard()

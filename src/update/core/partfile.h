@@ -5,6 +5,8 @@
 // disk for every file: unpacking thousands of entries stays as fast as the
 // usual tools, and the rename still keeps every file whole or untouched.
 
+#include "platform/core/result.h"
+
 #include <QFile>
 #include <QString>
 
@@ -17,11 +19,12 @@ public:
     PartFile(const PartFile&) = delete;
     PartFile& operator=(const PartFile&) = delete;
 
-    bool open();
+    Result<void> open();
+    // A plain bool, as it runs for every few kilobytes; errorString() says why it failed.
     bool write(const char* data, qint64 size);
     bool write(const QByteArray& bytes) { return write(bytes.constData(), bytes.size()); }
     // Renames the part over the target; the target keeps its permissions when it existed.
-    bool commit();
+    Result<void> commit();
     void discard();
     QString errorString() const { return error_; }
 

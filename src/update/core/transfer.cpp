@@ -115,8 +115,8 @@ QString TransferClient::fetchText(const QUrl& url)
 Result<StoredFile> TransferClient::fetchToFile(const QUrl& url, const QString& path, SignatureCheck* check)
 {
     PartFile file(path);
-    if (!file.open())
-        return failure(file.errorString());
+    if (const Result<void> opened = file.open(); !opened)
+        return failure(opened.error());
     const Result<qint64> received = transfer(url, [&](const char* data, qint64 size) {
         if (check)
             check->add(data, size);
@@ -131,8 +131,8 @@ Result<StoredFile> TransferClient::fetchToFile(const QUrl& url, const QString& p
     }
     if (*received == 0 && QFile::exists(path))
         return StoredFile{0, false};
-    if (!file.commit())
-        return failure(file.errorString());
+    if (const Result<void> committed = file.commit(); !committed)
+        return failure(committed.error());
     return StoredFile{*received, true};
 }
 

@@ -77,39 +77,31 @@ Entry currentEntry(unzFile archive)
 }
 
 // Copies the open entry into `path`; an empty entry leaves an existing file alone.
-bool writeEntry(unzFile archive, const QString& path, QString* error)
+Result<void> writeEntry(unzFile archive, const QString& path)
 {
     PartFile file(path);
-    if (!file.open()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
+    if (const Result<void> opened = file.open(); !opened)
+        return failure(QStringLiteral("cannot write %1: %2").arg(path, opened.error()));
     char buffer[kReadBufferSize];
     qint64 total = 0;
     for (;;) {
         const int count = unzReadCurrentFile(archive, buffer, kReadBufferSize);
         if (count == 0)
             break;
-        if (count < 0 || !file.write(buffer, count)) {
-            *error = QStringLiteral("cannot unpack %1").arg(path);
-            return false;  // the partial copy is discarded
-        }
+        if (count < 0 || !file.write(buffer, count))
+            return failure(QStringLiteral("cannot unpack %1").arg(path));  // the partial copy is discarded
         total += count;
     }
     // Closing the entry checks its CRC, so a damaged entry never replaces a file.
-    if (unzCloseCurrentFile(archive) != UNZ_OK) {
-        *error = QStringLiteral("damaged entry %1").arg(path);
-        return false;
-    }
+    if (unzCloseCurrentFile(archive) != UNZ_OK)
+        return failure(QStringLiteral("damaged entry %1").arg(path));
     if (total == 0 && QFileInfo::exists(path)) {
         file.discard();
-        return true;
+        return {};
     }
-    if (!file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    if (const Result<void> committed = file.commit(); !committed)
+        return failure(QStringLiteral("cannot write %1: %2").arg(path, committed.error()));
+    return {};
 }
 
 // minizip cannot open an archive that is nothing but its 22-byte end record.
@@ -219,8 +211,10 @@ ExtractResult extractZip(const QString& destination, const QString& archive, con
             result.error = QStringLiteral("cannot open entry %1").arg(entry.name);
             return result;
         }
-        if (!writeEntry(zip, folder + name, &result.error))
+        if (const Result<void> written = writeEntry(zip, folder + name); !written) {
+            result.error = written.error();
             return result;
+        }
         if (entry.executable)
             QFile::setPermissions(folder + name,
                                   QFile::permissions(folder + name) | QFile::ExeOwner | QFile::ExeGroup

@@ -11,6 +11,9 @@ namespace update {
 
 using EventPump = std::function<void()>;
 
+// A report of the walk rather than a value or a failure: entries written before
+// an early end stay and refused entries are skipped while the walk goes on, so
+// a caller (trovalis-cli unzip) needs what was done as well as what went wrong.
 struct ExtractResult {
     bool opened = false;    // the archive could be opened
     bool complete = false;  // every entry was walked without failure
