@@ -1,6 +1,7 @@
 #include "comparer/core/sentencematcher.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <thread>
@@ -11,8 +12,8 @@ namespace {
 
 using Text = std::u16string_view;
 
-// Papers from this length on are walked in two halves at once.
-constexpr size_t kSplitLength = 1 << 18;
+// Papers are walked in pieces of this many ends, longer ones on several threads.
+constexpr size_t kPieceLength = 1 << 16;
 
 Text view(QStringView s) { return {s.utf16(), static_cast<size_t>(s.size())}; }
 
@@ -203,9 +204,14 @@ struct SentenceMatcher::Trie {
 
     struct Node {
         qint32 parent = -1;
-        qint32 sentence = -1;  // internal: the sentence that ends at this depth; leaf: its sentence
-        char16_t ch = 0;       // on the edge from the parent
+        qint32 sentence = -1;   // internal: the sentence that ends at this depth; leaf: its sentence
+        qint32 firstChild = 0;  // once frozen: its children are children[firstChild, next node's)
+        char16_t ch = 0;        // on the edge from the parent
         bool leaf = false;
+    };
+    struct Child {
+        char16_t ch;
+        qint32 node;
     };
 
     std::vector<Node> nodes{Node{}};
@@ -215,6 +221,10 @@ struct SentenceMatcher::Trie {
     // small enough for the cache.
     std::vector<qint32> edges = std::vector<qint32>(64, 0);  // 0: free
     size_t edgeCount = 0;
+    // Once frozen, each node's children side by side, sorted by character:
+    // the busy nodes near the root then stay in the cache while the text is
+    // walked.
+    std::vector<Child> children;
     size_t gram = kGram;
     std::vector<quint64> filter;  // two bits per sentence, from the hash of its last `gram` characters
     int filterShift = 64;
@@ -240,6 +250,58 @@ struct SentenceMatcher::Trie {
         }
     }
 
+    qint32 frozenChild(qint32 node, char16_t c) const
+    {
+        if (node == 0) {
+            const qint32 next = rootChildren[c];
+            return next == 0 ? -1 : next;
+        }
+        const Child* first = children.data() + nodes[node].firstChild;
+        const Child* last = children.data() + nodes[node + 1].firstChild;
+        if (last - first <= 8) {
+            for (const Child* p = first; p < last; ++p) {
+                if (p->ch == c)
+                    return p->node;
+            }
+            return -1;
+        }
+        const Child* it =
+            std::lower_bound(first, last, c, [](const Child& x, char16_t k) { return x.ch < k; });
+        return it != last && it->ch == c ? it->node : -1;
+    }
+
+    // After the last insert: lays the children out for frozenChild() and
+    // lets the insertion's edge table go.
+    void freeze()
+    {
+        std::vector<qint32> counts(nodes.size() + 1, 0);
+        for (size_t node = 1; node < nodes.size(); ++node) {
+            if (nodes[node].parent != 0)
+                ++counts[nodes[node].parent];
+        }
+        nodes.push_back(Node{});  // ends the last node's children
+        qint32 offset = 0;
+        for (size_t node = 0; node < nodes.size(); ++node) {
+            nodes[node].firstChild = offset;
+            offset += counts[node];
+        }
+        children.resize(offset);
+        std::vector<qint32> filled(nodes.size(), 0);
+        for (size_t node = 1; node + 1 < nodes.size(); ++node) {
+            const qint32 parent = nodes[node].parent;
+            if (parent != 0)
+                children[nodes[parent].firstChild + filled[parent]++] = {nodes[node].ch,
+                                                                         static_cast<qint32>(node)};
+        }
+        for (size_t node = 1; node + 1 < nodes.size(); ++node) {
+            if (counts[node] > 1)
+                std::sort(children.begin() + nodes[node].firstChild,
+                          children.begin() + nodes[node + 1].firstChild,
+                          [](const Child& a, const Child& b) { return a.ch < b.ch; });
+        }
+        edges = {};
+    }
+
     void placeEdge(qint32 child)
     {
         const size_t mask = edges.size() - 1;
@@ -263,7 +325,7 @@ struct SentenceMatcher::Trie {
     qint32 addChild(qint32 node, char16_t c, qint32 sentence = -1, bool leaf = false)
     {
         const auto index = static_cast<qint32>(nodes.size());
-        nodes.push_back(Node{node, sentence, c, leaf});
+        nodes.push_back(Node{.parent = node, .sentence = sentence, .ch = c, .leaf = leaf});
         if (node == 0) {
             rootChildren[c] = index;
         } else {
@@ -293,11 +355,11 @@ struct SentenceMatcher::Trie {
     }
     void buildFilter(const std::vector<Text>& distinct);
     // Walks back from every end in [from, to) that passes the filter and
-    // calls found(sentence, start) for each sentence ending there; false
-    // when the walks took more than `budget` steps.
+    // calls found(sentence, start) for each sentence ending there. Returns
+    // the steps taken, or -1 once they pass `limit`.
     template <typename Found>
-    bool walk(Text text, size_t from, size_t to, const std::vector<Text>& distinct, qint64 budget,
-              Found&& found) const;
+    qint64 walk(Text text, size_t from, size_t to, const std::vector<Text>& distinct, qint64 limit,
+                Found&& found) const;
 };
 
 namespace {
@@ -379,12 +441,12 @@ void SentenceMatcher::Trie::buildFilter(const std::vector<Text>& distinct)
 }
 
 template <typename Found>
-bool SentenceMatcher::Trie::walk(Text text, size_t from, size_t to, const std::vector<Text>& distinct,
-                                 qint64 budget, Found&& found) const
+qint64 SentenceMatcher::Trie::walk(Text text, size_t from, size_t to, const std::vector<Text>& distinct,
+                                   qint64 limit, Found&& found) const
 {
     from = std::max(from, gram - 1);
     if (distinct.empty() || from >= to)
-        return true;
+        return 0;
     quint64 topPower = 1;  // kHashBase^(gram - 1), to drop the character leaving the window
     for (size_t i = 1; i < gram; ++i)
         topPower *= kHashBase;
@@ -412,16 +474,16 @@ bool SentenceMatcher::Trie::walk(Text text, size_t from, size_t to, const std::v
                     found(n.sentence, static_cast<qsizetype>(end + 1 - depth));
                 if (depth > end)
                     break;
-                node = child(node, chars[end - depth]);
+                node = frozenChild(node, chars[end - depth]);
                 if (node < 0)
                     break;
                 ++steps;
             }
-            if (steps > budget)
-                return false;
+            if (steps > limit)
+                return -1;
         }
         if (end + 1 >= to)
-            return true;
+            return steps;
         h = (h - chars[end + 1 - gram] * topPower) * kHashBase + chars[end + 1];
     }
 }
@@ -439,6 +501,7 @@ SentenceMatcher::SentenceMatcher(const std::vector<QStringView>& sentences)
         if (!sentences[i].isEmpty())
             distinctOf_[i] = trie->insert(view(sentences[i]), distinct_);
     }
+    trie->freeze();
     trie->buildFilter(distinct_);
     trie_ = std::move(trie);
 }
@@ -452,33 +515,40 @@ std::vector<QList<qsizetype>> SentenceMatcher::occurrences(QStringView text) con
         total += static_cast<qint64>(s.size());
     const qint64 budget = 8 * (text.size() + total) + 65536;
     const Text chars = view(text);
+    // The walks are independent of each other: the text is walked in pieces
+    // by as many threads as there are cores (up to four), each piece's finds
+    // kept in order and counted piece after piece.
+    struct Find {
+        qint32 sentence;
+        qsizetype start;
+    };
+    const size_t pieces = std::max<size_t>(1, (chars.size() + kPieceLength - 1) / kPieceLength);
+    std::vector<std::vector<Find>> finds(pieces);
+    std::atomic<size_t> nextPiece{0};
+    std::atomic<qint64> steps{0};
+    const auto work = [&] {
+        for (size_t p; (p = nextPiece++) < pieces && steps.load() <= budget;) {
+            std::vector<Find>& out = finds[p];
+            const qint64 taken =
+                trie_->walk(chars, p * kPieceLength, std::min(chars.size(), (p + 1) * kPieceLength),
+                            distinct_, budget, [&](qint32 sentence, qsizetype start) {
+                                out.push_back({sentence, start});
+                            });
+            steps += taken < 0 ? budget + 1 : taken;
+        }
+    };
+    const unsigned helpers = pieces < 2 ? 0 : std::clamp(std::thread::hardware_concurrency(), 1u, 4u) - 1;
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < helpers; ++t)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads)
+        t.join();
+    const bool walked = steps.load() <= budget;
     Marks marks(distinct_);
-    const auto mark = [&](qint32 sentence, qsizetype start) { marks.found(sentence, start); };
-    bool walked = false;
-    if (chars.size() < kSplitLength) {
-        walked = trie_->walk(chars, 0, chars.size(), distinct_, budget, mark);
-    } else {
-        // The walks are independent of each other: the second half of the
-        // ends is walked on a second thread, its finds kept in order and
-        // counted after those of the first half.
-        struct Find {
-            qint32 sentence;
-            qsizetype start;
-        };
-        std::vector<Find> later;
-        const size_t half = chars.size() / 2;
-        bool laterWalked = false;
-        std::thread second([&] {
-            laterWalked = trie_->walk(chars, half, chars.size(), distinct_, budget / 2,
-                                      [&](qint32 sentence, qsizetype start) {
-                                          later.push_back({sentence, start});
-                                      });
-        });
-        walked = trie_->walk(chars, 0, half, distinct_, budget / 2, mark);
-        second.join();
-        walked = walked && laterWalked;
-        for (const Find& f : later)
-            mark(f.sentence, f.start);
+    for (const std::vector<Find>& piece : finds) {
+        for (const Find& f : piece)
+            marks.found(f.sentence, f.start);
     }
     if (!walked)
         return occurrencesByAutomaton(text);
