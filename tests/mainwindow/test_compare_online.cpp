@@ -42,7 +42,7 @@ QString tagOf(const QString& query)
 // Pages scoring 10 %, 20 % and 30 %: 38 of 380, 76 of 380, 30 of 100.
 QByteArray pageFor(const QString& tag)
 {
-    QList<Result> results = numberedResults(3);
+    QList<resultpages::Result> results = numberedResults(3);
     results[0].title = u"共同网站"_qs;
     results[1].title = tag + u"网站"_qs;
     const int highlighted = tag == u"AAA" ? 38 : tag == u"BBB" ? 76 : 30;
