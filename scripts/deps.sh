@@ -8,6 +8,7 @@ packages=(
   libminizip-dev zlib1g-dev libcpp-httplib-dev
   libsodium-dev minisign          # update signatures: checking them, and making them in tests and the demo
   antiword                        # .doc text
+  poppler-utils                   # pdftotext: the report test reads the exported PDF back
   qt6-pdf-dev                     # PDF text (Qt PDF)
   libreoffice-writer-nogui        # .doc text antiword cannot read; reads our RTF in tests
   similarity-tester               # sim_text, the comparer benchmark's peer

@@ -197,6 +197,7 @@ Result<void> write(const SavedCheck& check, const QString& path)
         {QStringLiteral("engine"), check.engine},
         {QStringLiteral("finished"), check.finished},
         {QStringLiteral("savedAt"), check.savedAt.toUTC().toString(Qt::ISODateWithMs)},
+        {QStringLiteral("paperText"), check.paperText},
     };
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
@@ -249,6 +250,8 @@ Result<SavedCheck> read(const QString& path)
     check.engine = r.string(root, QStringLiteral("engine"));
     check.finished = r.boolean(root, QStringLiteral("finished"));
     check.savedAt = QDateTime::fromString(r.string(root, QStringLiteral("savedAt")), Qt::ISODateWithMs);
+    if (root.contains(QStringLiteral("paperText")))  // absent from the first files kept
+        check.paperText = r.string(root, QStringLiteral("paperText"));
     if (!r.ok)
         return damaged(path);
 

@@ -25,6 +25,10 @@ struct SavedCheck {
     QString engine;         // "baidu", "wenku" or "zhiwang"
     bool finished = false;  // the run reached its end ("本次对比结束！")
     QDateTime savedAt;
+    // The editor's text when the check was kept (CR LF line breaks): the
+    // report finds the reference list by its lines, which the analysed text
+    // has lost. Empty in files written before it was kept.
+    QString paperText;
 
     qsizetype checkedCount() const;
 };

@@ -141,9 +141,10 @@ private slots:
         QStringList bar;
         for (QAction* a : form->menuBar()->actions())
             bar << a->text();
-        QCOMPARE(bar,
-                 (QStringList{QStringLiteral("文件"), QStringLiteral("编辑"), QStringLiteral("引擎选择"),
-                              QStringLiteral("对比器"), QStringLiteral("获取更新")}));
+        QCOMPARE(
+            bar,
+            (QStringList{QStringLiteral("文件"), QStringLiteral("编辑"), QStringLiteral("引擎选择"),
+                         QStringLiteral("对比器"), QStringLiteral("获取更新"), QStringLiteral("检测报告")}));
         auto captions = [](QMenu* menu) {
             QStringList out;
             for (QAction* a : menu->actions())

@@ -57,5 +57,6 @@ int doc2text(const QStringList& args);
 int manifest(const QStringList& args);
 int unzip(const QStringList& args);
 int verify(const QStringList& args);
+int report(const QStringList& args);
 
 }  // namespace cli

@@ -27,6 +27,7 @@ const char* kHelp = "usage: trovalis-cli COMMAND [ARGS]\n"
                     "  verify FILE [--key PUBLICKEY]          check FILE.minisig as the update client does\n"
                     "  doc2text FILE                          open a document as the File menu does\n"
                     "  verification URL PAGE                  is a saved page a verification page?\n"
+                    "  report CHECK OUT                       write the check report of a saved check\n"
                     "\n"
                     "Each command takes --help. After --, every argument is an argument, also one\n"
                     "that begins with \"-\": trovalis-cli query -- \"--abc\".\n"
@@ -47,6 +48,7 @@ const std::map<QString, cli::Command>& commands()
         {QStringLiteral("verify"), cli::verify},
         {QStringLiteral("doc2text"), cli::doc2text},
         {QStringLiteral("verification"), cli::verificationPage},
+        {QStringLiteral("report"), cli::report},
     };
     return table;
 }

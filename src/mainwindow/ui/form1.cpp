@@ -214,6 +214,7 @@ void Form1::createMenus()
     duibiqi->setObjectName(QStringLiteral("duibiqi"));
     gengxin = menuBar()->addAction(QStringLiteral("获取更新"));
     gengxin->setObjectName(QStringLiteral("gengxin"));
+    createReportMenu();  // at the end of the bar
 }
 
 void Form1::connectHandlers()

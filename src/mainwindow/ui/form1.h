@@ -7,7 +7,9 @@
 #include "analysis/comparisonsession.h"
 #include "platform/core/endpoints.h"
 
+#include <QDateTime>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 #include <QVariant>
@@ -22,6 +24,8 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class RichEditor;
+class ReportWindow;
+struct SavedCheck;
 namespace singleinstance {
 class RestoreServer;
 }
@@ -136,6 +140,20 @@ public:
     // The file types of the open and the save dialog.
     static QString openFileTypes();
     static QString saveFileTypes();
+
+    // --- the check report (form1_report.cpp) ---
+    QMenu* jcbg = nullptr;    // 检测报告
+    QAction* ckbg = nullptr;  // 查看检测报告
+    QAction* dcbg = nullptr;  // 导出检测报告…
+    QAction* bzxs = nullptr;  // 在论文中标出相似句
+    void ckbg_Click();
+    void dcbg_Click();
+    void bzxs_Click();
+    void refreshReportMenu();     // enabled once a piece is checked, while no run is on
+    QByteArray reportHtml() const;  // the report of the check as it stands
+    QPointer<ReportWindow> reportWindow;
+    void createReportMenu();
+    QDateTime checkTime(const SavedCheck& live) const;  // when the check was last kept
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -1,0 +1,150 @@
+// The main window's check report menu: the report in a window of its own, its
+// export as HTML or PDF, and the similar pieces coloured in the paper.
+
+#include "mainwindow/ui/form1.h"
+
+#include "analysis/pieceresult.h"
+#include "analysis/savedcheck.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/richeditor.h"
+#include "report/core/checkreport.h"
+#include "report/ui/reportexport.h"
+#include "report/ui/reportwindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+QString engineName(const Form1& f)
+{
+    if (f.zhiwang->isChecked())
+        return QStringLiteral("zhiwang");
+    if (f.wenku->isChecked())
+        return QStringLiteral("wenku");
+    if (f.longyuan->isChecked())
+        return QStringLiteral("longyuan");
+    return QStringLiteral("baidu");
+}
+
+bool anyPieceChecked(const ComparisonSession& session)
+{
+    return std::any_of(session.pieces.begin(), session.pieces.end(),
+                       [](const PieceResult& piece) { return piece.checked; });
+}
+
+}  // namespace
+
+void Form1::createReportMenu()
+{
+    jcbg = menuBar()->addMenu(QStringLiteral("检测报告"));
+    jcbg->setObjectName(QStringLiteral("jcbg"));
+    ckbg = jcbg->addAction(QStringLiteral("查看检测报告"));
+    ckbg->setObjectName(QStringLiteral("ckbg"));
+    dcbg = jcbg->addAction(QStringLiteral("导出检测报告…"));
+    dcbg->setObjectName(QStringLiteral("dcbg"));
+    bzxs = jcbg->addAction(QStringLiteral("在论文中标出相似句"));
+    bzxs->setObjectName(QStringLiteral("bzxs"));
+
+    connect(ckbg, &QAction::triggered, this, &Form1::ckbg_Click);
+    connect(dcbg, &QAction::triggered, this, &Form1::dcbg_Click);
+    connect(bzxs, &QAction::triggered, this, &Form1::bzxs_Click);
+    // The state is read where it is seen: when the menu opens, and with the
+    // other controls' refresh.
+    connect(jcbg, &QMenu::aboutToShow, this, &Form1::refreshReportMenu);
+    connect(&Timer1, &QTimer::timeout, this, &Form1::refreshReportMenu);
+    refreshReportMenu();
+}
+
+void Form1::refreshReportMenu()
+{
+    const bool enabled = anyPieceChecked(session) && !session.autoRunning;
+    for (QAction* item : {ckbg, dcbg, bzxs})
+        item->setEnabled(enabled);
+}
+
+// The report of the live check. It is the check kept on disk after the last
+// scored page, so it shows that check's time, and trovalis-cli writes the
+// same bytes from that file.
+QByteArray Form1::reportHtml() const
+{
+    SavedCheck check = savedcheck::fromSession(session, Label2->text(), engineName(*this), false);
+    check.paperText = RichTextBox1->text();
+    check.savedAt = checkTime(check);
+    return report::htmlBytes(check, check.paperText);
+}
+
+QDateTime Form1::checkTime(const SavedCheck& live) const
+{
+    const Result<SavedCheck> kept = savedcheck::readFor(savedcheck::folderIn(dataFolder), live.analysedText);
+    const bool same = kept && kept->sentences == live.sentences && kept->pieces == live.pieces
+        && kept->pageCount == live.pageCount && kept->similaritySum == live.similaritySum;
+    return same ? kept->savedAt : live.savedAt;
+}
+
+void Form1::ckbg_Click()
+{
+    refreshReportMenu();
+    if (!ckbg->isEnabled())
+        return;
+    if (!reportWindow) {
+        reportWindow = new ReportWindow(this);
+        reportWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    reportWindow->showReport(reportHtml());
+    reportWindow->show();
+    reportWindow->raise();
+    reportWindow->activateWindow();
+}
+
+void Form1::dcbg_Click()
+{
+    refreshReportMenu();
+    if (!dcbg->isEnabled())
+        return;
+    QString fileName = dialogs::saveFileName(this, QStringLiteral("导出检测报告"), reportexport::fileTypes());
+    if (fileName.isEmpty())
+        return;
+    fileName = reportexport::withSuffix(fileName);
+    const QByteArray html = reportHtml();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const Result<void> written = reportexport::write(html, fileName);
+    QApplication::restoreOverrideCursor();
+    if (!written)
+        dialogs::message(this, QStringLiteral("检测报告导出失败：") + written.error(), {},
+                         dialogs::Icon::Warning);
+}
+
+// Colours each checked piece where it occurs, found as the comparison finds
+// it: red or orange by its figure, black below. One edit block, so that one
+// undo takes it all back.
+void Form1::bzxs_Click()
+{
+    refreshReportMenu();
+    if (!bzxs->isEnabled())
+        return;
+    const QString text = RichTextBox1->text();
+    QTextCursor cursor(RichTextBox1->document());
+    cursor.beginEditBlock();
+    for (qsizetype i = 0; i < session.sentences.size() && i < session.pieces.size(); ++i) {
+        const PieceResult& piece = session.pieces[i];
+        const QString& sentence = session.sentences[i];
+        if (!piece.checked || sentence.isEmpty())
+            continue;
+        QTextCharFormat format;
+        format.setForeground(QColor::fromRgb(similarityband::colourFor(piece.figure).value_or(0x000000)));
+        for (qsizetype at = text.indexOf(sentence); at >= 0;
+             at = text.indexOf(sentence, at + sentence.size())) {
+            cursor.setPosition(RichTextBox1->documentPosition(int(at)));
+            cursor.setPosition(RichTextBox1->documentPosition(int(at + sentence.size())),
+                               QTextCursor::KeepAnchor);
+            cursor.mergeCharFormat(format);
+        }
+    }
+    cursor.endEditBlock();
+}

@@ -1,0 +1,296 @@
+#include "report/core/checkreport.h"
+
+#include "analysis/comparisonsession.h"
+#include "analysis/exclusions.h"
+#include "analysis/scoring.h"
+#include "analysis/segmentation.h"
+#include "analysis/sitestats.h"
+#include "platform/core/gbk.h"
+#include "platform/core/numberformat.h"
+
+#include <QHash>
+#include <QSet>
+#include <QUrl>
+
+namespace report {
+namespace {
+
+const QString kOverallCaption = QStringLiteral("目前总体相似度：");
+
+QString escaped(const QString& text) { return text.toHtmlEscaped(); }
+
+QString cssColour(quint32 rgb) { return QStringLiteral("#%1").arg(rgb, 6, 16, QLatin1Char('0')); }
+
+// Only web addresses become links: a "javascript:" or "file:" address taken
+// from a result page must not turn the report into something that runs or
+// opens local files when clicked.
+QString safeHref(const QString& url)
+{
+    const QUrl parsed(url, QUrl::StrictMode);
+    if (!parsed.isValid() || parsed.host().isEmpty())
+        return {};
+    const QString scheme = parsed.scheme().toLower();
+    if (scheme != u"http" && scheme != u"https")
+        return {};
+    return parsed.toString(QUrl::FullyEncoded);
+}
+
+QString link(const ResultLink& result)
+{
+    const QString title = result.title.isEmpty() ? QStringLiteral("（无标题）") : result.title;
+    const QString href = safeHref(result.url);
+    if (href.isEmpty())
+        return escaped(title);
+    return QStringLiteral("<a href=\"") + escaped(href) + QStringLiteral("\">") + escaped(title)
+        + QStringLiteral("</a>");
+}
+
+// The ranking the statistics button makes, each title once with its count.
+// The button's own table shows every other slot (a title of count c fills c
+// neighbouring slots); the report lists every title instead.
+QList<SiteRow> siteRanking(const SavedCheck& check, const QList<PieceRow>& pieces)
+{
+    ComparisonSession ranked;
+    ranked.resultTitles = check.resultTitles;
+    ranked.resultBlocks = check.resultBlocks;
+    ranked.resultBlocks.resize(ranked.resultTitles.size());
+    ranked.resultSites.resize(ranked.resultTitles.size());
+    sitestats::rebuild(ranked);
+
+    QHash<QString, QString> urls;
+    for (const PieceRow& piece : pieces)
+        for (const ResultLink& result : piece.results)
+            if (!result.url.isEmpty() && !urls.contains(result.title))
+                urls.insert(result.title, result.url);
+
+    QList<SiteRow> rows;
+    QSet<QString> seen;
+    for (qsizetype i = 0; i < ranked.resultTitles.size(); ++i) {
+        const QString& title = ranked.resultTitles[i];
+        if (title.isEmpty() || !ranked.resultSites[i] || seen.contains(title))
+            continue;
+        seen.insert(title);
+        rows.append({title, urls.value(title), *ranked.resultSites[i]});
+    }
+    return rows;
+}
+
+QString styleSheet()
+{
+    return QStringLiteral(
+               "body{font-family:\"宋体\",\"SimSun\",\"Noto Serif CJK SC\",\"WenQuanYi Micro Hei\",serif;"
+               "font-size:11pt;line-height:1.7;margin:2em;color:#000}"
+               "h1{font-size:20pt;text-align:center}h2{font-size:14pt;border-bottom:1px solid #999}"
+               ".figure{font-size:14pt;font-weight:bold}.rule{font-size:9.5pt;color:#444}"
+               ".paper sup{font-size:7pt;color:#666;margin:0 1px}"
+               ".h{color:%1}.m{color:%2}.u{color:#888;background:#eee}.x{text-decoration:underline dotted}"
+               "table{border-collapse:collapse;width:100%}th,td{border:1px solid #999;padding:3px 5px;"
+               "vertical-align:top;font-size:10pt}th{background:#eee}"
+               ".url{font-size:8pt;color:#555;word-break:break-all}"
+               "*{-webkit-print-color-adjust:exact;print-color-adjust:exact}")
+        .arg(cssColour(similarityband::kHighColour), cssColour(similarityband::kMediumColour));
+}
+
+QString bandClass(const PieceRow& piece)
+{
+    if (!piece.checked)
+        return QStringLiteral("u");
+    const auto colour = similarityband::colourFor(piece.figure);
+    if (!colour)
+        return {};
+    return *colour == similarityband::kHighColour ? QStringLiteral("h") : QStringLiteral("m");
+}
+
+QString summarySection(const Content& c)
+{
+    QString out = QStringLiteral("<h2>检测概况</h2><p>");
+    out += QStringLiteral("本文共 ") + numfmt::format(qint64(c.characterCount))
+        + QStringLiteral(" 字，本次分析共分析出 ") + numfmt::format(qint64(c.pieceCount))
+        + QStringLiteral(" 句。<br>");
+    const qsizetype unchecked = c.pieceCount - c.checkedCount;
+    out += QStringLiteral("已对比 ") + numfmt::format(qint64(c.checkedCount)) + QStringLiteral(" 句，");
+    if (unchecked == 0)
+        out += QStringLiteral("全部句子都已对比。");
+    else
+        out += QStringLiteral("未对比 ") + numfmt::format(qint64(unchecked))
+            + QStringLiteral(" 句（尚未轮到，或搜索引擎要求安全验证而未能计分），未对比的句子不计入相似度。");
+    out += QStringLiteral("</p>");
+
+    out += QStringLiteral("<p class=\"figure\">总体相似度：") + escaped(c.overall) + QStringLiteral("</p>");
+    out += QStringLiteral("<p class=\"figure\">去除引用和参考文献后的相似度：") + escaped(c.overallWithout)
+        + QStringLiteral("</p>");
+    out += QStringLiteral(
+        "<p class=\"rule\">计算方法：参考文献表是从论文中最后一个单独成行的“参考文献”“参考资料”"
+        "“References”或“Bibliography”（去掉行首行尾的空格，英文不分大小写）直到文末的部分；"
+        "一句中若有一半或以上的字位于参考文献表中或引号（“…”或「…」）之内，这一句不计入。"
+        "其余已对比句子的相似度之和除以这些句子的句数加一，保留两位小数（逢五取偶）。");
+    out += QStringLiteral("本次不计入 ") + numfmt::format(qint64(c.excludedCount)) + QStringLiteral(" 句。");
+    if (!c.linesKnown)
+        out += QStringLiteral("论文原文的分行未能读到，参考文献表未能识别，只去除了引号内的句子。");
+    out += QStringLiteral("</p>");
+    return out;
+}
+
+QString paperSection(const Content& c)
+{
+    QString out = QStringLiteral("<h2>论文全文</h2><p class=\"rule\">")
+        + QStringLiteral("<span class=\"h\">红色</span>：相似度 ") + numfmt::format(similarityband::kHigh)
+        + QStringLiteral("% 及以上；<span class=\"m\">橙色</span>：相似度 ")
+        + numfmt::format(similarityband::kMedium) + QStringLiteral("% 至 ")
+        + numfmt::format(similarityband::kHigh) + QStringLiteral("%；黑色：低于 ")
+        + numfmt::format(similarityband::kMedium)
+        + QStringLiteral("%；<span class=\"u\">灰底</span>：未对比；<span class=\"x\">虚下划线</span>："
+                         "去除引用和参考文献时不计入。小字为句子编号。</p><p class=\"paper\">");
+    out.reserve(out.size() + c.pieces.size() * 120);
+    for (const PieceRow& piece : c.pieces) {
+        QString classes = bandClass(piece);
+        if (piece.excluded)
+            classes += classes.isEmpty() ? QStringLiteral("x") : QStringLiteral(" x");
+        out += QStringLiteral("<sup>") + QString::number(piece.number) + QStringLiteral("</sup>");
+        out += classes.isEmpty() ? QStringLiteral("<span>")
+                                 : QStringLiteral("<span class=\"") + classes + QStringLiteral("\">");
+        out += escaped(piece.text) + QStringLiteral("</span>");
+    }
+    out += QStringLiteral("</p>");
+    return out;
+}
+
+QString similarSection(const Content& c)
+{
+    QString out = QStringLiteral("<h2>相似度 ") + numfmt::format(similarityband::kMedium)
+        + QStringLiteral("% 及以上的句子</h2>");
+    QString rows;
+    for (const PieceRow& piece : c.pieces) {
+        if (!piece.checked || !similarityband::colourFor(piece.figure))
+            continue;
+        rows += QStringLiteral("<tr><td>") + QString::number(piece.number)
+            + QStringLiteral("</td><td class=\"") + bandClass(piece) + QStringLiteral("\">")
+            + escaped(piece.text) + QStringLiteral("</td><td>") + percent(piece.figure)
+            + QStringLiteral("</td><td>");
+        for (const ResultLink& result : piece.results) {
+            rows += link(result);
+            if (!result.url.isEmpty())
+                rows +=
+                    QStringLiteral("<div class=\"url\">") + escaped(result.url) + QStringLiteral("</div>");
+            else
+                rows += QStringLiteral("<br>");
+        }
+        rows += QStringLiteral("</td></tr>");
+    }
+    if (rows.isEmpty())
+        return out + QStringLiteral("<p>没有相似度 ") + numfmt::format(similarityband::kMedium)
+            + QStringLiteral("% 及以上的句子。</p>");
+    return out
+        + QStringLiteral("<table><tr><th style=\"width:3em\">序号</th><th>句子</th>"
+                         "<th style=\"width:4.5em\">相似度</th><th>相似来源</th></tr>")
+        + rows + QStringLiteral("</table>");
+}
+
+QString sitesSection(const Content& c)
+{
+    QString out = QStringLiteral("<h2>相似性网站分析结果</h2>");
+    if (c.sites.isEmpty())
+        return out + QStringLiteral("<p>没有可统计的结果标题。</p>");
+    out += QStringLiteral("<table><tr><th style=\"width:3em\">名次</th><th>网站标题</th>"
+                          "<th style=\"width:5em\">出现次数</th></tr>");
+    for (qsizetype i = 0; i < c.sites.size(); ++i) {
+        const SiteRow& site = c.sites[i];
+        out += QStringLiteral("<tr><td>") + QString::number(i + 1) + QStringLiteral("</td><td>")
+            + link({site.title, site.url}) + QStringLiteral("</td><td>") + QString::number(site.count)
+            + QStringLiteral("</td></tr>");
+    }
+    return out + QStringLiteral("</table>");
+}
+
+}  // namespace
+
+QString engineCaption(const QString& engine)
+{
+    if (engine == u"wenku")
+        return QStringLiteral("百度文库");
+    if (engine == u"zhiwang")
+        return QStringLiteral("中国知网");
+    if (engine == u"longyuan")
+        return QStringLiteral("龙源期刊");
+    return QStringLiteral("百度引擎");
+}
+
+QString percent(double figure)
+{
+    return (figure > 100 ? QStringLiteral("100") : numfmt::format(figure)) + u'%';
+}
+
+QString overallAsShown(const SavedCheck& check)
+{
+    const qsizetype at = check.label2.lastIndexOf(kOverallCaption);
+    if (at >= 0) {
+        QString shown = check.label2.mid(at + kOverallCaption.size());
+        const qsizetype lineEnd = shown.indexOf(u'\r');
+        if (lineEnd >= 0)
+            shown.truncate(lineEnd);
+        if (!shown.isEmpty())
+            return shown;
+    }
+    ComparisonSession session;
+    session.similaritySum = check.similaritySum;
+    session.pageCount = check.pageCount;
+    return percent(scoring::overallSimilarity(session));
+}
+
+Content contentOf(const SavedCheck& check, QStringView paperText)
+{
+    Content c;
+    c.checkedAt = check.savedAt;
+    c.engine = engineCaption(check.engine);
+    c.characterCount = gbk::doubleByteCount(check.analysedText);
+    c.pieceCount = check.sentences.size();
+    c.linesKnown = !paperText.isEmpty() && segmentation::normalise(paperText) == check.analysedText;
+
+    const QList<bool> excluded = exclusions::excludedPieces(paperText, check.analysedText, check.sentences);
+    c.pieces.reserve(check.sentences.size());
+    for (qsizetype i = 0; i < check.sentences.size(); ++i) {
+        PieceRow row;
+        row.number = int(i + 1);
+        row.text = check.sentences[i].trimmed();
+        const PieceResult piece = check.pieces.value(i);
+        row.checked = piece.checked;
+        row.figure = piece.figure;
+        row.results = piece.results;
+        row.excluded = excluded.value(i, false);
+        if (row.checked) {
+            ++c.checkedCount;
+            if (row.excluded)
+                ++c.excludedCount;
+        }
+        c.pieces.append(std::move(row));
+    }
+    c.overall = overallAsShown(check);
+    c.overallWithout = percent(exclusions::figureWithout(check.pieces, excluded));
+    c.sites = siteRanking(check, c.pieces);
+    return c;
+}
+
+QString html(const Content& c)
+{
+    QString out;
+    out.reserve(4096 + c.pieces.size() * 400);
+    out += QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
+                          "<title>论文相似度检测报告</title><style>")
+        + styleSheet() + QStringLiteral("</style></head><body>\n<h1>论文相似度检测报告</h1><p>检测时间：");
+    out += c.checkedAt.isValid() ? c.checkedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                 : QStringLiteral("未知");
+    out += QStringLiteral("<br>搜索引擎：") + escaped(c.engine) + QStringLiteral("</p>\n");
+    out += summarySection(c) + u'\n';
+    out += paperSection(c) + u'\n';
+    out += similarSection(c) + u'\n';
+    out += sitesSection(c) + u'\n';
+    out += QStringLiteral("<p class=\"rule\">本报告由 Trovalis 生成。</p></body></html>\n");
+    return out;
+}
+
+QByteArray htmlBytes(const SavedCheck& check, QStringView paperText)
+{
+    return html(contentOf(check, paperText)).toUtf8();
+}
+
+}  // namespace report

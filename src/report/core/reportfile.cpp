@@ -1,0 +1,25 @@
+#include "report/core/reportfile.h"
+
+#include <QSaveFile>
+
+namespace reportfile {
+
+Result<void> write(const QByteArray& bytes, const QString& fileName)
+{
+    QSaveFile file(fileName);
+    const auto failed = [&](const QString& why) {
+        return failure(QStringLiteral("无法写入文件 %1：%2").arg(fileName, why));
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return failed(why);
+    }
+    if (!file.commit())
+        return failed(file.errorString());
+    return {};
+}
+
+}  // namespace reportfile

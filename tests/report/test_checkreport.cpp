@@ -1,0 +1,205 @@
+// What the check report says about a check, and that its HTML stays inert and
+// self-contained whatever the result pages put into the check.
+
+#include "analysis/comparisonsession.h"
+#include "analysis/segmentation.h"
+#include "report/core/checkreport.h"
+
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+const QString kBody =
+    u"本研究采用问卷调查与访谈相结合的方法对三所高校的两百名学生进行了系统的调查研"_qs;  // 38
+
+// A check of `paper` in which piece i was checked with figures[i] (negative:
+// not checked), the other fields as a run would leave them.
+SavedCheck checkOf(const QString& paper, const QList<double>& figures)
+{
+    const segmentation::Analysis a = segmentation::analyse(paper);
+    SavedCheck c;
+    c.analysedText = a.analysedText;
+    c.sentences = a.sentences;
+    c.pieces.resize(a.sentences.size());
+    c.resultTitles = QStringList(10 * a.sentences.size() + 1, QString());
+    c.resultBlocks = c.resultTitles;
+    double sum = 0;
+    int scored = 0;
+    for (qsizetype i = 0; i < figures.size() && i < c.pieces.size(); ++i) {
+        if (figures[i] < 0)
+            continue;
+        c.pieces[i] = {true, figures[i], {}};
+        sum += figures[i];
+        ++scored;
+    }
+    c.similaritySum = sum;
+    c.pageCount = 1 + scored;
+    c.nextIndex = scored;
+    c.engine = u"zhiwang"_qs;
+    c.savedAt = QDateTime(QDate(2026, 3, 1), QTime(9, 30, 5));
+    return c;
+}
+
+}  // namespace
+
+class TestCheckReport : public QObject {
+    Q_OBJECT
+private slots:
+    void summaryCountsAndFigures()
+    {
+        // Piece 3 is in the reference list and left out of the second figure.
+        const QString paper = kBody + kBody + u"\r\n参考文献\r\n"_qs + kBody.left(34) + kBody.left(10);
+        SavedCheck check = checkOf(paper, {60, 10, 90, -1});
+        check.label2 = u"本句相似度：90%\r\n\r\n目前总体相似度：40%"_qs;
+        const report::Content c = report::contentOf(check, paper);
+
+        QCOMPARE(c.pieceCount, qsizetype(4));
+        QCOMPARE(c.characterCount, qsizetype(38 + 38 + 4 + 34 + 10));
+        QCOMPARE(c.checkedCount, qsizetype(3));
+        QCOMPARE(c.excludedCount, qsizetype(1));
+        QVERIFY(c.linesKnown);
+        QCOMPARE(c.overall, u"40%"_qs);
+        QCOMPARE(c.overallWithout, u"23.33%"_qs);  // (60 + 10) / 3
+        QCOMPARE(c.engine, u"中国知网"_qs);
+        QCOMPARE(c.pieces[2].excluded, true);
+        QCOMPARE(c.pieces[3].checked, false);
+
+        const QString html = report::html(c);
+        for (const QString& text :
+             {u"论文相似度检测报告"_qs, u"2026-03-01 09:30:05"_qs, u"搜索引擎：中国知网"_qs,
+              u"本文共 124 字，本次分析共分析出 4 句。"_qs, u"已对比 3 句，未对比 1 句"_qs,
+              u"总体相似度：40%"_qs, u"去除引用和参考文献后的相似度：23.33%"_qs, u"本次不计入 1 句。"_qs})
+            QVERIFY2(html.contains(text), qPrintable(text));
+    }
+
+    // Label2 caps its display at 100 and its figure is what the user saw; the
+    // report repeats it rather than working it out again.
+    void overallAsLabel2ShowsIt()
+    {
+        SavedCheck check = checkOf(kBody, {250});
+        check.label2 = u"本句相似度：100%\r\n\r\n目前总体相似度：100%"_qs;
+        QCOMPARE(report::overallAsShown(check), u"100%"_qs);
+        check.label2 = u"目前总体相似度：12.5%"_qs;  // however it stands
+        QCOMPARE(report::overallAsShown(check), u"12.5%"_qs);
+        check.label2.clear();  // no figure shown: as the scoring would show it
+        QCOMPARE(report::overallAsShown(check), u"100%"_qs);
+        check.similaritySum = 5;
+        check.pageCount = 4;
+        QCOMPARE(report::overallAsShown(check), u"1.25%"_qs);
+    }
+
+    void similarTableHoldsPiecesFromTwentyPercent()
+    {
+        const QString paper = kBody + kBody + kBody + kBody;
+        SavedCheck check = checkOf(paper, {19.99, 20, 50, -1});
+        check.pieces[1].results = {{u"第一篇"_qs, u"https://example.org/a"_qs}};
+        check.pieces[2].results = {{u"第二篇"_qs, u"http://example.org/b?x=1&y=2"_qs},
+                                   {u"无链接"_qs, QString()}};
+        const QString html = report::html(report::contentOf(check, paper));
+
+        const qsizetype table = html.indexOf(u"及以上的句子</h2>"_qs);
+        QVERIFY(table > 0);
+        const QString rows = html.mid(table, html.indexOf(u"相似性网站分析结果"_qs) - table);
+        QCOMPARE(rows.count(u"<tr><td>"_qs), 2);
+        QVERIFY(rows.contains(u"<tr><td>2</td><td class=\"m\">"_qs));
+        QVERIFY(rows.contains(u"<tr><td>3</td><td class=\"h\">"_qs));
+        QVERIFY(rows.contains(u"<a href=\"https://example.org/a\">第一篇</a>"_qs));
+        QVERIFY(rows.contains(u"<a href=\"http://example.org/b?x=1&amp;y=2\">第二篇</a>"_qs));
+        QVERIFY(rows.contains(u"无链接"_qs));
+        QVERIFY(!rows.contains(u"<tr><td>1</td>"_qs));
+        // The paper: the band's colour on each checked piece, the unchecked one marked.
+        QVERIFY(html.contains(u"<sup>1</sup><span>"_qs));
+        QVERIFY(html.contains(u"<sup>4</sup><span class=\"u\">"_qs));
+        QVERIFY(html.contains(u".h{color:#ff0000}.m{color:#e67800}"_qs));
+    }
+
+    void siteRankingCountsEachTitleOnce()
+    {
+        SavedCheck check = checkOf(kBody + kBody + kBody, {30, 30, 30});
+        check.resultTitles[0] = u"甲"_qs;
+        check.resultTitles[1] = u"乙"_qs;
+        check.resultTitles[10] = u"乙"_qs;
+        check.resultTitles[20] = u"乙"_qs;
+        check.resultTitles[21] = u"甲"_qs;
+        check.resultTitles[22] = u"丙"_qs;
+        check.resultTitles[30] = u"丁"_qs;  // the spare last slot is never counted
+        check.pieces[0].results = {{u"乙"_qs, u"https://example.org/yi"_qs}};
+        const report::Content c = report::contentOf(check, {});
+        QCOMPARE(c.sites.size(), 3);
+        QCOMPARE(c.sites[0].title, u"乙"_qs);
+        QCOMPARE(c.sites[0].count, 3);
+        QCOMPARE(c.sites[0].url, u"https://example.org/yi"_qs);
+        QCOMPARE(c.sites[1].title, u"甲"_qs);
+        QCOMPARE(c.sites[1].count, 2);
+        QCOMPARE(c.sites[2].title, u"丙"_qs);
+        QCOMPARE(c.sites[2].count, 1);
+        QVERIFY(!c.linesKnown);
+    }
+
+    // Result pages are someone else's text: nothing from them may become
+    // markup, script or a link that runs or opens local files.
+    void hostileResultsStayText()
+    {
+        SavedCheck check = checkOf(u"“<script>alert(1)</script>”"_qs + kBody, {80, 80});
+        check.pieces[0].results = {{u"<img src=x onerror=alert(1)>"_qs, u"javascript:alert(1)"_qs},
+                                   {u"本地"_qs, u"file:///etc/passwd"_qs},
+                                   {u"引号\"><b>"_qs, u"https://example.org/\"onmouseover=\"x"_qs}};
+        check.resultTitles[0] = u"<b>标题</b>"_qs;
+        check.engine = u"<i>"_qs;
+        const QString html = report::html(report::contentOf(check, {}));
+
+        QVERIFY(!html.contains(u"<script"_qs, Qt::CaseInsensitive));
+        QVERIFY(!html.contains(u"<img"_qs, Qt::CaseInsensitive));
+        QVERIFY(!html.contains(u"<b>"_qs));
+        QVERIFY(!html.contains(u"href=\"javascript"_qs));
+        QVERIFY(!html.contains(u"href=\"file"_qs));
+        QVERIFY(html.contains(u"&lt;script&gt;alert(1)&lt;/script&gt;"_qs));
+        // Every link is a plain web address in a well-quoted attribute.
+        const QRegularExpression href(u"href=\"([^\"]*)\""_qs);
+        for (auto m = href.globalMatch(html); m.hasNext();) {
+            const QString url = m.next().captured(1);
+            QVERIFY2(url.startsWith(u"https://"_qs) || url.startsWith(u"http://"_qs), qPrintable(url));
+        }
+        QVERIFY(!html.contains(u"\"onmouseover"_qs));
+        // Nothing is fetched: no src, no stylesheet link, no import.
+        QVERIFY(!html.contains(QRegularExpression(u"<[a-z]+[^>]*\\ssrc="_qs)));
+        QVERIFY(!html.contains(u"<link"_qs));
+        QVERIFY(!html.contains(u"@import"_qs));
+    }
+
+    void sessionIsReportedLikeItsSavedCheck()
+    {
+        const QString paper = kBody + kBody;
+        const SavedCheck saved = checkOf(paper, {55, -1});
+        ComparisonSession session;
+        session.analysedText = saved.analysedText;
+        session.sentences = saved.sentences;
+        session.pieces = saved.pieces;
+        session.resultTitles = saved.resultTitles;
+        session.resultBlocks = saved.resultBlocks;
+        session.similaritySum = saved.similaritySum;
+        session.pageCount = saved.pageCount;
+        session.nextIndex = saved.nextIndex;
+        SavedCheck fromSession =
+            savedcheck::fromSession(session, u"目前总体相似度：27.5%"_qs, u"zhiwang"_qs, false);
+        fromSession.savedAt = saved.savedAt;
+        SavedCheck expected = saved;
+        expected.label2 = u"目前总体相似度：27.5%"_qs;
+        QCOMPARE(report::htmlBytes(fromSession, paper), report::htmlBytes(expected, paper));
+        QVERIFY(report::htmlBytes(expected, paper).startsWith("<!DOCTYPE html>"));
+    }
+
+    // A damaged check (fewer piece results than pieces) still gives a report.
+    void shortPieceListCountsAsUnchecked()
+    {
+        SavedCheck check = checkOf(kBody + kBody, {40, 40});
+        check.pieces.resize(1);
+        const report::Content c = report::contentOf(check, {});
+        QCOMPARE(c.checkedCount, qsizetype(1));
+        QCOMPARE(c.overallWithout, u"20%"_qs);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestCheckReport)
+#include "test_checkreport.moc"

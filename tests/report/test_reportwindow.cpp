@@ -1,0 +1,193 @@
+// The report in a real WebEngine view, its links, and its export as HTML and
+// as PDF read back with pdftotext; a full disk and a read-only folder.
+
+#include "analysis/segmentation.h"
+#include "hardening/scratchdisk.h"
+#include "platform/widgets/dialogs.h"
+#include "report/core/checkreport.h"
+#include "report/ui/reportexport.h"
+#include "report/ui/reportwindow.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+namespace {
+
+const QString kBody =
+    u"本研究采用问卷调查与访谈相结合的方法对三所高校的两百名学生进行了系统的调查研"_qs;  // 38
+
+// A paper with a quotation (piece 2) and a reference list (piece 4), every
+// piece checked.
+struct Sample {
+    QString paper =
+        kBody + u"“"_qs + kBody.left(36) + u"”"_qs + kBody + u"\r\n参考文献\r\n"_qs + kBody.left(34);
+    SavedCheck check;
+
+    explicit Sample(int copies = 1)
+    {
+        QString text;
+        for (int i = 0; i < copies; ++i)
+            text += paper.left(paper.indexOf(u"\r\n"_qs));
+        paper = text + paper.mid(paper.indexOf(u"\r\n"_qs));
+        const segmentation::Analysis a = segmentation::analyse(paper);
+        check.analysedText = a.analysedText;
+        check.sentences = a.sentences;
+        check.resultTitles = QStringList(10 * a.sentences.size() + 1, QString());
+        check.resultBlocks = check.resultTitles;
+        const double figures[] = {64, 80, 12, 90};
+        for (qsizetype i = 0; i < a.sentences.size(); ++i) {
+            const double figure = figures[std::min<qsizetype>(i, 3)];
+            check.pieces.append({true,
+                                 figure,
+                                 {{u"来源"_qs + QString::number(i + 1),
+                                   u"http://127.0.0.1:9/s"_qs + QString::number(i + 1)}}});
+            check.similaritySum += figure;
+        }
+        check.pageCount = int(a.sentences.size()) + 1;
+        check.label2 = u"本句相似度：90%\r\n\r\n目前总体相似度：49.2%"_qs;
+        check.engine = u"baidu"_qs;
+        check.savedAt = QDateTime(QDate(2026, 5, 20), QTime(14, 0));
+    }
+    QByteArray html() const { return report::htmlBytes(check, paper); }
+};
+
+QString pageText(QWebEngineView* view)
+{
+    QString text;
+    bool done = false;
+    view->page()->runJavaScript(u"document.body.innerText"_qs, [&](const QVariant& v) {
+        text = v.toString();
+        done = true;
+    });
+    (void)QTest::qWaitFor([&] { return done; }, 20000);
+    return text;
+}
+
+QString pdfText(const QString& path)
+{
+    QProcess p;
+    p.start(u"pdftotext"_qs, {u"-enc"_qs, u"UTF-8"_qs, path, u"-"_qs});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+}  // namespace
+
+class TestReportWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { dialogs::reset(); }
+
+    void windowShowsTheReportAndHandsLinksToTheBrowser()
+    {
+        const Sample sample;
+        ReportWindow window;
+        QList<QUrl> opened;
+        window.openInBrowser = [&](const QUrl& url) {
+            opened << url;
+            return true;
+        };
+        QSignalSpy loaded(&window, &ReportWindow::loaded);
+        window.showReport(sample.html());
+        window.show();
+        QVERIFY(loaded.wait(30000) || loaded.count() == 1);
+        QCOMPARE(loaded.first().first().toBool(), true);
+        const QUrl reportUrl = window.view()->url();
+
+        const QString text = pageText(window.view());
+        for (const QString& part : {u"论文相似度检测报告"_qs, u"总体相似度：49.2%"_qs,
+                                    u"去除引用和参考文献后的相似度：25.33%"_qs, kBody.left(20), u"来源1"_qs})
+            QVERIFY2(text.contains(part), qPrintable(part));
+
+        window.view()->page()->runJavaScript(u"document.querySelector('a').click()"_qs);
+        QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 20000);
+        QCOMPARE(opened.first(), QUrl(u"http://127.0.0.1:9/s1"_qs));
+        QTest::qWait(300);
+        QCOMPARE(window.view()->url(), reportUrl);  // still the report
+
+        // A browser that refuses is said so, once.
+        int refused = 0;
+        window.openInBrowser = [&](const QUrl&) {
+            ++refused;
+            return false;
+        };
+        dialogs::queueAnswer(dialogs::Answer::Ok);
+        window.view()->page()->runJavaScript(u"document.querySelectorAll('a')[1].click()"_qs);
+        QTRY_COMPARE_WITH_TIMEOUT(refused, 1, 20000);
+        QCOMPARE(dialogs::takeShownMessages().size(), 1);
+    }
+
+    void exportsHtmlAndPdf()
+    {
+        if (QStandardPaths::findExecutable(u"pdftotext"_qs).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed; scripts/deps.sh installs it");
+        const Sample sample;
+        QTemporaryDir dir;
+        const QString htmlPath = dir.filePath(u"报告.html"_qs);
+        QVERIFY(reportexport::write(sample.html(), htmlPath));
+        QFile html(htmlPath);
+        QVERIFY(html.open(QIODevice::ReadOnly));
+        QCOMPARE(html.readAll(), sample.html());
+
+        const QString pdfPath = dir.filePath(u"报告.PDF"_qs);
+        const auto written = reportexport::write(sample.html(), pdfPath);
+        QVERIFY2(written, qPrintable(written.error()));
+        QFile pdf(pdfPath);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(5) == "%PDF-");
+        const QString text = pdfText(pdfPath);
+        for (const QString& part :
+             {u"论文相似度检测报告"_qs, u"49.2%"_qs, u"25.33%"_qs, u"2026-05-20 14:00:00"_qs})
+            QVERIFY2(text.contains(part), qPrintable(part + u" in: "_qs + text.left(400)));
+        QCOMPARE(dir.path(), QFileInfo(pdfPath).path());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary left
+    }
+
+    void suffixDecidesTheFormat()
+    {
+        QVERIFY(reportexport::isPdfName(u"a.pdf"_qs));
+        QVERIFY(reportexport::isPdfName(u"a.Pdf"_qs));
+        QVERIFY(!reportexport::isPdfName(u"a.pdf.html"_qs));
+        QCOMPARE(reportexport::withSuffix(u"/tmp/报告"_qs), u"/tmp/报告.html"_qs);
+        QCOMPARE(reportexport::withSuffix(u"/tmp/报告.pdf"_qs), u"/tmp/报告.pdf"_qs);
+    }
+
+    void fullDiskAndReadOnlyFolderLeaveNoFile_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("full disk, HTML") << int(ScratchDisk::Kind::Full) << u"report.html"_qs;
+        QTest::newRow("full disk, PDF") << int(ScratchDisk::Kind::Full) << u"report.pdf"_qs;
+        QTest::newRow("read-only folder, HTML") << int(ScratchDisk::Kind::ReadOnly) << u"report.html"_qs;
+        QTest::newRow("read-only folder, PDF") << int(ScratchDisk::Kind::ReadOnly) << u"report.pdf"_qs;
+    }
+    void fullDiskAndReadOnlyFolderLeaveNoFile()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, name);
+        // Large enough not to fit the 64 KiB disk, as HTML and as PDF.
+        const Sample sample(60);
+        QVERIFY(sample.html().size() > 64 * 1024);
+        ScratchDisk disk;
+        MOUNT_OR_SKIP(disk, ScratchDisk::Kind(kind), [](const QString& path) {
+            QFile filler(path + u"/filler"_qs);
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            filler.write(QByteArray(40 * 1024, 'x'));
+        });
+        const QStringList before = disk.entries();
+        const auto written = reportexport::write(sample.html(), disk.file(name));
+        QVERIFY(!written);
+        QVERIFY2(written.error().contains(name), qPrintable(written.error()));
+        QCOMPARE(disk.entries(), before);
+    }
+};
+
+QTEST_MAIN(TestReportWindow)
+#include "test_reportwindow.moc"
