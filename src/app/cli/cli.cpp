@@ -37,12 +37,25 @@ Result<QByteArray> readBytes(const QString& path)
 
 Result<QString> readUtf8File(const QString& path)
 {
-    Result<QByteArray> read = readBytes(path);
-    if (!read)
-        return failure(read.error());
-    QByteArray& bytes = *read;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    // A paper of millions of characters is decoded straight from the file's
+    // pages instead of a copy of them.
+    QByteArray copy;
+    QByteArrayView bytes;
+    if (const qint64 size = file.size(); size > 0) {
+        if (const uchar* mapped = file.map(0, size))
+            bytes = QByteArrayView(mapped, size);
+    }
+    if (bytes.isNull()) {
+        copy = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return failure(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+        bytes = copy;
+    }
     if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
+        bytes = bytes.sliced(3);
     QStringDecoder decoder(QStringConverter::Utf8);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
@@ -52,24 +65,26 @@ Result<QString> readUtf8File(const QString& path)
 
 Result<QString> readPaper(const QString& path)
 {
-    // One pass: a line feed without its carriage return gets one.
-    const Result<QString> read = readUtf8File(path);
+    Result<QString> read = readUtf8File(path);
     if (!read)
         return read;
-    const QString& text = *read;
+    QString text = std::move(*read);
+    // A line feed without its carriage return gets one, in place, from the end.
     qsizetype bare = 0;
     for (qsizetype i = 0; i < text.size(); ++i)
         bare += text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r');
     if (bare == 0)
         return text;
-    QString paper(text.size() + bare, Qt::Uninitialized);
-    QChar* out = paper.data();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r'))
-            *out++ = u'\r';
-        *out++ = text[i];
+    const qsizetype length = text.size();
+    text.resize(length + bare);
+    QChar* chars = text.data();
+    for (qsizetype i = length - 1, out = length + bare - 1; i >= 0; --i) {
+        const QChar c = chars[i];
+        chars[out--] = c;
+        if (c == u'\n' && (i == 0 || chars[i - 1] != u'\r'))
+            chars[out--] = u'\r';
     }
-    return paper;
+    return text;
 }
 
 void printBytes(const QByteArray& bytes)

@@ -54,10 +54,11 @@ int compare(const QStringList& args)
     // The reference is read and made ready on a second thread while the paper is read.
     using Prepared = std::pair<qsizetype, comparer::PreparedReference>;
     auto preparing = std::async(std::launch::async, [path = (*files)[1]]() -> Result<Prepared> {
-        const Result<QString> reference = readPaper(path);
+        Result<QString> reference = readPaper(path);
         if (!reference)
             return failure(reference.error());
-        return Prepared{reference->size(), comparer::PreparedReference(*reference)};
+        const qsizetype length = reference->size();
+        return Prepared{length, comparer::PreparedReference(std::move(*reference))};
     });
     const Result<QString> read = readPaper((*files)[0]);
     if (!read)

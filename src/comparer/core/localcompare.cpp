@@ -83,7 +83,7 @@ QStringList cutReferenceSentences(const QString& reference)
 }
 
 struct PreparedReference::Parts {
-    explicit Parts(QStringView reference) : cut(cutReference(reference)), matcher(searched()) { }
+    explicit Parts(QString reference) : cut(cutReference(std::move(reference))), matcher(searched()) { }
 
     // The sentences to look for; the short ones stay empty, never found.
     std::vector<QStringView> searched() const
@@ -101,7 +101,9 @@ struct PreparedReference::Parts {
     const SentenceMatcher matcher;  // views into `cut`
 };
 
-PreparedReference::PreparedReference(QStringView reference) : parts_(std::make_unique<Parts>(reference)) { }
+PreparedReference::PreparedReference(QString reference)
+    : parts_(std::make_unique<Parts>(std::move(reference)))
+{ }
 PreparedReference::~PreparedReference() = default;
 PreparedReference::PreparedReference(PreparedReference&&) noexcept = default;
 PreparedReference& PreparedReference::operator=(PreparedReference&&) noexcept = default;

@@ -45,7 +45,7 @@ QStringList cutReferenceSentencesPlain(const QString& reference);
 // it can be made on one thread while the paper is read on another.
 class PreparedReference {
 public:
-    explicit PreparedReference(QStringView reference);
+    explicit PreparedReference(QString reference);  // moved in when it is not needed after
     ~PreparedReference();
     PreparedReference(PreparedReference&&) noexcept;
     PreparedReference& operator=(PreparedReference&&) noexcept;

@@ -61,11 +61,11 @@ bool isBlank(const QChar* text, qsizetype begin, qsizetype end)
 
 }  // namespace
 
-ReferenceSentences cutReference(QStringView reference)
+ReferenceSentences cutReference(QString reference)
 {
     ReferenceSentences out;
     const qsizetype n = reference.size();
-    out.text.resize(n);
+    out.text = std::move(reference);
     QChar* text = out.text.data();
     qsizetype begin = 0;
     const auto endSentence = [&](qsizetype end) {
@@ -74,8 +74,7 @@ ReferenceSentences cutReference(QStringView reference)
     };
     qsizetype ellipses = 0;  // length of the run of "…" since the last cut
     for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = reference[i].unicode();
-        text[i] = c;
+        const char16_t c = text[i].unicode();
         if (const char16_t mark = closingMark(c)) {
             text[i] = mark;
             endSentence(i + 1);
@@ -89,10 +88,9 @@ ReferenceSentences cutReference(QStringView reference)
             }
         } else {
             ellipses = 0;
-            if (c == u'\r' && i + 1 < n && reference[i + 1] == u'\n') {
+            if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n') {
                 endSentence(dropWhitespaceBeforeBreak(text, begin, i));
-                text[++i] = u'\n';
-                begin = i + 1;
+                begin = ++i + 1;
             }
         }
     }

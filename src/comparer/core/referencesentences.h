@@ -26,6 +26,7 @@ struct ReferenceSentences {
     QStringView sentence(size_t i) const { return QStringView(text).mid(spans[i].start, spans[i].length); }
 };
 
-ReferenceSentences cutReference(QStringView reference);
+// The reference is normalised in place: pass it moved when it is not needed after.
+ReferenceSentences cutReference(QString reference);
 
 }  // namespace comparer
