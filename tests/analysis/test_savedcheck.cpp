@@ -1,6 +1,7 @@
 // The check kept on disk: what is written is read back exactly, and a file
 // that is not a whole, consistent check of this version is refused.
 
+#include "analysis/checkkeeper.h"
 #include "analysis/savedcheck.h"
 #include "analysis/segmentation.h"
 #include "support/testdata.h"
@@ -11,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -237,6 +239,36 @@ private slots:
         QVERIFY(QDir().mkpath(folderTarget));
         QVERIFY(!savedcheck::write(sampleCheck(), folderTarget));
         QCOMPARE(testdata::readFile(path), before);
+    }
+
+    // The window's saves, handed to a worker: the latest one is on disk when
+    // the keeper says so, and when it goes away; a failure is reported.
+    void keeperWritesTheLatestOffTheWindowsThread()
+    {
+        QTemporaryDir checks;
+        const QString file = savedcheck::pathFor(checks.path(), kText);
+        {
+            CheckKeeper keeper;
+            for (int i = 0; i <= 2; ++i) {
+                SavedCheck c = sampleCheck();
+                c.nextIndex = i;
+                keeper.keep(c, checks.path());
+            }
+            keeper.waitUntilWritten();
+            QCOMPARE(savedcheck::read(file)->nextIndex, 2);
+            SavedCheck last = sampleCheck();
+            last.finished = true;
+            keeper.keep(last, checks.path());
+        }
+        QVERIFY(savedcheck::read(file)->finished);
+
+        const QString blocked = checks.filePath(u"blocked"_qs);
+        testdata::writeFile(blocked, "x");
+        CheckKeeper keeper;
+        QSignalSpy failures(&keeper, &CheckKeeper::failed);
+        keeper.keep(sampleCheck(), blocked + u"/checks"_qs);
+        QTRY_COMPARE(failures.size(), 1);
+        QVERIFY(failures[0][0].toString().contains(u"blocked"_qs));
     }
 
     void pruneKeepsTheMostRecent()

@@ -337,6 +337,7 @@ private slots:
         QVERIFY(service->queries.load() >= kPieces && service->queries.load() <= kPieces + 1);
 
         // The finished check is kept and asks nothing.
+        again->checkKeeper.waitUntilWritten();
         QVERIFY(savedcheck::read(checkPath())->finished);
         auto third = makeForm(dataDir->path());
         analyse(*third);
@@ -366,6 +367,7 @@ private slots:
         QVERIFY(!again->List1->item(0)->data(Qt::ForegroundRole).isValid());
         again->Command2_Click();
         QTRY_VERIFY_WITH_TIMEOUT(again->session.pageCount == 2, 15000);
+        again->checkKeeper.waitUntilWritten();
         QCOMPARE(savedcheck::read(checkPath())->checkedCount(), 1);
     }
 
@@ -412,6 +414,7 @@ private slots:
             first->Command2_Click();
             QTRY_VERIFY_WITH_TIMEOUT(first->session.pageCount == 2, 15000);
             earlierPath = savedcheck::pathFor(savedcheck::folderIn(path), paper());
+            first->checkKeeper.waitUntilWritten();
             earlier = testdata::readFile(earlierPath);
             if (ScratchDisk::Kind(kind) == ScratchDisk::Kind::Full) {
                 QFile filler(QDir(path).filePath(u"filler"_qs));
@@ -436,6 +439,8 @@ private slots:
         });
         watch.start(5);
         runToTheEnd(*f);
+        f->checkKeeper.waitUntilWritten();
+        QCoreApplication::processEvents();  // the failures' reports
         watch.stop();
         QCOMPARE(warnings, 1);
         QCOMPARE(outcomeOf(*f).label2, unblockedOutcome().label2);

@@ -2,7 +2,10 @@
 #include "support/fixtureserver.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -74,6 +77,18 @@ private slots:
                       page("<a id='l' target='_blank' href='/b'>open</a>"
                            "<script>document.getElementById('l').click();</script>"));
         server_.serve("/popup-script", page("<script>window.open('/b?from=script');</script>"));
+        FixtureServer::Reply moved;
+        moved.status = 302;
+        moved.headers.append(qMakePair(QByteArray("Location"), QByteArray("/titled?from=moved")));
+        server_.serve("/moved", moved);
+        server_.serve("/titled",
+                      QByteArray("<html><head><title>标题 &amp; 页</title></head><body>正文</body></html>"));
+        server_.serve("/cookie-set",
+                      page("<script>document.cookie='passed=1; max-age=86400; path=/';"
+                           "document.body.textContent='set';</script>"));
+        server_.serve("/cookie-get",
+                      page("<p id='c'></p><script>document.getElementById('c').textContent="
+                           "'cookies:' + document.cookie;</script>"));
     }
 
     void cleanup()
@@ -103,6 +118,66 @@ private slots:
         QCOMPARE(view.bodyText(), QString::fromUtf8("第一页 highlighted"));
         QVERIFY(completes.wait(kLoadTimeoutMs));
         QCOMPARE(view.bodyText(), QString("second page"));
+    }
+
+    // The snapshot tells where the page landed (after a redirect) and its title:
+    // a verification page is known by either.
+    void snapshotHoldsTheAddressAndTitle()
+    {
+        BrowserView view;
+        QVERIFY(loadAndWait(view, server_.url("/moved")));
+        QCOMPARE(view.pageUrl(), server_.url("/titled?from=moved"));
+        QCOMPARE(view.pageTitle(), QString::fromUtf8("标题 & 页"));
+        QCOMPARE(view.bodyText(), QString::fromUtf8("正文"));
+        QVERIFY(loadAndWait(view, server_.url("/b")));
+        QCOMPARE(view.pageTitle(), QString());
+    }
+
+    // A cookie set in the kept profile is there at the next start of the
+    // program (here: the next of two child processes); a private view never
+    // sees it.
+    void keptProfileKeepsCookiesBetweenStarts()
+    {
+        QTemporaryDir profile;
+        const auto start = [&](const char* step) {
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("TROVALIS_KEPT_PROFILE_STEP"), QString::fromLatin1(step));
+            env.insert(QStringLiteral("TROVALIS_KEPT_PROFILE_DIR"), profile.path());
+            env.insert(QStringLiteral("TROVALIS_KEPT_PROFILE_BASE"), server_.base());
+            child.setProcessEnvironment(env);
+            child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("keptProfileChild")});
+            if (!child.waitForFinished(60000))
+                return QStringLiteral("child did not finish");
+            return QString::fromUtf8(child.readAllStandardOutput());
+        };
+        QVERIFY(start("set").contains(QStringLiteral("PASS")));
+        const QString read = start("read");
+        QVERIFY2(read.contains(QStringLiteral("kept:cookies:passed=1")), qPrintable(read));
+        QVERIFY2(read.contains(QStringLiteral("private:cookies:\n")), qPrintable(read));
+        QVERIFY(QDir(profile.path()).exists(QStringLiteral("storage")));
+    }
+
+    // One start of the program, run by the test above in a process of its own.
+    void keptProfileChild()
+    {
+        const QByteArray step = qgetenv("TROVALIS_KEPT_PROFILE_STEP");
+        if (step.isEmpty())
+            QSKIP("a step of keptProfileKeepsCookiesBetweenStarts, run in a child process");
+        BrowserView::setKeptProfileFolder(QString::fromLocal8Bit(qgetenv("TROVALIS_KEPT_PROFILE_DIR")));
+        const QString base = QString::fromLocal8Bit(qgetenv("TROVALIS_KEPT_PROFILE_BASE"));
+        BrowserView kept(nullptr, BrowserView::Profile::Kept);
+        if (step == "set") {
+            QVERIFY(loadAndWait(kept, QUrl(base + QStringLiteral("/cookie-set"))));
+            QTRY_COMPARE_WITH_TIMEOUT(liveValue(kept, QStringLiteral("document.cookie")), QString("passed=1"),
+                                      kLoadTimeoutMs);
+            return;
+        }
+        QVERIFY(loadAndWait(kept, QUrl(base + QStringLiteral("/cookie-get"))));
+        qInfo("kept:%s", qPrintable(kept.bodyText()));
+        BrowserView privateView;
+        QVERIFY(loadAndWait(privateView, QUrl(base + QStringLiteral("/cookie-get"))));
+        qInfo("private:%s", qPrintable(privateView.bodyText()));
     }
 
     void newNavigationSupersedesARunningOne()

@@ -4,6 +4,7 @@
 // concern (form1.cpp: start-up, layout, editing; form1_compare.cpp: queries,
 // scoring, automatic runs, statistics; form1_documents.cpp: new, open, save).
 
+#include "analysis/checkkeeper.h"
 #include "analysis/comparisonsession.h"
 #include "platform/core/endpoints.h"
 
@@ -131,6 +132,7 @@ public:
     // A verification page stopped the check: no page is scored until the next
     // Compare sends the piece again.
     bool pausedForVerification = false;
+    CheckKeeper checkKeeper;  // writes the check off the window's thread; tests wait on it
 
     // --- handlers: documents (form1_documents.cpp) ---
     void xinjian_Click();
@@ -149,7 +151,7 @@ public:
     void ckbg_Click();
     void dcbg_Click();
     void bzxs_Click();
-    void refreshReportMenu();     // enabled once a piece is checked, while no run is on
+    void refreshReportMenu();       // enabled once a piece is checked, while no run is on
     QByteArray reportHtml() const;  // the report of the check as it stands
     QPointer<ReportWindow> reportWindow;
     void createReportMenu();
@@ -181,8 +183,9 @@ private:
     void pauseForVerification();
     void colourListItem(int row);  // by its piece's figure, once checked
     void saveCheck(bool finished);
-    void offerSavedCheck();          // the end of an analysis: continue the saved check?
-    bool checkSaveWarned = false;    // Label1 said this run that the check cannot be saved
-    void connectDocumentHandlers();  // form1_documents.cpp
+    void checkNotSaved(const QString& reason);  // Label1 says so, once per run
+    void offerSavedCheck();                     // the end of an analysis: continue the saved check?
+    bool checkSaveWarned = false;               // Label1 said this run that the check cannot be saved
+    void connectDocumentHandlers();             // form1_documents.cpp
     void openInEditor(const QString& fileName);
 };

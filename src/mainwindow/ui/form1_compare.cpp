@@ -114,6 +114,7 @@ void Form1::connectCompareHandlers()
     connect(WebBrowser1, &BrowserView::downloadBegin, this, &Form1::WebBrowser1_DownloadBegin);
     connect(WebBrowser1, &BrowserView::downloadComplete, this, &Form1::WebBrowser1_DownloadComplete);
 
+    connect(&checkKeeper, &CheckKeeper::failed, this, &Form1::checkNotSaved);
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
     Timer1.start(kStateRefreshMs);
@@ -416,18 +417,17 @@ void Form1::saveCheck(bool finished)
 {
     if (session.sentences.isEmpty() || session.analysedText.isEmpty())
         return;
-    const QString folder = savedcheck::folderIn(dataFolder);
     SavedCheck check = savedcheck::fromSession(session, Label2->text(), engineName(*this), finished);
     check.paperText = RichTextBox1->text();  // its lines: where the report finds the reference list
-    const Result<void> saved = savedcheck::write(check, savedcheck::pathFor(folder, session.analysedText));
-    if (saved) {
-        savedcheck::prune(folder);
-        return;
-    }
+    checkKeeper.keep(std::move(check), savedcheck::folderIn(dataFolder));
+}
+
+void Form1::checkNotSaved(const QString& reason)
+{
     if (checkSaveWarned)
         return;
     checkSaveWarned = true;
-    Label1->setText(QStringLiteral("检测结果无法保存（") + saved.error()
+    Label1->setText(QStringLiteral("检测结果无法保存（") + reason
                     + QStringLiteral("），对比照常进行，但关闭程序后将不能继续本次检测。"));
 }
 
@@ -439,6 +439,7 @@ void Form1::offerSavedCheck()
     pausedForVerification = false;
     if (session.analysedText.isEmpty())
         return;
+    checkKeeper.waitUntilWritten();  // this window's last check is on disk
     // A file cut short, garbage, of another version or for another text is no
     // check of this paper: nothing is asked.
     const Result<SavedCheck> saved =
