@@ -491,10 +491,10 @@ qint64 SentenceMatcher::Trie::walk(Text text, size_t from, size_t to, const std:
 SentenceMatcher::SentenceMatcher(const std::vector<QStringView>& sentences)
 {
     auto trie = std::make_shared<Trie>();
-    // Sentences mostly part from the others within a few characters: about
-    // two nodes each.
+    // Sentences mostly part from the others within a few characters: under
+    // two nodes each, one of them below the root's children.
     trie->nodes.reserve(2 * sentences.size() + 1);
-    trie->reserveEdges(2 * sentences.size());
+    trie->reserveEdges(sentences.size());
     distinct_.reserve(sentences.size());
     distinctOf_.assign(sentences.size(), -1);
     for (size_t i = 0; i < sentences.size(); ++i) {
