@@ -142,6 +142,10 @@ private slots:
                    "</w:r></w:p>")
                    .arg(p(QStringLiteral("框内")))
             << QStringLiteral("框内\n正文");
+        QTest::newRow("hidden text is not shown") << QStringLiteral(
+            "<w:p><w:r><w:rPr><w:vanish/></w:rPr><w:t>隐藏</w:t><w:tab/></w:r><w:r><w:rPr>"
+            "<w:vanish w:val=\"0\"/></w:rPr><w:t>可见</w:t></w:r><w:r><w:t>的</w:t></w:r></w:p>")
+                                                  << QStringLiteral("可见的");
         QTest::newRow("a content control's properties are no text")
             << QStringLiteral("<w:sdt><w:sdtPr><w:alias w:val=\"x\"/><w:placeholder><w:docPart w:val=\"p\"/>"
                               "</w:placeholder></w:sdtPr><w:sdtContent>%1</w:sdtContent></w:sdt>")

@@ -288,6 +288,7 @@ enum class Node : quint8 {
     ParagraphMarkProperties,
     NumberingProperties,
     Run,
+    RunProperties,
     Text
 };
 
@@ -365,6 +366,13 @@ private:
                 paragraphs_.back().markDeleted = true;
         } else if (name == u"r") {
             node = Node::Run;
+            runHidden_ = false;
+        } else if (parent == Node::Run && name == u"rPr") {
+            node = Node::RunProperties;
+        } else if (parent == Node::RunProperties) {
+            // Hidden text is not shown, nor printed, by the word processor.
+            if (name == u"vanish")
+                runHidden_ = !isSwitchedOff(wordAttribute(a, QLatin1StringView("val")));
         } else if (parent == Node::Run) {
             node = runContent(name, a);
         }
@@ -383,8 +391,7 @@ private:
         return name == u"del" || name == u"moveFrom" || name == u"instrText" || name == u"delText"
             || name == u"delInstrText" || name == u"sdtPr" || name == u"sdtEndPr" || name == u"pPrChange"
             || name == u"rPrChange" || name == u"sectPrChange" || name == u"numberingChange"
-            || name == u"tblPrChange" || name == u"trPrChange" || name == u"tcPrChange"
-            || (name == u"rPr" && parent == Node::Run);
+            || name == u"tblPrChange" || name == u"trPrChange" || name == u"tcPrChange";
     }
 
     Node paragraphProperty(QStringView name, const QXmlStreamAttributes& a)
@@ -442,9 +449,14 @@ private:
         return true;
     }
 
+    static bool isSwitchedOff(const QString& value)
+    {
+        return value == u"0" || value == u"false" || value == u"off";
+    }
+
     void appendText(QStringView text)
     {
-        if (!paragraphs_.empty())
+        if (!paragraphs_.empty() && !runHidden_)
             paragraphs_.back().text += text;
     }
 
@@ -481,6 +493,7 @@ private:
     std::vector<OpenParagraph> paragraphs_;  // more than one inside text boxes
     std::vector<bool> fieldInResult_;
     int skipDepth_ = 0;
+    bool runHidden_ = false;
     QString carried_;
     QStringList lines_;
 };
