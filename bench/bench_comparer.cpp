@@ -1,6 +1,7 @@
 // The comparer's core against its speed targets:
-//  - compare and mark, 100,000-character paper against a 100,000-character
-//    reference, side by side with Debian's sim_text on the same pair;
+//  - compare and mark in the process, 100,000-character paper against a
+//    100,000-character reference, side by side with Debian's sim_text on the
+//    same pair (bench_comparer_prose compares whole processes on prose);
 //  - the thesaurus rewrite of a 100,000-character paper with 20,000 lines,
 //    the indexed rewrite side by side with entry-after-entry replacement.
 // Words come from the vendor's thesaurus page (server/trvs/ck.asp).
@@ -137,7 +138,7 @@ void benchCompare(TextMaker& maker)
     std::printf("compare and mark, %d-char paper vs %d-char reference (%lld sentences, %lld marks)\n",
                 kPaperLength, kPaperLength, static_cast<long long>(result.sentences.size()),
                 static_cast<long long>(marks));
-    std::printf("  core (gram index)   %9.1f ms\n", fast);
+    std::printf("  core (one pass)     %9.1f ms\n", fast);
     std::printf("  repeated indexOf    %9.1f ms\n", naive);
     std::printf("  sim_text -p         %9.1f ms\n", sim);
     std::printf("  core / sim_text     %9.2f   (target: at most 2)\n", fast / sim);
