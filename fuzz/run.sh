@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}; shift || true
 root=$PWD
 shared=$root/../shared/data
-all=(fuzz_rtf fuzz_docx fuzz_textdecoding fuzz_resultpage fuzz_thesauruspage fuzz_ciku fuzz_manifest fuzz_numberprefix fuzz_zip fuzz_signature)
+all=(fuzz_rtf fuzz_docx fuzz_textdecoding fuzz_resultpage fuzz_thesauruspage fuzz_ciku fuzz_compare fuzz_manifest fuzz_numberprefix fuzz_zip fuzz_signature)
 targets=("${@:-${all[@]}}")
 [ $# -gt 0 ] || targets=("${all[@]}")
 
@@ -52,7 +52,7 @@ seed_dirs() {
 max_len() {
   case $1 in
     fuzz_resultpage|fuzz_rtf|fuzz_docx|fuzz_thesauruspage) echo 65536 ;;
-    fuzz_ciku) echo 4096 ;;
+    fuzz_ciku|fuzz_compare) echo 4096 ;;
     *) echo 16384 ;;
   esac
 }
