@@ -10,7 +10,9 @@
 #include "platform/widgets/richeditor.h"
 #include "support/fixtureserver.h"
 #include "support/testdata.h"
+#include "support/updatesigning.h"
 #include "update/core/handover.h"
+#include "update/ui/form8.h"
 #include "updater/updaterform.h"
 
 #include <QAbstractButton>
@@ -19,6 +21,7 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -35,33 +38,38 @@ struct Seen {
     QStringList labels;
 };
 
-// Runs `show`, which opens a modal box or dialog; reads it once it is up and
-// closes it with the button whose text begins with `answer` (or cancels it).
-Seen answerModal(const std::function<void()>& show, const QString& answer = {})
+// Runs `show`, which opens modal boxes or dialogs one after another; reads
+// each once it is up and closes it with the button whose text begins with
+// the next of `answers` (an empty answer cancels it).
+QList<Seen> answerModals(const std::function<void()>& show, const QStringList& answers)
 {
-    Seen seen;
+    QList<Seen> seen;
+    QPointer<QWidget> last;  // null once closed: the next box may get the same address
     QTimer watch;
     watch.setInterval(20);
     QObject::connect(&watch, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
+        if (!modal || !modal->isVisible() || modal == last || seen.size() >= answers.size())
             return;
-        watch.stop();
+        last = modal;
+        const QString answer = answers[seen.size()];
+        Seen one;
         if (auto* box = qobject_cast<QMessageBox*>(modal))
-            seen.text = box->text();
+            one.text = box->text();
         QAbstractButton* chosen = nullptr;
         for (QAbstractButton* b : modal->findChildren<QAbstractButton*>()) {
             if (b->text().isEmpty() || !b->isVisible())
                 continue;
-            seen.buttons << b->text();
+            one.buttons << b->text();
             if (!answer.isEmpty() && b->text().startsWith(answer))
                 chosen = b;
         }
         for (QLabel* l : modal->findChildren<QLabel*>()) {
             if (l->isVisible() && !l->text().isEmpty())
-                seen.labels << l->text();
+                one.labels << l->text();
         }
-        seen.buttons.sort();
+        one.buttons.sort();
+        seen << one;
         if (chosen)
             chosen->click();
         else
@@ -70,6 +78,12 @@ Seen answerModal(const std::function<void()>& show, const QString& answer = {})
     watch.start();
     show();
     return seen;
+}
+
+Seen answerModal(const std::function<void()>& show, const QString& answer = {})
+{
+    const QList<Seen> seen = answerModals(show, {answer});
+    return seen.value(0);
 }
 
 }  // namespace
@@ -131,6 +145,31 @@ private slots:
         QCOMPARE(seen.buttons.size(), 2);
         QVERIFY2(seen.buttons[0].startsWith(u'否') && seen.buttons[1].startsWith(u'是'),
                  qPrintable(seen.buttons.join(u' ')));
+    }
+
+    void updateQuestionSaysYesAndNo()
+    {
+        FixtureServer server;
+        signing::serveSigned(server, "/trvs/UpdateInfor.inf", "20170324\r\n0\r\n", "text/plain");
+        server.serve("/trvs/Uplog.inf", "log", "text/plain");
+        QWidget mainWindow;
+        QVariant upl;
+        UpdateContext context;
+        context.programFolder = folder_.path();
+        context.mainExecutable = folder_.filePath("trovalis");
+        context.updateBase = server.base() + "/trvs";
+        context.checkTimeoutSeconds = 3;
+        context.publicKey = signing::demoPublicKey();
+        Form8 window(context, MainWindowLink{&mainWindow, &upl, [] {}});
+        window.endProgram = [] {};
+        const QList<Seen> seen =
+            answerModals([&] { window.Form_Load(); }, {QStringLiteral(u"否"), QStringLiteral(u"确定")});
+        QCOMPARE(seen.size(), 2);
+        QVERIFY(seen[0].text.startsWith(QStringLiteral(u"已出最新版")));
+        QCOMPARE(seen[0].buttons.size(), 2);
+        QVERIFY2(seen[0].buttons[0].startsWith(u'否') && seen[0].buttons[1].startsWith(u'是'),
+                 qPrintable(seen[0].buttons.join(u' ')));
+        QCOMPARE(seen[1].buttons, QStringList{QStringLiteral(u"确定")});
     }
 
     void updatersDownloadErrorSaysOk()
