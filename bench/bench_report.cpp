@@ -2,7 +2,7 @@
 // characters) with ten results per piece, quotations and a reference list.
 // Prints the time to build its HTML and to print that HTML as PDF.
 //
-//   bench_report [PIECES]
+//   bench_report [PIECES [HTML-OUT]]
 
 #include "analysis/segmentation.h"
 #include "report/core/checkreport.h"
@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,9 +33,12 @@ SavedCheck longCheck(int pieces, QString& paper)
     for (int i = 0; segmentation::normalise(paper).size() < qsizetype(body) * 38; ++i)
         paper += kSentences[i % 4] + (i % 5 == 4 ? QStringLiteral("\r\n") : QString());
     paper += QStringLiteral("\r\n参考文献\r\n");
-    for (int i = 1; segmentation::normalise(paper).size() < qsizetype(pieces) * 38; ++i)
+    for (int i = 1; segmentation::normalise(paper).size() < qsizetype(pieces - 1) * 38; ++i)
         paper +=
             QStringLiteral("[%1] 张三，李四. 高校学术规范教育研究[J]. 教育研究, 2019(%1): 1-10.\r\n").arg(i);
+    // Filled up to exactly the pieces asked for.
+    paper += QString(std::max<qsizetype>(qsizetype(pieces) * 38 - segmentation::normalise(paper).size(), 0),
+                     u'文');
 
     const segmentation::Analysis a = segmentation::analyse(paper);
     SavedCheck check;
@@ -93,6 +97,11 @@ int main(int argc, char* argv[])
                 static_cast<long long>(html.size()), medianMs(times),
                 *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()));
 
+    if (argc > 2) {
+        QFile out(QString::fromLocal8Bit(argv[2]));
+        if (out.open(QIODevice::WriteOnly))
+            out.write(html);
+    }
     for (int run = 0; run < 2; ++run) {
         QElapsedTimer t;
         t.start();

@@ -101,13 +101,13 @@ private slots:
         const qsizetype table = html.indexOf(u"及以上的句子</h2>"_qs);
         QVERIFY(table > 0);
         const QString rows = html.mid(table, html.indexOf(u"相似性网站分析结果"_qs) - table);
-        QCOMPARE(rows.count(u"<tr><td>"_qs), 2);
-        QVERIFY(rows.contains(u"<tr><td>2</td><td class=\"m\">"_qs));
-        QVERIFY(rows.contains(u"<tr><td>3</td><td class=\"h\">"_qs));
+        QCOMPARE(rows.count(u"<p class=\"pc\">"_qs), 2);
+        QVERIFY(rows.contains(u"第 2 句，相似度：20%<br><span class=\"m\">"_qs));
+        QVERIFY(rows.contains(u"第 3 句，相似度：50%<br><span class=\"h\">"_qs));
         QVERIFY(rows.contains(u"<a href=\"https://example.org/a\">第一篇</a>"_qs));
         QVERIFY(rows.contains(u"<a href=\"http://example.org/b?x=1&amp;y=2\">第二篇</a>"_qs));
         QVERIFY(rows.contains(u"无链接"_qs));
-        QVERIFY(!rows.contains(u"<tr><td>1</td>"_qs));
+        QVERIFY(!rows.contains(u"第 1 句"_qs));
         // The paper: the band's colour on each checked piece, the unchecked one marked.
         QVERIFY(html.contains(u"<sup>1</sup><span>"_qs));
         QVERIFY(html.contains(u"<sup>4</sup><span class=\"u\">"_qs));

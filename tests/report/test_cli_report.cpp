@@ -69,6 +69,30 @@ private slots:
         QVERIFY(html.contains("总体相似度：40%"));
     }
 
+    // A check kept before the editor text was kept with it: reported, with
+    // the quotations left out but no reference list found.
+    void checkWithoutPaperText()
+    {
+        SKIP_WITHOUT_CLI();
+        QTemporaryDir dir;
+        const QString check = dir.filePath(u"check.json"_qs);
+        SavedCheck old = sampleCheck();
+        old.paperText.clear();
+        QVERIFY(savedcheck::write(old, check));
+        QByteArray bytes = readAll(check);
+        bytes.replace(",\"paperText\":\"\"", "");
+        QVERIFY(!bytes.contains("paperText"));
+        QFile f(check);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+        const QString out = dir.filePath(u"report.html"_qs);
+        QCOMPARE(clirunner::run({u"report"_qs, check, out}).exitCode, 0);
+        const QByteArray html = readAll(out);
+        QVERIFY(html.contains("去除引用和参考文献后的相似度：40%"));
+        QVERIFY(html.contains("参考文献表未能识别"));
+    }
+
     void damagedCheckIsOneLineAndNoFile_data()
     {
         QTest::addColumn<QByteArray>("damage");  // what becomes of the file
