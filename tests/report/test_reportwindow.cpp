@@ -150,15 +150,6 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary left
     }
 
-    void suffixDecidesTheFormat()
-    {
-        QVERIFY(reportexport::isPdfName(u"a.pdf"_qs));
-        QVERIFY(reportexport::isPdfName(u"a.Pdf"_qs));
-        QVERIFY(!reportexport::isPdfName(u"a.pdf.html"_qs));
-        QCOMPARE(reportexport::withSuffix(u"/tmp/报告"_qs), u"/tmp/报告.html"_qs);
-        QCOMPARE(reportexport::withSuffix(u"/tmp/报告.pdf"_qs), u"/tmp/报告.pdf"_qs);
-    }
-
     void fullDiskAndReadOnlyFolderLeaveNoFile_data()
     {
         QTest::addColumn<int>("kind");

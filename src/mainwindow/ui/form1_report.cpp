@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -105,8 +106,12 @@ void Form1::ckbg_Click()
 void Form1::dcbg_Click()
 {
     refreshReportMenu();
-    if (!dcbg->isEnabled())
+    // Printing a PDF lets events run for some seconds; a second export
+    // started meanwhile would print into the same engine twice.
+    static bool exporting = false;
+    if (!dcbg->isEnabled() || exporting)
         return;
+    const QScopedValueRollback<bool> busy(exporting, true);
     QString fileName = dialogs::saveFileName(this, QStringLiteral("导出检测报告"), reportexport::fileTypes());
     if (fileName.isEmpty())
         return;
