@@ -162,6 +162,8 @@ private slots:
             QVERIFY2(url.startsWith(u"https://"_qs) || url.startsWith(u"http://"_qs), qPrintable(url));
         }
         QVERIFY(!html.contains(u"\"onmouseover"_qs));
+        // An address with a quote in it still links, the quote encoded.
+        QVERIFY(html.contains(u"href=\"https://example.org/%22onmouseover=%22x\""_qs));
         // Nothing is fetched: no src, no stylesheet link, no import.
         QVERIFY(!html.contains(QRegularExpression(u"<[a-z]+[^>]*\\ssrc="_qs)));
         QVERIFY(!html.contains(u"<link"_qs));

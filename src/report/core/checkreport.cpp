@@ -26,7 +26,7 @@ QString cssColour(quint32 rgb) { return QStringLiteral("#%1").arg(rgb, 6, 16, QL
 // opens local files when clicked.
 QString safeHref(const QString& url)
 {
-    const QUrl parsed(url, QUrl::StrictMode);
+    const QUrl parsed(url.trimmed(), QUrl::TolerantMode);
     if (!parsed.isValid() || parsed.host().isEmpty())
         return {};
     const QString scheme = parsed.scheme().toLower();
