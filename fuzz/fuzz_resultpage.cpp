@@ -2,9 +2,11 @@
 // title extraction, the site statistics and the sanitised table built from the
 // stored blocks. The pasted table must never carry active content.
 #include "analysis/blocksanitizer.h"
+#include "analysis/resultlinks.h"
 #include "analysis/scoring.h"
 #include "analysis/segmentation.h"
 #include "analysis/sitestats.h"
+#include "analysis/verification.h"
 #include "fuzzsupport.h"
 
 #include <QRegularExpression>
@@ -102,5 +104,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const sitestats::Row& row : sitestats::shownRows(session, 1000))
         checkInert(sitestats::tableRow(row));
     checkInert(sanitizeBlock(html));
+
+    // The piece's own results, read from the headings as the page writes them.
+    const PieceResult& piece = session.pieces.value(0);
+    fuzz::check(piece.checked, "the scored piece is checked");
+    fuzz::check(piece.results.size() <= resultlinks::kMaxResults, "at most ten results per piece");
+    fuzz::check(piece.results == resultlinks::read(html), "the piece keeps what the page lists");
+    for (const ResultLink& r : piece.results)
+        fuzz::check(r.title == r.title.simplified(), "titles carry no stray spacing");
+    // Telling a verification page needs its title and text; neither may fail.
+    const verification::PageParts parts = verification::partsOf(html);
+    fuzz::check(parts.text.size() <= html.size() * 2, "the text is no longer than the page");
+    verification::isVerificationPage(QUrl(QStringLiteral("https://www.baidu.com/s")), parts.title,
+                                     parts.text);
     return 0;
 }
