@@ -166,7 +166,10 @@ double figureWithout(const QList<PieceResult>& pieces, const QList<bool>& exclud
         sum += pieces[p].figure;
         ++counted;
     }
-    return numfmt::roundHalfEven(sum / double(1 + counted), 2);
+    // The overall figure divides by pageCount before the page just scored is
+    // counted in it, so after n pages by n: dividing by one more would make
+    // this figure lower than the overall one even with nothing left out.
+    return counted == 0 ? 0.0 : numfmt::roundHalfEven(sum / double(counted), 2);
 }
 
 }  // namespace exclusions

@@ -30,8 +30,10 @@ QList<bool> quotedCharacters(QStringView text);
 // the quotations are found in `analysedText` itself and no reference list is.
 QList<bool> excludedPieces(QStringView editorText, const QString& analysedText, const QStringList& sentences);
 
-// The overall figure over the checked pieces that are not excluded: the sum of
-// their figures divided by one plus their number, two decimals, halves to even.
+// The overall figure over the checked pieces that are not excluded, worked out
+// as Label2's is: the sum of their figures divided by their number (0 when
+// none is left), two decimals, halves to even. With nothing excluded it equals
+// the overall figure of a run that scored each piece once.
 double figureWithout(const QList<PieceResult>& pieces, const QList<bool>& excluded);
 
 }  // namespace exclusions

@@ -128,14 +128,16 @@ private slots:
         QTest::addColumn<QList<bool>>("excluded");
         QTest::addColumn<double>("figure");
         QTest::newRow("nothing checked") << QList<PieceResult>{{}, {}} << QList<bool>{false, false} << 0.0;
-        QTest::newRow("one plus the number as divisor")
-            << QList<PieceResult>{checked(60), checked(30)} << QList<bool>{false, false} << 30.0;
+        // As Label2 shows it: after n pages, the sum divided by n.
+        QTest::newRow("the number as divisor")
+            << QList<PieceResult>{checked(60), checked(30)} << QList<bool>{false, false} << 45.0;
         QTest::newRow("excluded and unchecked pieces left out")
-            << QList<PieceResult>{checked(90), checked(30), {}, checked(10)}
-            << QList<bool>{true, false, false, false} << 13.33;
-        QTest::newRow("uncapped figures") << QList<PieceResult>{checked(150)} << QList<bool>{false} << 75.0;
+            << QList<PieceResult>{checked(90), checked(30), {}, checked(10), checked(0)}
+            << QList<bool>{true, false, false, false, false} << 13.33;
+        QTest::newRow("uncapped figures") << QList<PieceResult>{checked(150)} << QList<bool>{false} << 150.0;
         // 0.125 is a tie at two decimals: it goes to the even 0.12.
-        QTest::newRow("halves to even") << QList<PieceResult>{checked(0.25)} << QList<bool>{false} << 0.12;
+        QTest::newRow("halves to even")
+            << QList<PieceResult>{checked(0.25), checked(0)} << QList<bool>{false, false} << 0.12;
         QTest::newRow("all excluded") << QList<PieceResult>{checked(80)} << QList<bool>{true} << 0.0;
     }
     void figure()

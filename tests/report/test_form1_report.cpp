@@ -186,7 +186,7 @@ private slots:
         const QByteArray html = a.readAll();
         QCOMPARE(html, b.readAll());
         QVERIFY(html.contains("2026-01-02 03:04:05"));
-        QVERIFY(html.contains("去除引用和参考文献后的相似度：30%"));  // piece 2 is in the reference list
+        QVERIFY(html.contains("去除引用和参考文献后的相似度：60%"));  // piece 2 is in the reference list
     }
 
     void viewOpensTheReportWindow()

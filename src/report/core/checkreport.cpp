@@ -133,7 +133,7 @@ QString summarySection(const Content& c)
         "<p class=\"rule\">计算方法：参考文献表是从论文中最后一个单独成行的“参考文献”“参考资料”"
         "“References”或“Bibliography”（去掉行首行尾的空格，英文不分大小写）直到文末的部分；"
         "一句中若有一半或以上的字位于参考文献表中或引号（“…”或「…」）之内，这一句不计入。"
-        "其余已对比句子的相似度之和除以这些句子的句数加一，保留两位小数（逢五取偶）。");
+        "其余已对比句子的相似度之和除以这些句子的句数，保留两位小数（逢五取偶），与总体相似度的算法相同。");
     out += QStringLiteral("本次不计入 ") + numfmt::format(qint64(c.excludedCount)) + QStringLiteral(" 句。");
     if (!c.linesKnown)
         out += QStringLiteral("论文原文的分行未能读到，参考文献表未能识别，只去除了引号内的句子。");
