@@ -85,8 +85,8 @@ private slots:
         check.label2.clear();  // no figure shown: as the scoring would show it
         QCOMPARE(report::overallAsShown(check), u"100%"_qs);
         check.similaritySum = 5;
-        check.pageCount = 4;
-        QCOMPARE(report::overallAsShown(check), u"1.25%"_qs);
+        check.pageCount = 4;  // three pages scored
+        QCOMPARE(report::overallAsShown(check), u"1.67%"_qs);
     }
 
     void similarTableHoldsPiecesFromTwentyPercent()

@@ -233,9 +233,10 @@ QString overallAsShown(const SavedCheck& check)
         if (!shown.isEmpty())
             return shown;
     }
+    // Label2 divided by pageCount before the last page was counted in it.
     ComparisonSession session;
     session.similaritySum = check.similaritySum;
-    session.pageCount = check.pageCount;
+    session.pageCount = check.pageCount - 1;
     return percent(scoring::overallSimilarity(session));
 }
 
