@@ -9,7 +9,7 @@
 
 struct ResultLink {
     QString title;  // the heading's link text, as the page shows it
-    QString url;    // the link's address, as the page gives it
+    QString url;    // the link's address, as the page gives it (the window makes it absolute)
 
     bool operator==(const ResultLink&) const = default;
 };

@@ -293,6 +293,9 @@ private slots:
         QCOMPARE(f->session.pageCount, 2);
         QCOMPARE(f->session.nextIndex, 1);
         QCOMPARE(f->List1->item(0)->data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+        // The piece's results, their links made absolute against the page's address.
+        QCOMPARE(f->session.pieces[0].results.value(0),
+                 (ResultLink{u"P01的网站"_qs, server->base() + u"/link?url=1"_qs}));
     }
 
     void closedMidRunGoesOnWhereItStood()

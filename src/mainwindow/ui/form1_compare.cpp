@@ -380,6 +380,12 @@ void Form1::WebBrowser1_DownloadComplete()
             Label2->setText(*labels->label2);
         Label1->setText(labels->label1);
         if (labels->label2) {
+            // Links such as Baidu's own "/sf/vsearch?…" are made absolute, so
+            // that the report can offer them.
+            if (const qsizetype s = qsizetype(session.nextIndex) - 1; s >= 0 && s < session.pieces.size())
+                for (ResultLink& link : session.pieces[s].results)
+                    if (!link.url.isEmpty())
+                        link.url = WebBrowser1->pageUrl().resolved(QUrl(link.url)).toString();
             colourListItem(session.nextIndex - 1);
             saveCheck(false);
         }
