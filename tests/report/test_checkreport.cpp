@@ -1,7 +1,6 @@
 // What the check report says about a check, and that its HTML stays inert and
 // self-contained whatever the result pages put into the check.
 
-#include "analysis/comparisonsession.h"
 #include "analysis/segmentation.h"
 #include "report/core/checkreport.h"
 
@@ -168,28 +167,6 @@ private slots:
         QVERIFY(!html.contains(QRegularExpression(u"<[a-z]+[^>]*\\ssrc="_qs)));
         QVERIFY(!html.contains(u"<link"_qs));
         QVERIFY(!html.contains(u"@import"_qs));
-    }
-
-    void sessionIsReportedLikeItsSavedCheck()
-    {
-        const QString paper = kBody + kBody;
-        const SavedCheck saved = checkOf(paper, {55, -1});
-        ComparisonSession session;
-        session.analysedText = saved.analysedText;
-        session.sentences = saved.sentences;
-        session.pieces = saved.pieces;
-        session.resultTitles = saved.resultTitles;
-        session.resultBlocks = saved.resultBlocks;
-        session.similaritySum = saved.similaritySum;
-        session.pageCount = saved.pageCount;
-        session.nextIndex = saved.nextIndex;
-        SavedCheck fromSession =
-            savedcheck::fromSession(session, u"目前总体相似度：27.5%"_qs, u"zhiwang"_qs, false);
-        fromSession.savedAt = saved.savedAt;
-        SavedCheck expected = saved;
-        expected.label2 = u"目前总体相似度：27.5%"_qs;
-        QCOMPARE(report::htmlBytes(fromSession, paper), report::htmlBytes(expected, paper));
-        QVERIFY(report::htmlBytes(expected, paper).startsWith("<!DOCTYPE html>"));
     }
 
     // A damaged check (fewer piece results than pieces) still gives a report.

@@ -2,12 +2,10 @@
 // when its items are enabled, the report window, the export through the file
 // dialog, and the similar pieces coloured in one undo step.
 
-#include "analysis/savedcheck.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"
 #include "report/ui/reportwindow.h"
-#include "support/clirunner.h"
 
 #include <QAction>
 #include <QFile>
@@ -151,42 +149,6 @@ private slots:
         form->dcbg_Click();
         QVERIFY(dialogs::takeShownMessages().isEmpty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
-    }
-
-    // The window reports the check the run kept after its last scored page;
-    // trovalis-cli, given that file, writes the same bytes.
-    void windowAndCliWriteTheSameBytes()
-    {
-        SKIP_WITHOUT_CLI();
-        QTemporaryDir dir;
-        auto form = analysedForm(kBody + u"\r\n参考文献\r\n"_qs + kOther);
-        form->dataFolder = dir.filePath(u"data"_qs);
-        form->session.pieces[0] = {true, 60, {{u"甲"_qs, u"https://example.org/a"_qs}}};
-        form->session.pieces[1] = {true, 90, {}};
-        form->session.pageCount = 3;
-        form->session.similaritySum = 150;
-        form->session.nextIndex = 2;
-        form->Label2->setText(u"本句相似度：90%\r\n\r\n目前总体相似度：50%"_qs);
-        SavedCheck kept = savedcheck::fromSession(form->session, form->Label2->text(), u"baidu"_qs, false);
-        kept.paperText = form->RichTextBox1->text();
-        kept.savedAt = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5));
-        const QString keptPath =
-            savedcheck::pathFor(savedcheck::folderIn(form->dataFolder), form->session.analysedText);
-        QVERIFY(savedcheck::write(kept, keptPath));
-        form->refreshReportMenu();
-
-        const QString fromWindow = dir.filePath(u"window.html"_qs);
-        dialogs::queueFileName(fromWindow);
-        form->dcbg_Click();
-        const QString fromCli = dir.filePath(u"cli.html"_qs);
-        QCOMPARE(clirunner::run({u"report"_qs, keptPath, fromCli}).exitCode, 0);
-        QFile a(fromWindow);
-        QFile b(fromCli);
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        const QByteArray html = a.readAll();
-        QCOMPARE(html, b.readAll());
-        QVERIFY(html.contains("2026-01-02 03:04:05"));
-        QVERIFY(html.contains("去除引用和参考文献后的相似度：60%"));  // piece 2 is in the reference list
     }
 
     void viewOpensTheReportWindow()
