@@ -99,6 +99,33 @@ private slots:
         QVERIFY(QFileInfo(elsewhere.filePath("paper.rtf")).size() > kLargeBytes);
     }
 
+    // A file small enough for the write buffer fails only when it is put in
+    // place: the failure must still be seen, and the old file kept.
+    void savingSmallFilesOnAFullDisk()
+    {
+        ScratchDisk disk;
+        MOUNT_OR_SKIP(disk, Kind::Full, [](const QString& path) {
+            testdata::writeFile(path + "/paper.rtf", "{\\rtf1 previous}");
+            testdata::writeFile(path + "/up.inf", "previous");
+            QFile filler(path + "/filler");  // takes every block left
+            if (filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+                while (filler.write(QByteArray(4096, 'x')) == 4096) { }
+        });
+        Form1 form(Endpoints::builtIn());
+        form.RichTextBox1->setText(u"一篇短论文。"_qs);
+        dialogs::queueFileName(disk.file("paper.rtf"));
+        dialogs::queueAnswer(dialogs::Answer::Ok);
+        form.baocun->trigger();
+        const QList<dialogs::Shown> shown = dialogs::takeShownMessages();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.startsWith(u"保存失败："_qs), qPrintable(shown[0].text));
+        QCOMPARE(testdata::readFile(disk.file("paper.rtf")), "{\\rtf1 previous}");
+
+        QVERIFY(!update::writeHandOverFile(disk.path(), disk.file("trovalis")));
+        QCOMPARE(testdata::readFile(disk.file("up.inf")), "previous");
+        QCOMPARE(disk.entries(), (QStringList{"filler", "paper.rtf", "up.inf"}));
+    }
+
     void writingTheThesaurus_data() { addKinds(); }
     void writingTheThesaurus()
     {

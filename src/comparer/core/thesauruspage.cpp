@@ -38,15 +38,18 @@ QByteArray thesaurusFileBytes(const QStringList& records)
 Result<void> writeThesaurusFile(const QString& path, const QStringList& records,
                                 const std::function<void()>& beforeEachRecord)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failure(file.errorString());
+    QByteArray bytes;
     for (const QString& record : records) {
         if (beforeEachRecord)
             beforeEachRecord();
-        file.write(gbk::encode(record) + "\r\n");
+        bytes += gbk::encode(record) + "\r\n";
     }
-    if (!file.commit())  // also reports a failed write above
+    QSaveFile file(path);
+    // Unbuffered: with a buffer, a small file whose only write fails at commit
+    // (a full disk) is put in place empty and the commit reports success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return failure(file.errorString());
+    if (file.write(bytes) != bytes.size() || !file.commit())
         return failure(file.errorString());
     return {};
 }

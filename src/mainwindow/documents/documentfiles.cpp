@@ -167,7 +167,10 @@ Result<void> saveRtfFile(const Document& document, const QString& path)
 {
     QSaveFile file(path);
     const QByteArray bytes = writeRtf(document);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // Unbuffered: with a buffer, a small file whose only write fails at commit
+    // (a full disk) is put in place empty and the commit reports success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size()
+        || !file.commit())
         return failure(file.errorString());
     return {};
 }

@@ -10,7 +10,9 @@ Result<void> write(const QByteArray& bytes, const QString& fileName)
     const auto failed = [&](const QString& why) {
         return failure(QStringLiteral("无法写入文件 %1：%2").arg(fileName, why));
     };
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: with a buffer, a small file whose only write fails at commit
+    // (a full disk) is put in place empty and the commit reports success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return failed(file.errorString());
     if (file.write(bytes) != bytes.size()) {
         const QString why = file.errorString();

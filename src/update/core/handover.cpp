@@ -32,10 +32,12 @@ Result<void> writeHandOverFile(const QString& folder, const QString& mainExecuta
                        + mainExecutable);
     }
     QSaveFile file(joinPath(folder, kHandOverFile));
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: with a buffer, a small file whose only write fails at commit
+    // (a full disk) is put in place empty and the commit reports success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return failure(file.errorString());
-    file.write("1\r\n" + gbk::encode(kNewExecutableFile) + "\r\n" + path + "\r\n");
-    if (!file.commit())
+    const QByteArray bytes = "1\r\n" + gbk::encode(kNewExecutableFile) + "\r\n" + path + "\r\n";
+    if (file.write(bytes) != bytes.size() || !file.commit())
         return failure(file.errorString());
     return {};
 }

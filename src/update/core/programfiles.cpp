@@ -20,7 +20,10 @@ Result<void> saveResource(int identifier, const QString& type, const QString& pa
         return failure(QStringLiteral("the program carries no resource %1").arg(resource.fileName()));
     const QByteArray bytes = resource.readAll();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // Unbuffered: with a buffer, a small file whose only write fails at commit
+    // (a full disk) is put in place empty and the commit reports success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size()
+        || !file.commit())
         return failure(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
     if (!QFile::setPermissions(
             path, QFile::permissions(path) | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther))
