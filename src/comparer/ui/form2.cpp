@@ -24,9 +24,9 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <tuple>
 #include <chrono>
 #include <future>
+#include <tuple>
 #include <vector>
 
 namespace {
