@@ -339,6 +339,11 @@ private slots:
         // flight when the first window closed.
         QVERIFY(service->queries.load() >= kPieces && service->queries.load() <= kPieces + 1);
 
+        // A piece picked again after the end is scored, and the check stays finished.
+        again->List1->setCurrentRow(0);
+        again->List1_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(again->session.pageCounted && !again->WebBrowser1->busy(), 20000);
+
         // The finished check is kept and asks nothing.
         again->checkKeeper.waitUntilWritten();
         QVERIFY(savedcheck::read(checkPath())->finished);

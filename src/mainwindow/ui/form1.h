@@ -185,6 +185,7 @@ private:
     void saveCheck(bool finished);
     void checkNotSaved(const QString& reason);  // Label1 says so, once per run
     void offerSavedCheck();                     // the end of an analysis: continue the saved check?
+    bool checkReachedEnd = false;               // this analysis's check ended with "本次对比结束！"
     bool checkSaveWarned = false;               // Label1 said this run that the check cannot be saved
     void connectDocumentHandlers();             // form1_documents.cpp
     void openInEditor(const QString& fileName);

@@ -423,7 +423,10 @@ void Form1::saveCheck(bool finished)
 {
     if (session.sentences.isEmpty() || session.analysedText.isEmpty())
         return;
-    SavedCheck check = savedcheck::fromSession(session, Label2->text(), engineName(*this), finished);
+    // A piece looked at again after the end leaves the check finished: it is
+    // not a check to be offered for continuing.
+    checkReachedEnd = checkReachedEnd || finished;
+    SavedCheck check = savedcheck::fromSession(session, Label2->text(), engineName(*this), checkReachedEnd);
     check.paperText = RichTextBox1->text();  // its lines: where the report finds the reference list
     checkKeeper.keep(std::move(check), savedcheck::folderIn(dataFolder));
 }
@@ -442,6 +445,7 @@ void Form1::checkNotSaved(const QString& reason)
 void Form1::offerSavedCheck()
 {
     checkSaveWarned = false;
+    checkReachedEnd = false;
     pausedForVerification = false;
     if (session.analysedText.isEmpty())
         return;
