@@ -8,21 +8,14 @@
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 
+#include "benchtext.h"
+
 #include <algorithm>
 #include <cstdio>
 
 namespace {
 
 constexpr int kRepeats = 20;
-
-QString chinese(int count, int seed)
-{
-    QString s;
-    s.reserve(count);
-    for (int i = 0; i < count; ++i)
-        s += QChar(char16_t(0x4E00 + (i * 7919 + seed) % 0x5000));
-    return s;
-}
 
 // A result page of about 1 MB of UTF-8: headings, highlights, markup and text.
 QString resultPage()

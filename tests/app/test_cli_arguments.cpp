@@ -3,6 +3,7 @@
 
 #include "platform/core/endpoints.h"
 #include "support/clirunner.h"
+#include "support/testdata.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,11 +19,8 @@ private:
 
     QString file(const QString& name, const QByteArray& bytes)
     {
-        const QString path = dir_.filePath(name);
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-        return path;
+        testdata::writeFile(dir_.filePath(name), bytes);
+        return dir_.filePath(name);
     }
 
 private slots:

@@ -2,6 +2,7 @@
 
 #include "platform/core/gbk.h"
 #include "support/clirunner.h"
+#include "support/testdata.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -22,11 +23,8 @@ private:
 
     QString file(const QString& name, const QByteArray& bytes)
     {
-        const QString path = dir_.filePath(name);
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-        return path;
+        testdata::writeFile(dir_.filePath(name), bytes);
+        return dir_.filePath(name);
     }
 
     static Run run(const QStringList& args) { return clirunner::run(args); }
