@@ -5,8 +5,8 @@
 //   bench_document_formats [characters]   (default 940,000: 300 pages of A4)
 // Run with QTWEBENGINE_DISABLE_SANDBOX=1 as root (the window holds browsers).
 
-#include "mainwindow/documents/documentfiles.h"
-#include "mainwindow/pdf/pdfreader.h"
+#include "documents/core/documentfiles.h"
+#include "documents/pdf/pdfreader.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"

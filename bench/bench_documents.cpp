@@ -2,9 +2,9 @@
 // 100,000-character Chinese text with every other sentence marked red, and
 // the editor adapter both ways. Prints milliseconds per step.
 
-#include "mainwindow/documents/rtfreader.h"
-#include "mainwindow/documents/rtfwriter.h"
-#include "mainwindow/editorfiles/richeditorfiles.h"
+#include "documents/core/rtfreader.h"
+#include "documents/core/rtfwriter.h"
+#include "documents/editorfiles/richeditorfiles.h"
 #include "platform/widgets/richeditor.h"
 
 #include <QApplication>

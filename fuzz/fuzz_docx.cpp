@@ -2,9 +2,9 @@
 // layer, the relationships, the limits) and, split at "\n--\n", as a main
 // part with its numbering part (the XML walk, fields, revisions, lists).
 // Never crash, hang or leak; a failed read explains itself.
+#include "documents/core/docxreader.h"
+#include "documents/core/listnumbers.h"
 #include "fuzzsupport.h"
-#include "mainwindow/documents/docxreader.h"
-#include "mainwindow/documents/listnumbers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

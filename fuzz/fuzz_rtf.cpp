@@ -1,7 +1,7 @@
 // The RTF reader on arbitrary bytes: never crash, hang or leak, and a
 // successful read yields a document whose text is well-formed UTF-16.
+#include "documents/core/rtfreader.h"
 #include "fuzzsupport.h"
-#include "mainwindow/documents/rtfreader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,7 +1,7 @@
 // Open's text decoding: any bytes decode without crashing, and text that
 // decodes without loss survives the round trip through its own encoding.
+#include "documents/core/textdecoding.h"
 #include "fuzzsupport.h"
-#include "mainwindow/documents/textdecoding.h"
 #include "platform/core/gbk.h"
 
 #include <QStringDecoder>

@@ -3,7 +3,7 @@
 // text goes there. Dropped text is still pasted as plain text.
 
 #include "comparer/ui/form2.h"
-#include "mainwindow/documents/documentfiles.h"
+#include "documents/core/documentfiles.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"

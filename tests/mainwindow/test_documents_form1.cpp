@@ -1,9 +1,9 @@
 // New, Open and Save of the main window through the real Form1 and its
 // editor (offscreen), with real files and the real .doc converters.
 
-#include "mainwindow/documents/docconverter.h"
-#include "mainwindow/documents/rtfreader.h"
-#include "mainwindow/editorfiles/richeditorfiles.h"
+#include "documents/core/docconverter.h"
+#include "documents/core/rtfreader.h"
+#include "documents/editorfiles/richeditorfiles.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/core/gbk.h"
 #include "platform/widgets/dialogs.h"

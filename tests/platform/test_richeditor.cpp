@@ -1,4 +1,4 @@
-#include "mainwindow/editorfiles/richeditorfiles.h"
+#include "documents/editorfiles/richeditorfiles.h"
 #include "platform/widgets/richeditor.h"
 
 #include <QApplication>

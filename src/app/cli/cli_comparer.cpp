@@ -1,7 +1,7 @@
 #include "app/cli/cli.h"
 
-#include "mainwindow/documents/documentfiles.h"
-#include "mainwindow/pdf/pdfreader.h"
+#include "documents/core/documentfiles.h"
+#include "documents/pdf/pdfreader.h"
 
 #include "comparer/core/localcompare.h"
 #include "comparer/core/rewrite.h"

@@ -2,7 +2,7 @@
 
 #include "comparer/core/thesauruspage.h"
 #include "comparer/ui/papercolouring.h"
-#include "mainwindow/editorfiles/richeditorfiles.h"
+#include "documents/editorfiles/richeditorfiles.h"
 #include "platform/browser/browserview.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/editmenu.h"

@@ -3,7 +3,7 @@
 
 #include "mainwindow/ui/form1.h"
 
-#include "mainwindow/editorfiles/richeditorfiles.h"
+#include "documents/editorfiles/richeditorfiles.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"
 #include "platform/widgets/twips.h"

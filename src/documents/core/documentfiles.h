@@ -5,7 +5,7 @@
 // its content, whatever the extension) with its formatting, anything else as
 // decoded plain text. Saving always writes RTF, atomically.
 
-#include "mainwindow/documents/document.h"
+#include "documents/core/document.h"
 #include "platform/core/result.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "mainwindow/documents/rtfwriter.h"
+#include "documents/core/rtfwriter.h"
 
 #include "platform/core/gbk.h"
 

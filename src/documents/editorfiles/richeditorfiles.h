@@ -4,7 +4,7 @@
 // (always RTF).
 // Also the mapping between QTextDocument and the documents library's model.
 
-#include "mainwindow/documents/document.h"
+#include "documents/core/document.h"
 #include "platform/core/result.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "mainwindow/documents/memoryzip.h"
+#include "documents/core/memoryzip.h"
 
 #include <unzip.h>
 

@@ -1,11 +1,11 @@
-#include "mainwindow/documents/documentfiles.h"
+#include "documents/core/documentfiles.h"
 
-#include "mainwindow/documents/docconverter.h"
-#include "mainwindow/documents/docxreader.h"
-#include "mainwindow/documents/pdftext.h"
-#include "mainwindow/documents/rtfreader.h"
-#include "mainwindow/documents/rtfwriter.h"
-#include "mainwindow/documents/textdecoding.h"
+#include "documents/core/docconverter.h"
+#include "documents/core/docxreader.h"
+#include "documents/core/pdftext.h"
+#include "documents/core/rtfreader.h"
+#include "documents/core/rtfwriter.h"
+#include "documents/core/textdecoding.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "mainwindow/pdf/pdfreader.h"
+#include "documents/pdf/pdfreader.h"
 
-#include "mainwindow/documents/documentfiles.h"
+#include "documents/core/documentfiles.h"
 
 #include <QPdfDocument>
 #include <QPdfSelection>

@@ -1,4 +1,4 @@
-#include "mainwindow/documents/document.h"
+#include "documents/core/document.h"
 
 #include <QRegularExpression>
 

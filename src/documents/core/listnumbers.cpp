@@ -1,4 +1,4 @@
-#include "mainwindow/documents/listnumbers.h"
+#include "documents/core/listnumbers.h"
 
 namespace documents {
 

@@ -1,4 +1,4 @@
-#include "mainwindow/documents/pdftext.h"
+#include "documents/core/pdftext.h"
 
 #include <QRegularExpression>
 

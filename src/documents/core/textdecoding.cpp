@@ -1,4 +1,4 @@
-#include "mainwindow/documents/textdecoding.h"
+#include "documents/core/textdecoding.h"
 
 #include "platform/core/gbk.h"
 

@@ -4,7 +4,7 @@
 // formatting and paragraphs. Destinations we cannot show (pictures, objects,
 // document info, style sheets, headers and footers, \* groups) are skipped.
 
-#include "mainwindow/documents/document.h"
+#include "documents/core/document.h"
 #include "platform/core/result.h"
 
 #include <QByteArrayView>

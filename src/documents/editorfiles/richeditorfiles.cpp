@@ -1,7 +1,7 @@
-#include "mainwindow/editorfiles/richeditorfiles.h"
+#include "documents/editorfiles/richeditorfiles.h"
 
-#include "mainwindow/documents/documentfiles.h"
-#include "mainwindow/pdf/pdfreader.h"
+#include "documents/core/documentfiles.h"
+#include "documents/pdf/pdfreader.h"
 #include "platform/widgets/richeditor.h"
 
 #include <QTextBlock>

@@ -2,10 +2,10 @@
 // damaged, locked and empty ones), the formats LibreOffice reads for us, and
 // doc2text on all of them.
 
-#include "mainwindow/documents/docconverter.h"
-#include "mainwindow/documents/documentfiles.h"
-#include "mainwindow/documents/pdftext.h"
-#include "mainwindow/pdf/pdfreader.h"
+#include "documents/core/docconverter.h"
+#include "documents/core/documentfiles.h"
+#include "documents/core/pdftext.h"
+#include "documents/pdf/pdfreader.h"
 #include "support/clirunner.h"
 #include "support/testdata.h"
 

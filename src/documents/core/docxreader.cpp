@@ -1,7 +1,7 @@
-#include "mainwindow/documents/docxreader.h"
+#include "documents/core/docxreader.h"
 
-#include "mainwindow/documents/listnumbers.h"
-#include "mainwindow/documents/memoryzip.h"
+#include "documents/core/listnumbers.h"
+#include "documents/core/memoryzip.h"
 
 #include <QHash>
 #include <QStringList>

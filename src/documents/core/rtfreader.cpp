@@ -1,4 +1,4 @@
-#include "mainwindow/documents/rtfreader.h"
+#include "documents/core/rtfreader.h"
 
 #include "platform/core/gbk.h"
 

@@ -5,7 +5,7 @@
 // character as \uN followed by its two GBK bytes (\uc2), so that readers
 // without Unicode support still show the right text.
 
-#include "mainwindow/documents/document.h"
+#include "documents/core/document.h"
 
 #include <QByteArray>
 

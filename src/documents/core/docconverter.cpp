@@ -1,4 +1,4 @@
-#include "mainwindow/documents/docconverter.h"
+#include "documents/core/docconverter.h"
 
 #include "platform/core/os.h"
 

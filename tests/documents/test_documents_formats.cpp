@@ -1,11 +1,11 @@
 // The documents library: the RTF reader and writer, text decoding, the Word
 // document name rule, loading through the real converters and saving.
 
-#include "mainwindow/documents/docconverter.h"
-#include "mainwindow/documents/documentfiles.h"
-#include "mainwindow/documents/rtfreader.h"
-#include "mainwindow/documents/rtfwriter.h"
-#include "mainwindow/documents/textdecoding.h"
+#include "documents/core/docconverter.h"
+#include "documents/core/documentfiles.h"
+#include "documents/core/rtfreader.h"
+#include "documents/core/rtfwriter.h"
+#include "documents/core/textdecoding.h"
 #include "platform/core/gbk.h"
 #include "support/clirunner.h"
 #include "support/testdata.h"

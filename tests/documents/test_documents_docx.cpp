@@ -1,9 +1,9 @@
 // Word's XML documents: the text as the word processor shows it, list
 // numbers, hostile and damaged packages, and the real files of other writers.
 
-#include "mainwindow/documents/documentfiles.h"
-#include "mainwindow/documents/docxreader.h"
-#include "mainwindow/documents/listnumbers.h"
+#include "documents/core/documentfiles.h"
+#include "documents/core/docxreader.h"
+#include "documents/core/listnumbers.h"
 #include "support/testdata.h"
 
 #include <QRegularExpression>
