@@ -1,0 +1,80 @@
+#pragma once
+// The library as a folder of documents: which files belong to it, reading
+// them into sentence keys (on a worker thread, with progress and cancel), and
+// the index kept beside the user's data so that an unchanged file is never
+// read twice.
+
+#include "comparer/core/librarymatch.h"
+#include "platform/core/result.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <vector>
+
+namespace comparer::library {
+
+// A document of the library as it was last read.
+struct SourceFile {
+    QString path;  // relative to the folder, with "/"
+    qint64 size = 0;
+    qint64 modified = 0;  // milliseconds since the epoch
+    QString skipped;      // why it could not be read; empty when it was
+    std::vector<SentenceKey> keys;
+};
+
+struct Library {
+    QString folder;                 // absolute
+    std::vector<SourceFile> files;  // by path
+    QStringList paths() const;
+    LibraryTable table() const;  // the read files' keys; a skipped file has none
+};
+
+// A document's text as the editor would hold it (CR LF line breaks), or why
+// it cannot be read.
+using DocumentReader = std::function<Result<QString>(const QString& path)>;
+
+// What Open reads; .htm and .html give the page's text.
+Result<QString> readDocumentText(const QString& path);
+
+// The text a browser shows for a page: no tags, scripts or styles, entities
+// decoded, blocks on lines of their own.
+QString pageText(QStringView html);
+
+// The library's documents below `folder`, relative, with "/", sorted: names
+// ending in .txt, .rtf, .doc, .docx, .wps, .odt, .pdf, .htm or .html (in any
+// case), none beginning with "."; a folder reached twice through links is
+// walked once.
+Result<QStringList> listDocuments(const QString& folder);
+
+// Shared with the thread that shows progress and may cancel.
+struct ReadProgress {
+    std::atomic<int> done{0};
+    std::atomic<int> total{0};  // 0 while the folder is listed
+    std::atomic<bool> cancel{false};
+};
+
+struct ReadOutcome {
+    Library library;       // on cancel: the files done so far
+    int filesRead = 0;     // read anew rather than taken from the earlier library
+    bool changed = false;  // differs from the earlier library
+    bool cancelled = false;
+};
+
+// Reads every document of `folder`; a file whose size and modification time
+// are those `earlier` holds is taken from it unread (moved, not copied).
+// Fails only when the folder cannot be listed.
+Result<ReadOutcome> readLibrary(const QString& folder, Library earlier, const DocumentReader& read,
+                                ReadProgress& progress);
+
+// --- the index on disk ---
+
+// One index file per folder, in `dataFolder`'s "library" folder.
+QString indexPath(const QString& dataFolder, const QString& folder);
+// An absent, damaged or foreign index reads as an empty library of that folder.
+Library loadIndex(const QString& path, const QString& folder);
+Result<void> saveIndex(const Library& library, const QString& path);
+
+}  // namespace comparer::library

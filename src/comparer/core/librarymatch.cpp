@@ -1,0 +1,252 @@
+#include "comparer/core/librarymatch.h"
+
+#include "comparer/core/localcompare.h"
+#include "comparer/core/referencesentences.h"
+
+#include <algorithm>
+#include <bit>
+#include <unordered_map>
+
+namespace comparer::library {
+
+namespace {
+
+// Polynomial hashes modulo a Mersenne prime: two different sentences of equal
+// length share a hash with a chance of about length / 2^61.
+constexpr quint64 kModulus = (1ULL << 61) - 1;
+constexpr quint64 kBase = 0x5DEECE66DULL;
+constexpr size_t kHead = kMinSentenceLength;
+
+quint64 reduced(quint64 x) { return x >= kModulus ? x - kModulus : x; }
+
+quint64 mulMod(quint64 a, quint64 b)
+{
+    const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+    return reduced(static_cast<quint64>(product & kModulus) + static_cast<quint64>(product >> 61));
+}
+
+quint64 appended(quint64 hash, char16_t c) { return reduced(mulMod(hash, kBase) + c + 1); }
+
+quint64 hashOf(QStringView s)
+{
+    quint64 hash = 0;
+    for (const QChar c : s)
+        hash = appended(hash, c.unicode());
+    return hash;
+}
+
+bool keyLess(quint64 headA, quint32 lengthA, quint64 hashA, quint64 headB, quint32 lengthB, quint64 hashB)
+{
+    if (headA != headB)
+        return headA < headB;
+    if (lengthA != lengthB)
+        return lengthA < lengthB;
+    return hashA < hashB;
+}
+
+// The hash of every stretch of the paper in constant time, from the hashes of
+// its beginnings.
+class PaperHashes {
+public:
+    explicit PaperHashes(QStringView paper) : prefix_(paper.size() + 1, 0), power_(paper.size() + 1, 1)
+    {
+        for (qsizetype i = 0; i < paper.size(); ++i) {
+            prefix_[i + 1] = appended(prefix_[i], paper[i].unicode());
+            power_[i + 1] = mulMod(power_[i], kBase);
+        }
+    }
+
+    quint64 of(qsizetype start, qsizetype length) const
+    {
+        const quint64 before = mulMod(prefix_[start], power_[length]);
+        return reduced(prefix_[start + length] + kModulus - before);
+    }
+
+private:
+    std::vector<quint64> prefix_;
+    std::vector<quint64> power_;
+};
+
+size_t filterBit(quint64 head, int shift)
+{
+    return static_cast<size_t>((head * 0x9E3779B97F4A7C15ULL) >> shift);
+}
+
+int filterShift(const std::vector<quint64>& filter) { return 64 - std::countr_zero(filter.size() * 64); }
+
+}  // namespace
+
+std::vector<SentenceKey> sentenceKeys(QString text)
+{
+    const ReferenceSentences cut = cutReference(std::move(text));
+    std::vector<SentenceKey> keys;
+    keys.reserve(cut.spans.size());
+    for (size_t i = 0; i < cut.spans.size(); ++i) {
+        const QStringView sentence = cut.sentence(i);
+        if (sentence.size() >= kMinSentenceLength)
+            keys.push_back(
+                {hashOf(sentence.first(kHead)), hashOf(sentence), static_cast<quint32>(sentence.size())});
+    }
+    std::sort(keys.begin(), keys.end(), [](const SentenceKey& a, const SentenceKey& b) {
+        return keyLess(a.head, a.length, a.hash, b.head, b.length, b.hash);
+    });
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
+}
+
+std::vector<Stretch> joined(std::vector<Stretch> stretches)
+{
+    std::sort(stretches.begin(), stretches.end(),
+              [](const Stretch& a, const Stretch& b) { return a.start < b.start; });
+    std::vector<Stretch> out;
+    for (const Stretch& s : stretches) {
+        if (!out.empty() && s.start <= out.back().start + out.back().length) {
+            Stretch& last = out.back();
+            last.length = std::max(last.length, s.start + s.length - last.start);
+        } else {
+            out.push_back(s);
+        }
+    }
+    return out;
+}
+
+qint64 totalLength(const std::vector<Stretch>& joinedStretches)
+{
+    qint64 total = 0;
+    for (const Stretch& s : joinedStretches)
+        total += s.length;
+    return total;
+}
+
+LibraryTable::LibraryTable(const std::vector<const std::vector<SentenceKey>*>& keysOf)
+{
+    size_t total = 0;
+    for (const auto* keys : keysOf)
+        total += keys->size();
+    entries_.reserve(total);
+    for (size_t source = 0; source < keysOf.size(); ++source) {
+        for (const SentenceKey& k : *keysOf[source])
+            entries_.push_back({k.head, k.hash, k.length, static_cast<qint32>(source)});
+    }
+    std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+        if (a.head != b.head || a.length != b.length || a.hash != b.hash)
+            return keyLess(a.head, a.length, a.hash, b.head, b.length, b.hash);
+        return a.source < b.source;
+    });
+    // Sixteen bits a sentence: most places of the paper begin no sentence, and
+    // the filter says so without touching the table.
+    headFilter_.assign(std::max<size_t>(16, std::bit_ceil(16 * total) / 64), 0);
+    const int shift = filterShift(headFilter_);
+    for (const Entry& e : entries_) {
+        const size_t bit = filterBit(e.head, shift);
+        headFilter_[bit / 64] |= 1ULL << (bit % 64);
+    }
+}
+
+bool LibraryTable::mayStart(quint64 head) const
+{
+    const size_t bit = filterBit(head, filterShift(headFilter_));
+    return headFilter_[bit / 64] >> (bit % 64) & 1;
+}
+
+size_t LibraryTable::sentenceEnd(size_t first) const
+{
+    const Entry& e = entries_[first];
+    size_t end = first + 1;
+    while (end < entries_.size() && entries_[end].head == e.head && entries_[end].length == e.length
+           && entries_[end].hash == e.hash)
+        ++end;
+    return end;
+}
+
+// Every place of the paper where some sentence begins, by the rule of
+// compare-and-mark: per sentence, the leftmost occurrence, then each later
+// one that begins at or after the end of the one before.
+std::vector<LibraryTable::Mark> LibraryTable::marks(QStringView paper) const
+{
+    std::vector<Mark> found;
+    const qsizetype n = paper.size();
+    if (entries_.empty() || n < static_cast<qsizetype>(kHead))
+        return found;
+    const PaperHashes hashes(paper);
+    std::unordered_map<size_t, qsizetype> nextFree;  // per sentence found
+    for (qsizetype p = 0; p + static_cast<qsizetype>(kHead) <= n; ++p) {
+        const quint64 head = hashes.of(p, kHead);
+        if (!mayStart(head))
+            continue;
+        auto it = std::lower_bound(entries_.begin(), entries_.end(), head,
+                                   [](const Entry& e, quint64 h) { return e.head < h; });
+        // One sentence length after the other, shortest first.
+        while (it != entries_.end() && it->head == head && p + it->length <= n) {
+            const quint32 length = it->length;
+            const auto lengthEnd = std::partition_point(
+                it, entries_.end(), [&](const Entry& e) { return e.head == head && e.length == length; });
+            const quint64 hash = hashes.of(p, length);
+            const auto match =
+                std::lower_bound(it, lengthEnd, hash, [](const Entry& e, quint64 h) { return e.hash < h; });
+            if (match != lengthEnd && match->hash == hash) {
+                const auto first = static_cast<size_t>(match - entries_.begin());
+                auto [free, added] = nextFree.try_emplace(first, 0);
+                if (p >= free->second) {
+                    found.push_back({first, p});
+                    free->second = p + length;
+                }
+            }
+            it = lengthEnd;
+        }
+    }
+    return found;
+}
+
+LibraryResult LibraryTable::findIn(QStringView paper) const
+{
+    LibraryResult result;
+    result.paperLength = paper.size();
+    std::vector<Stretch> all;
+    std::vector<std::pair<qint32, Stretch>> bySource;
+    for (const Mark& mark : marks(paper)) {
+        const Stretch stretch{mark.start, entries_[mark.entry].length};
+        all.push_back(stretch);
+        for (size_t e = mark.entry, end = sentenceEnd(mark.entry); e < end; ++e)
+            bySource.push_back({entries_[e].source, stretch});
+    }
+    result.stretches = joined(std::move(all));
+    result.markedChars = totalLength(result.stretches);
+    std::stable_sort(bySource.begin(), bySource.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < bySource.size();) {
+        size_t j = i;
+        std::vector<Stretch> own;
+        for (; j < bySource.size() && bySource[j].first == bySource[i].first; ++j)
+            own.push_back(bySource[j].second);
+        SourceFinds finds{bySource[i].first, 0, joined(std::move(own))};
+        finds.chars = totalLength(finds.stretches);
+        result.sources.push_back(std::move(finds));
+        i = j;
+    }
+    return result;
+}
+
+std::vector<SourceRow> sourceRows(const LibraryResult& result, const QStringList& paths)
+{
+    std::vector<SourceRow> rows;
+    for (const SourceFinds& finds : result.sources)
+        rows.push_back({finds.source, paths.value(finds.source), finds.chars,
+                        roundedPercent(finds.chars, result.paperLength)});
+    std::sort(rows.begin(), rows.end(), [](const SourceRow& a, const SourceRow& b) {
+        return a.chars != b.chars ? a.chars > b.chars : a.path < b.path;
+    });
+    return rows;
+}
+
+QString libraryCaption(const LibraryResult& result)
+{
+    const auto n = [](qint64 v) { return QString::number(v); };
+    return QStringLiteral(u"你的文章一共 ") + n(result.paperLength) + QStringLiteral(u" 字，其中 ")
+        + n(result.markedChars) + QStringLiteral(u" 字与文献库中 ")
+        + n(static_cast<qint64>(result.sources.size()))
+        + QStringLiteral(u" 篇文献重复\r\n        重复部分占你的文章的： ")
+        + n(roundedPercent(result.markedChars, result.paperLength)) + QStringLiteral(u" %");
+}
+
+}  // namespace comparer::library
