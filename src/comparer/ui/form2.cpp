@@ -1,6 +1,7 @@
 #include "comparer/ui/form2.h"
 
 #include "comparer/core/thesauruspage.h"
+#include "comparer/ui/librarywindow.h"
 #include "comparer/ui/papercolouring.h"
 #include "documents/editorfiles/richeditorfiles.h"
 #include "platform/browser/browserview.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -68,8 +70,9 @@ comparer::CompareResult searchLettingEventsThrough(const QString& paper, const Q
 }  // namespace
 
 Form2::Form2(const Endpoints& endpointsIn, std::function<QString()> mainPaper, QWidget* parent)
-    : QWidget(parent), programFolder(QCoreApplication::applicationDirPath()), saveRichText(saveDocument),
-      endpoints(endpointsIn), mainPaper_(std::move(mainPaper))
+    : QWidget(parent), programFolder(QCoreApplication::applicationDirPath()),
+      dataFolder(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)),
+      saveRichText(saveDocument), endpoints(endpointsIn), mainPaper_(std::move(mainPaper))
 {
     setWindowTitle(QStringLiteral(u"Trovalis-对比器"));
     setAttribute(Qt::WA_QuitOnClose, false);  // the main window decides when the program ends
@@ -107,6 +110,10 @@ void Form2::createControls()
     twips::setGeometry(Command2, 7695, 6690, 870, 465);
     Command3 = new QPushButton(QStringLiteral(u"下载词库"), this);
     twips::setGeometry(Command3, 8640, 6690, 525, 465);
+    // Left of 对比并标注, over the end of Label1's lines that the report never reaches.
+    Command4 = new QPushButton(QStringLiteral(u"文献库对比"), this);
+    twips::setGeometry(Command4, 4980, 6675, 1200, 465);
+    libraryWindow = new LibraryWindow(this);
 
     // The two browsers are never seen: 15 x 15 twips, not moved by the layout.
     WebBrowser1 = new BrowserView(this, BrowserView::Profile::Kept);
@@ -117,6 +124,8 @@ void Form2::createControls()
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form2::Command4_Click);
+    connect(libraryWindow, &LibraryWindow::sourceClicked, this, &Form2::libraryWindow_SourceClicked);
     connect(RichTextBox1, &RichEditor::mouseDown, this, &Form2::RichTextBox1_MouseDown);
     for (RichEditor* editor : {RichTextBox1, RichTextBox2})
         connect(editor, &RichEditor::fileDropped, this,
@@ -209,6 +218,8 @@ void Form2::layoutForOuterSize(int w, int h)
     twips::setLeft(Command3, w - 800);
     twips::setTop(Check1, h - 1350);
     twips::setLeft(Check1, w - 2500);
+    twips::setTop(Command4, h - 1100);
+    twips::setLeft(Command4, w - 4560);
 }
 
 // --- compare and mark ---

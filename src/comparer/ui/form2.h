@@ -4,6 +4,7 @@
 // next use loads it again: the paper is copied afresh from the main editor and
 // every control returns to its design content.
 
+#include "comparer/core/libraryfolder.h"
 #include "comparer/core/localcompare.h"
 #include "comparer/core/rewrite.h"
 #include "platform/core/endpoints.h"
@@ -12,8 +13,10 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class BrowserView;
+class LibraryWindow;
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -39,6 +42,10 @@ public:
     comparer::RandomSource random = comparer::clockRandom();
     // How long the download waits for the thesaurus page.
     int pageTimeoutMs = 20000;
+    // Where the library's index is kept; the user's data folder unless a test says otherwise.
+    QString dataFolder;
+    // Reads a document of the library (counted by tests).
+    comparer::library::DocumentReader readLibraryDocument = comparer::library::readDocumentText;
     // Writes the editor's content as rich text, or says why it could not.
     std::function<Result<void>(const RichEditor*, const QString&)> saveRichText;
 
@@ -53,6 +60,7 @@ public:
     QPushButton* Command1 = nullptr;     // 对比并标注
     QPushButton* Command2 = nullptr;     // 自动翻改
     QPushButton* Command3 = nullptr;     // 下载词库
+    QPushButton* Command4 = nullptr;     // 文献库对比
     BrowserView* WebBrowser1 = nullptr;  // page loader for reference pages
     BrowserView* WebBrowser2 = nullptr;  // thesaurus page fetcher
     QMenu* yjcd = nullptr;
@@ -63,6 +71,8 @@ public:
     QAction* nt = nullptr;
     QAction* sc = nullptr;
     QAction* qx = nullptr;
+    // The library comparison's second window: progress, the sources found, the skipped.
+    LibraryWindow* libraryWindow = nullptr;
 
     // Handlers
     void Form_Load();
@@ -71,6 +81,7 @@ public:
     void Command1_Click();                           // compare and mark
     void Command2_Click();                           // rewrite from the thesaurus
     void Command3_Click();                           // download the thesaurus
+    void Command4_Click();                           // the paper against a folder of sources
     void RichTextBox1_MouseDown(Qt::MouseButtons buttons, const QPoint& pos);
     void RichTextBox_FileDropped(RichEditor* editor, const QString& path);  // its text goes there
     void baocun_Click();
@@ -82,6 +93,7 @@ public:
     void qx_Click();
     void WebBrowser1_DownloadBegin();
     void WebBrowser1_DownloadComplete();
+    void libraryWindow_SourceClicked(qint32 source);  // that source's marks in a colour of their own
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -93,10 +105,22 @@ private:
     void ensureLoaded();
     void markOccurrences(const comparer::CompareResult& result, bool resetMarks);
     bool fetchThesaurusPage();
+    // The library comparison's steps (form2_library.cpp).
+    std::optional<comparer::library::ReadOutcome> readLibraryLettingEventsThrough(const QString& folder);
+    void keepLibrary(comparer::library::ReadOutcome outcome);
+    void showLibraryResult();
+    void colourStretches(const std::vector<comparer::library::Stretch>& stretches, bool resetMarks,
+                         const QColor& colour);
     QString thesaurusPath() const;
 
     std::function<QString()> mainPaper_;
     bool loaded_ = false;
     bool downloading_ = false;
-    bool comparing_ = false;  // compare and mark under way (events go through meanwhile)
+    bool comparing_ = false;  // compare and mark or the library comparison under way (events go through)
+    // The library last compared with, kept for the window object's life so
+    // that a second check reads nothing, and its table and last result.
+    comparer::library::Library library_;
+    std::optional<comparer::library::LibraryTable> libraryTable_;
+    comparer::library::LibraryResult libraryResult_;
+    qint32 highlightedSource_ = -1;
 };

@@ -41,11 +41,11 @@ int windowEnd(const QTextDocument* document, int start, int documentEnd)
 }  // namespace
 
 void colourPaper(QTextDocument* document, std::vector<PaperMark> marks, bool resetMarks,
-                 const std::function<void()>& letEventsThrough)
+                 const std::function<void()>& letEventsThrough, const QColor& colour)
 {
     std::sort(marks.begin(), marks.end(),
               [](const PaperMark& a, const PaperMark& b) { return a.from < b.from; });
-    const QTextCharFormat red = colourFormat(QColor(255, 0, 0));
+    const QTextCharFormat marked = colourFormat(colour);
     const QTextCharFormat black = colourFormat(QColor(0, 0, 0));
     QElapsedTimer clock;
     clock.start();
@@ -72,7 +72,7 @@ void colourPaper(QTextDocument* document, std::vector<PaperMark> marks, bool res
             const int from = std::max(marks[i].from, start);
             const int to = std::min(marks[i].to, end);
             if (from < to)
-                colourRange(cursor, from, to, red);
+                colourRange(cursor, from, to, marked);
         }
         while (unfinished < marks.size() && marks[unfinished].to <= end)
             ++unfinished;

@@ -17,5 +17,7 @@ struct PaperMark {
     int to = 0;
 };
 
+// The marks are red unless another colour is given (a source picked in the
+// library's table stands out from the other marks).
 void colourPaper(QTextDocument* document, std::vector<PaperMark> marks, bool resetMarks,
-                 const std::function<void()>& letEventsThrough);
+                 const std::function<void()>& letEventsThrough, const QColor& colour = QColor(255, 0, 0));

@@ -96,6 +96,13 @@ QString saveFileName(QWidget* parent, const QString& title, const QString& filte
                                         QFileDialog::DontConfirmOverwrite);
 }
 
+QString folderName(QWidget* parent, const QString& title)
+{
+    if (!queues().fileNames.isEmpty())
+        return queues().fileNames.dequeue();
+    return QFileDialog::getExistingDirectory(parent, title);
+}
+
 void queueAnswer(Answer answer) { queues().answers.enqueue(answer); }
 
 void queueFileName(const QString& fileName) { queues().fileNames.enqueue(fileName); }

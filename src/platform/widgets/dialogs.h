@@ -25,6 +25,9 @@ QString openFileName(QWidget* parent, const QString& title, const QString& filte
                      const QString& fileName = {});
 QString saveFileName(QWidget* parent, const QString& title, const QString& filter, int filterIndex = 1,
                      const QString& fileName = {});
+// An existing folder, or an empty string when cancelled; answered from the
+// queue of file names in tests.
+QString folderName(QWidget* parent, const QString& title);
 
 // --- for tests ---
 void queueAnswer(Answer answer);
