@@ -14,14 +14,14 @@
 
 namespace documents {
 
-namespace {
-
 // Word writes the transitional namespace; the strict one means the same.
 bool isWordNamespace(QStringView uri)
 {
     return uri == u"http://schemas.openxmlformats.org/wordprocessingml/2006/main"
         || uri == u"http://purl.oclc.org/ooxml/wordprocessingml/main";
 }
+
+namespace {
 
 bool isCompatibilityNamespace(QStringView uri)
 {
@@ -135,6 +135,8 @@ QString folderOf(const QString& part)
     return slash < 0 ? QString() : part.left(slash);
 }
 
+}  // namespace
+
 QString relationshipsOf(const QString& part)
 {
     const QString folder = folderOf(part);
@@ -142,6 +144,8 @@ QString relationshipsOf(const QString& part)
     return (folder.isEmpty() ? QString() : folder + u'/') + QStringLiteral("_rels/") + name
         + QStringLiteral(".rels");
 }
+
+namespace {
 
 // Relationship type (its last path segment, the same in both namespaces) ->
 // the part it names. External targets (web links) are not parts.
@@ -295,9 +299,22 @@ enum class Node : quint8 {
 // Walks one story (the body, the footnotes or the endnotes) and collects
 // its lines. Skipped subtrees (deleted text, field codes, old properties,
 // fallback content that repeats the chosen one) are counted by depth only.
+//
+// With a trace, it also notes where each stretch of text it keeps stands in
+// the XML, so that the marking changes the document exactly where the
+// reading found the text: one walk decides for both what is shown.
 class StoryWalker {
 public:
-    explicit StoryWalker(const ListDefinitions& lists) : numbers_(lists) { }
+    explicit StoryWalker(const ListDefinitions& lists, std::vector<TextSource>* trace = nullptr)
+        : numbers_(lists), trace_(trace)
+    { }
+
+    // The span of the token that `token` gets next, in the decoded XML.
+    void setTokenSpan(qsizetype start, qsizetype end)
+    {
+        tokenStart_ = start;
+        tokenEnd_ = end;
+    }
 
     void token(QXmlStreamReader& xml)
     {
@@ -307,13 +324,13 @@ public:
             end(xml);
         else if (xml.isCharacters() && skipDepth_ == 0 && !nodes_.empty() && nodes_.back() == Node::Text
                  && fieldShowsText())
-            appendText(xml.text());
+            appendText(xml.text(), true);
     }
 
     QStringList takeLines()
     {
         if (!carried_.isEmpty())
-            lines_.append(carried_);
+            emitLine(std::move(carried_), std::move(carriedSources_));
         carried_.clear();
         return std::move(lines_);
     }
@@ -324,7 +341,8 @@ private:
         QString style;
         int numId = -1;
         int level = -1;
-        bool markDeleted = false;  // joined with the next paragraph
+        bool markDeleted = false;         // joined with the next paragraph
+        std::vector<TextSource> sources;  // positions in `text` until the line is placed
     };
 
     void start(QXmlStreamReader& xml)
@@ -416,14 +434,15 @@ private:
         if (!fieldShowsText())
             return Node::Other;
         if (name == u"tab" || name == u"ptab")
-            appendText(u"\t");
+            appendText(u"\t", false);
         else if (name == u"br" || name == u"cr")
-            appendText(u"\n");
+            appendText(u"\n", false);
         else if (name == u"noBreakHyphen")
-            appendText(u"-");
+            appendText(u"-", false);
         else if (name == u"sym")
             appendText(
-                symbolLookAlike(QChar(wordAttribute(a, QLatin1StringView("char")).toUShort(nullptr, 16))));
+                symbolLookAlike(QChar(wordAttribute(a, QLatin1StringView("char")).toUShort(nullptr, 16))),
+                false);
         return Node::Other;
     }
 
@@ -454,10 +473,16 @@ private:
         return value == u"0" || value == u"false" || value == u"off";
     }
 
-    void appendText(QStringView text)
+    // `characters`: the text is the token's own (a w:t's content), not an element's.
+    void appendText(QStringView text, bool characters)
     {
-        if (!paragraphs_.empty() && !runHidden_)
-            paragraphs_.back().text += text;
+        if (paragraphs_.empty() || runHidden_)
+            return;
+        OpenParagraph& paragraph = paragraphs_.back();
+        if (trace_)
+            paragraph.sources.push_back(
+                {paragraph.text.size(), text.size(), tokenStart_, tokenEnd_, characters});
+        paragraph.text += text;
     }
 
     void end(QXmlStreamReader& xml)
@@ -479,13 +504,34 @@ private:
     {
         OpenParagraph paragraph = std::move(paragraphs_.back());
         paragraphs_.pop_back();
-        QString line =
-            carried_ + numbers_.label(paragraph.style, paragraph.numId, paragraph.level) + paragraph.text;
+        const QString label = numbers_.label(paragraph.style, paragraph.numId, paragraph.level);
+        std::vector<TextSource> sources = std::move(carriedSources_);
+        carriedSources_.clear();
+        for (TextSource& source : paragraph.sources) {
+            source.position += carried_.size() + label.size();
+            sources.push_back(source);
+        }
+        QString line = carried_ + label + paragraph.text;
         carried_.clear();
-        if (paragraph.markDeleted)
+        if (paragraph.markDeleted) {
             carried_ = std::move(line);
-        else
-            lines_.append(std::move(line));
+            carriedSources_ = std::move(sources);
+        } else {
+            emitLine(std::move(line), std::move(sources));
+        }
+    }
+
+    // `sources` count from the line's start; the trace counts from the story's.
+    void emitLine(QString line, std::vector<TextSource> sources)
+    {
+        if (trace_) {
+            for (TextSource& source : sources) {
+                source.position += storyLength_;
+                trace_->push_back(source);
+            }
+        }
+        storyLength_ += line.size() + 1;
+        lines_.append(std::move(line));
     }
 
     ListNumbers numbers_;
@@ -495,17 +541,39 @@ private:
     int skipDepth_ = 0;
     bool runHidden_ = false;
     QString carried_;
+    std::vector<TextSource> carriedSources_;
     QStringList lines_;
+    std::vector<TextSource>* trace_;
+    qsizetype tokenStart_ = 0;
+    qsizetype tokenEnd_ = 0;
+    qsizetype storyLength_ = 0;  // the emitted lines with their separators
 };
 
 // The story's bytes come from `pump`, which hands them to its sink in pieces
 // (a large document is never held unpacked as a whole).
 using Pump = std::function<Result<void>(const std::function<bool(QByteArrayView)>& sink)>;
 
-Result<QStringList> readStory(const QString& part, const Pump& pump, const ListDefinitions& lists)
+struct StoryTrace {
+    const TokenObserver& observer;
+    std::vector<TextSource>& sources;
+    QStringView xml;
+};
+
+Result<QStringList> readStory(const QString& part, const Pump& pump, const ListDefinitions& lists,
+                              const StoryTrace* trace = nullptr)
 {
-    StoryWalker walker(lists);
-    XmlFeed feed(part, [&walker](QXmlStreamReader& xml) { walker.token(xml); });
+    StoryWalker walker(lists, trace ? &trace->sources : nullptr);
+    qsizetype tokenStart = 0;
+    XmlFeed feed(part, [&](QXmlStreamReader& xml) {
+        if (trace) {
+            const qsizetype tokenEnd = documents::tokenEnd(xml, trace->xml, tokenStart);
+            walker.setTokenSpan(tokenStart, tokenEnd);
+            if (trace->observer)
+                trace->observer(xml, tokenStart, tokenEnd);
+            tokenStart = tokenEnd;
+        }
+        walker.token(xml);
+    });
     const Result<void> read = pump([&feed](QByteArrayView chunk) { return feed.feed(chunk); });
     if (!feed.problem().isEmpty())
         return failure(feed.problem());
@@ -517,6 +585,74 @@ Result<QStringList> readStory(const QString& part, const Pump& pump, const ListD
     return walker.takeLines();
 }
 
+Pump wholePump(QByteArrayView bytes)
+{
+    return [bytes](const std::function<bool(QByteArrayView)>& sink) -> Result<void> {
+        sink(bytes);
+        return {};
+    };
+}
+
+// What every reading of a package needs before its stories.
+struct PackageIndex {
+    QString main;                   // the main part's name
+    QHash<QString, QString> parts;  // the main part's relationships: kind -> part
+    ListDefinitions lists;
+};
+
+Result<PackageIndex> indexPackage(const MemoryZip& zip, qint64 limit)
+{
+    const Result<QHash<QString, QString>> packageRels = readRelationships(zip, QString(), QString(), limit);
+    if (!packageRels)
+        return failure(packageRels.error());
+    PackageIndex index;
+    index.main = packageRels->value(QStringLiteral("officeDocument"), QStringLiteral("word/document.xml"));
+    if (!zip.contains(index.main))
+        return failure(QStringLiteral("文件中没有正文（%1）。").arg(index.main));
+
+    Result<QHash<QString, QString>> parts = readRelationships(zip, index.main, folderOf(index.main), limit);
+    if (!parts)
+        return failure(parts.error());
+    index.parts = std::move(*parts);
+    const auto optionalPart = [&](const QString& kind) -> Result<QByteArray> {
+        const QString part = index.parts.value(kind);
+        if (part.isEmpty() || !zip.contains(part))
+            return QByteArray();
+        return zip.readAll(part, limit);
+    };
+    const Result<QByteArray> numbering = optionalPart(QStringLiteral("numbering"));
+    const Result<QByteArray> styles = optionalPart(QStringLiteral("styles"));
+    if (!numbering || !styles)
+        return failure(numbering ? styles.error() : numbering.error());
+    Result<ListDefinitions> lists =
+        parseNumbering(index.parts.value(QStringLiteral("numbering")), *numbering);
+    if (lists)
+        lists = parseStyles(index.parts.value(QStringLiteral("styles")), *styles, std::move(*lists));
+    if (!lists)
+        return failure(lists.error());
+    index.lists = std::move(*lists);
+    return index;
+}
+
+// The footnotes' and then the endnotes' lines.
+Result<QStringList> readNotes(const MemoryZip& zip, const PackageIndex& index, qint64 limit)
+{
+    QStringList lines;
+    for (const QString& story :
+         {index.parts.value(QStringLiteral("footnotes")), index.parts.value(QStringLiteral("endnotes"))}) {
+        if (story.isEmpty() || !zip.contains(story))
+            continue;
+        const Pump pump = [&](const std::function<bool(QByteArrayView)>& sink) {
+            return zip.read(story, limit, sink);
+        };
+        Result<QStringList> storyLines = readStory(story, pump, index.lists);
+        if (!storyLines)
+            return failure(storyLines.error());
+        lines += *storyLines;
+    }
+    return lines;
+}
+
 }  // namespace
 
 Result<QString> readDocxText(QByteArray package, const DocxLimits& limits)
@@ -525,48 +661,62 @@ Result<QString> readDocxText(QByteArray package, const DocxLimits& limits)
     if (!zip)
         return failure(QStringLiteral("文件已损坏，不是有效的 Word 文档压缩包。"));
     const qint64 limit = limits.maxPartSize;
-
-    const Result<QHash<QString, QString>> packageRels = readRelationships(*zip, QString(), QString(), limit);
-    if (!packageRels)
-        return failure(packageRels.error());
-    const QString main =
-        packageRels->value(QStringLiteral("officeDocument"), QStringLiteral("word/document.xml"));
-    if (!zip->contains(main))
-        return failure(QStringLiteral("文件中没有正文（%1）。").arg(main));
-
-    const Result<QHash<QString, QString>> parts = readRelationships(*zip, main, folderOf(main), limit);
-    if (!parts)
-        return failure(parts.error());
-    const auto optionalPart = [&](const QString& kind) -> Result<QByteArray> {
-        const QString part = parts->value(kind);
-        if (part.isEmpty() || !zip->contains(part))
-            return QByteArray();
-        return zip->readAll(part, limit);
+    const Result<PackageIndex> index = indexPackage(*zip, limit);
+    if (!index)
+        return failure(index.error());
+    const Pump pump = [&](const std::function<bool(QByteArrayView)>& sink) {
+        return zip->read(index->main, limit, sink);
     };
-    const Result<QByteArray> numbering = optionalPart(QStringLiteral("numbering"));
-    const Result<QByteArray> styles = optionalPart(QStringLiteral("styles"));
-    if (!numbering || !styles)
-        return failure(numbering ? styles.error() : numbering.error());
-    Result<ListDefinitions> lists = parseNumbering(parts->value(QStringLiteral("numbering")), *numbering);
-    if (lists)
-        lists = parseStyles(parts->value(QStringLiteral("styles")), *styles, std::move(*lists));
-    if (!lists)
-        return failure(lists.error());
+    Result<QStringList> lines = readStory(index->main, pump, index->lists);
+    if (!lines)
+        return failure(lines.error());
+    const Result<QStringList> notes = readNotes(*zip, *index, limit);
+    if (!notes)
+        return failure(notes.error());
+    return (*lines + *notes).join(u'\n');
+}
 
-    QStringList lines;
-    for (const QString& story :
-         {main, parts->value(QStringLiteral("footnotes")), parts->value(QStringLiteral("endnotes"))}) {
-        if (story != main && (story.isEmpty() || !zip->contains(story)))
-            continue;
-        const Pump pump = [&](const std::function<bool(QByteArrayView)>& sink) {
-            return zip->read(story, limit, sink);
-        };
-        Result<QStringList> storyLines = readStory(story, pump, *lists);
-        if (!storyLines)
-            return failure(storyLines.error());
-        lines += *storyLines;
+Result<TracedDocx> traceDocx(const MemoryZip& zip, const TokenObserver& observer, const DocxLimits& limits)
+{
+    const qint64 limit = limits.maxPartSize;
+    const Result<PackageIndex> index = indexPackage(zip, limit);
+    if (!index)
+        return failure(index.error());
+    const Result<QByteArray> bytes = zip.readAll(index->main, limit);
+    if (!bytes)
+        return failure(bytes.error());
+    TracedDocx traced;
+    traced.mainPart = index->main;
+    traced.parts = index->parts;
+    traced.byteOrderMark = bytes->startsWith("\xEF\xBB\xBF");
+    // The positions count the XML as decoded, the mark left out.
+    const QByteArrayView xml = QByteArrayView(*bytes).sliced(traced.byteOrderMark ? 3 : 0);
+    traced.xml = QString::fromUtf8(xml);
+    if (traced.xml.toUtf8() != xml)
+        return failure(QStringLiteral("%1 不是 UTF-8 编码的 XML。").arg(index->main));
+    const StoryTrace trace{observer, traced.sources, traced.xml};
+    Result<QStringList> lines = readStory(index->main, wholePump(xml), index->lists, &trace);
+    if (!lines)
+        return failure(lines.error());
+    const Result<QStringList> notes = readNotes(zip, *index, limit);
+    if (!notes)
+        return failure(notes.error());
+    traced.bodyLength = lines->join(u'\n').size();
+    traced.text = (*lines + *notes).join(u'\n');
+    return traced;
+}
+
+qsizetype tokenEnd(const QXmlStreamReader& reader, QStringView xml, qsizetype tokenStart)
+{
+    if (!reader.isCharacters())
+        return reader.characterOffset();
+    // The reader has looked at the character after the text already.
+    if (reader.isCDATA()) {
+        const qsizetype end = xml.indexOf(u"]]>", tokenStart);
+        return end < 0 ? xml.size() : end + 3;
     }
-    return lines.join(u'\n');
+    const qsizetype end = xml.indexOf(u'<', tokenStart);
+    return end < 0 ? xml.size() : end;
 }
 
 Result<QString> readWordprocessingXml(QByteArrayView document, QByteArrayView numbering,
@@ -577,11 +727,7 @@ Result<QString> readWordprocessingXml(QByteArrayView document, QByteArrayView nu
         lists = parseStyles(QStringLiteral("styles.xml"), styles, std::move(*lists));
     if (!lists)
         return failure(lists.error());
-    const Pump whole = [document](const std::function<bool(QByteArrayView)>& sink) -> Result<void> {
-        sink(document);
-        return {};
-    };
-    const Result<QStringList> lines = readStory(QStringLiteral("document.xml"), whole, *lists);
+    const Result<QStringList> lines = readStory(QStringLiteral("document.xml"), wholePump(document), *lists);
     if (!lines)
         return failure(lines.error());
     return lines->join(u'\n');

@@ -1,6 +1,7 @@
 #include "documents/core/memoryzip.h"
 
 #include <unzip.h>
+#include <zip.h>
 
 #include <cstring>
 
@@ -55,10 +56,33 @@ long ZCALLBACK seekStream(voidpf, voidpf handle, ZPOS64_T offset, int origin)
     return 0;
 }
 
+// The archive being written grows as minizip writes; it seeks back to fill
+// in each entry's sizes.
+voidpf ZCALLBACK openGrowingStream(voidpf opaque, const void*, int)
+{
+    auto* stream = static_cast<Stream*>(opaque);
+    stream->pos = 0;
+    return stream;
+}
+
+uLong ZCALLBACK writeGrowingStream(voidpf, voidpf handle, const void* buffer, uLong size)
+{
+    auto* stream = static_cast<Stream*>(handle);
+    const ZPOS64_T end = stream->pos + size;
+    if (end > ZPOS64_T(stream->bytes.size()))
+        stream->bytes.resize(qsizetype(end));
+    std::memcpy(stream->bytes.data() + stream->pos, buffer, size);
+    stream->pos = end;
+    return size;
+}
+
+uLong ZCALLBACK readNothing(voidpf, voidpf, void*, uLong) { return 0; }
+
 int ZCALLBACK closeStream(voidpf, voidpf) { return 0; }
 int ZCALLBACK streamError(voidpf, voidpf) { return 0; }
 
 constexpr int kAnyCase = 2;  // minizip's "not case sensitive"
+constexpr quint64 kZip64From = 0xffffffffULL;
 constexpr int kChunkSize = 64 * 1024;
 
 }  // namespace
@@ -149,6 +173,121 @@ Result<QByteArray> MemoryZip::readAll(const QString& name, qint64 maxSize) const
     if (!read)
         return failure(read.error());
     return bytes;
+}
+
+namespace {
+
+struct ZipWriter {
+    Stream stream;
+    zlib_filefunc64_def functions{};
+    zipFile handle = nullptr;
+
+    ZipWriter()
+    {
+        functions = {openGrowingStream, readNothing, writeGrowingStream, tellStream,
+                     seekStream,        closeStream, streamError,        &stream};
+        handle = zipOpen2_64("memory", APPEND_STATUS_CREATE, nullptr, &functions);
+    }
+    ~ZipWriter()
+    {
+        if (handle)
+            zipClose(handle, nullptr);
+    }
+
+    // New entries carry the format's earliest date, as word processors write them.
+    bool add(const QString& name, const QByteArray& bytes, uLong dosDate)
+    {
+        zip_fileinfo info{};
+        info.tmz_date = {0, 0, 0, 1, 0, 1980};
+        info.dosDate = dosDate;
+        const bool large = quint64(bytes.size()) >= kZip64From;
+        return zipOpenNewFileInZip64(handle, name.toUtf8().constData(), &info, nullptr, 0, nullptr, 0,
+                                     nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, large ? 1 : 0)
+            == ZIP_OK
+            && zipWriteInFileInZip(handle, bytes.constData(), unsigned(bytes.size())) == ZIP_OK
+            && zipCloseFileInZip(handle) == ZIP_OK;
+    }
+
+    // The entry under unzip's cursor, its compressed bytes as they are.
+    bool copyRaw(unzFile from, const QByteArray& name, const unz_file_info64& entry)
+    {
+        int method = 0;
+        int level = 0;
+        if (unzOpenCurrentFile2(from, &method, &level, 1) != UNZ_OK)
+            return false;
+        zip_fileinfo info{};
+        info.dosDate = entry.dosDate;
+        info.internal_fa = entry.internal_fa;
+        info.external_fa = entry.external_fa;
+        // The name's "UTF-8" flag goes with it; an encrypted entry would lose its own.
+        constexpr uLong kUtf8Name = 1 << 11;
+        bool ok = (entry.flag & 1) == 0
+            && zipOpenNewFileInZip4_64(handle, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                       method, level, 1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
+                                       nullptr, 0, entry.version, entry.flag & kUtf8Name,
+                                       entry.uncompressed_size >= kZip64From ? 1 : 0)
+                == ZIP_OK;
+        QByteArray buffer(kChunkSize, Qt::Uninitialized);
+        while (ok) {
+            const int count = unzReadCurrentFile(from, buffer.data(), kChunkSize);
+            if (count <= 0) {
+                ok = count == 0;
+                break;
+            }
+            ok = zipWriteInFileInZip(handle, buffer.constData(), unsigned(count)) == ZIP_OK;
+        }
+        unzCloseCurrentFile(from);
+        return zipCloseFileInZipRaw64(handle, entry.uncompressed_size, entry.crc) == ZIP_OK && ok;
+    }
+
+    Result<QByteArray> finish()
+    {
+        const int closed = zipClose(handle, nullptr);
+        handle = nullptr;
+        if (closed != ZIP_OK)
+            return failure(QStringLiteral("无法生成压缩包。"));
+        return stream.bytes;
+    }
+};
+
+}  // namespace
+
+Result<QByteArray> MemoryZip::rewritten(const QHash<QString, QByteArray>& replaced,
+                                        const QList<std::pair<QString, QByteArray>>& added) const
+{
+    unzFile zip = state_->handle;
+    ZipWriter writer;
+    if (!writer.handle)
+        return failure(QStringLiteral("无法生成压缩包。"));
+    for (int at = unzGoToFirstFile(zip); at == UNZ_OK; at = unzGoToNextFile(zip)) {
+        unz_file_info64 entry{};
+        if (unzGetCurrentFileInfo64(zip, &entry, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+            return failure(QStringLiteral("压缩包的目录已损坏。"));
+        QByteArray name(qsizetype(entry.size_filename), '\0');
+        unzGetCurrentFileInfo64(zip, &entry, name.data(), uLong(name.size()), nullptr, 0, nullptr, 0);
+        const QString key = QString::fromUtf8(name).toLower();
+        const auto replacement = replaced.constFind(key);
+        const bool ok = replacement != replaced.constEnd()
+            ? writer.add(QString::fromUtf8(name), *replacement, entry.dosDate)
+            : writer.copyRaw(zip, name, entry);
+        if (!ok)
+            return failure(QStringLiteral("压缩包中的 %1 已损坏。").arg(QString::fromUtf8(name)));
+    }
+    for (const auto& [name, bytes] : added) {
+        if (!writer.add(name, bytes, 0))
+            return failure(QStringLiteral("无法生成压缩包。"));
+    }
+    return writer.finish();
+}
+
+Result<QByteArray> zipOf(const QList<std::pair<QString, QByteArray>>& entries)
+{
+    ZipWriter writer;
+    for (const auto& [name, bytes] : entries) {
+        if (!writer.handle || !writer.add(name, bytes, 0))
+            return failure(QStringLiteral("无法生成压缩包。"));
+    }
+    return writer.finish();
 }
 
 }  // namespace documents

@@ -1,7 +1,8 @@
 #pragma once
-// Read-only access to a zip archive held in memory (the packages word
-// processors write), with a bound on how much one entry may unpack to, so
-// that a small archive cannot make us inflate gigabytes.
+// Access to a zip archive held in memory (the packages word processors
+// write), with a bound on how much one entry may unpack to, so that a small
+// archive cannot make us inflate gigabytes; and a copy of it with some
+// entries changed.
 
 #include "platform/core/result.h"
 
@@ -9,8 +10,12 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <QHash>
+#include <QList>
+
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace documents {
 
@@ -33,10 +38,19 @@ public:
                       const std::function<bool(QByteArrayView)>& sink) const;
     Result<QByteArray> readAll(const QString& name, qint64 maxSize) const;
 
+    // A new archive: every entry in its order, those named in `replaced`
+    // (names in lower case) with the new bytes, the others copied as they
+    // are stored, not unpacked; then `added` at the end.
+    Result<QByteArray> rewritten(const QHash<QString, QByteArray>& replaced,
+                                 const QList<std::pair<QString, QByteArray>>& added) const;
+
 private:
     struct State;
     explicit MemoryZip(std::unique_ptr<State> state);
     std::unique_ptr<State> state_;
 };
+
+// A new archive of `entries`, in their order.
+Result<QByteArray> zipOf(const QList<std::pair<QString, QByteArray>>& entries);
 
 }  // namespace documents
