@@ -265,6 +265,26 @@ private slots:
         QCOMPARE(outcome->library.files.size(), size_t(2));
     }
 
+    void aFileChangedWhileReadIsSkipped()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.txt"));
+        write(path, u(u"原来的句子内容。").toUtf8());
+        const DocumentReader changing = [](const QString& p) {
+            Result<QString> text = readDocumentText(p);
+            QFile file(p);
+            if (file.open(QIODevice::Append))
+                file.write(u(u"写到一半又加的。").toUtf8());
+            return text;
+        };
+        ReadProgress progress;
+        const Result<ReadOutcome> outcome = readLibrary(dir.path(), Library{}, changing, progress);
+        QVERIFY(outcome);
+        QCOMPARE(outcome->library.files.size(), size_t(1));
+        QCOMPARE(outcome->library.files[0].skipped, u(u"读取时文件被改动了，请稍后再对比。"));
+        QVERIFY(outcome->library.files[0].keys.empty());
+    }
+
     void hugeTextIsSkippedWithItsReason()
     {
         QTemporaryDir dir;
