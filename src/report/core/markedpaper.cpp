@@ -1,0 +1,95 @@
+#include "report/core/markedpaper.h"
+
+#include "analysis/pieceresult.h"
+#include "analysis/segmentation.h"
+#include "documents/core/docxreader.h"
+#include "report/core/checkreport.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace markedpaper {
+
+namespace {
+
+constexpr int kSourcesPerComment = 3;
+
+QStringList commentOf(qsizetype number, const PieceResult& piece)
+{
+    QStringList lines{QStringLiteral("第 ") + QString::number(number) + QStringLiteral(" 句，相似度：")
+                      + report::percent(piece.figure)};
+    for (const ResultLink& result : piece.results) {
+        if (lines.size() > kSourcesPerComment)
+            break;
+        if (!result.title.isEmpty() || !result.url.isEmpty())
+            lines << QStringLiteral("来源：") + result.title
+                    + (result.url.isEmpty() ? QString() : u' ' + result.url);
+    }
+    return lines;
+}
+
+documents::MarkOptions optionsFor(const SavedCheck& check)
+{
+    documents::MarkOptions options;
+    options.date = check.savedAt;
+    return options;
+}
+
+}  // namespace
+
+QString notThePaper()
+{
+    return QStringLiteral("文档的文字与检测的论文不一致（分析后论文是否改动过？），无法在其中标注。");
+}
+
+QList<documents::PaperMark> marksOf(const SavedCheck& check)
+{
+    QList<documents::PaperMark> marks;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < check.sentences.size(); ++i) {
+        const QString& sentence = check.sentences[i];
+        // The pieces follow each other in the analysed text; a marker typed in
+        // the paper is cut out of it, so each is looked for after the last.
+        const qsizetype at = sentence.isEmpty() ? -1 : check.analysedText.indexOf(sentence, from);
+        if (at < 0)
+            continue;
+        from = at + sentence.size();
+        if (i >= check.pieces.size())
+            continue;
+        const PieceResult& piece = check.pieces[i];
+        if (!piece.checked || !similarityband::colourFor(piece.figure))
+            continue;
+        const auto highlight =
+            piece.figure >= similarityband::kHigh ? documents::Highlight::Red : documents::Highlight::Yellow;
+        marks.append({at, sentence.size(), highlight, commentOf(i + 1, piece)});
+    }
+    return marks;
+}
+
+Result<documents::MarkedDocx> markDocx(const QByteArray& docx, const SavedCheck& check)
+{
+    const Result<QString> text = documents::readDocxText(docx);
+    if (!text)
+        return failure(text.error());
+    QString editorText = *text;
+    editorText.replace(u'\n', QStringLiteral("\r\n"));
+    if (segmentation::normalise(editorText) != check.analysedText)
+        return failure(notThePaper());
+    return documents::markDocx(docx, check.analysedText, marksOf(check), optionsFor(check));
+}
+
+Result<documents::MarkedDocx> markText(const QString& editorText, const SavedCheck& check)
+{
+    if (segmentation::normalise(editorText) != check.analysedText)
+        return failure(notThePaper());
+    const QByteArray docx = documents::plainDocx(editorText.split(QStringLiteral("\r\n")));
+    return documents::markDocx(docx, check.analysedText, marksOf(check), optionsFor(check));
+}
+
+QString proposedName(const QString& original)
+{
+    const QFileInfo file(original);
+    return file.dir().filePath(file.completeBaseName() + QStringLiteral("（标注）.docx"));
+}
+
+}  // namespace markedpaper
