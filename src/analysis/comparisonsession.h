@@ -29,6 +29,8 @@ struct ComparisonSession {
     QString pageMarked;                     // pageHtml with title headings marked and emphasis removed
     QString lastPageText;                   // body text of the last scored page
     QList<PieceResult> pieces;              // one per sentence: checked, figure, results
+    // The piece sent again on its own ("重新对比此句"): its page replaces its figure.
+    std::optional<qint32> recheckPiece;
 
     qsizetype slotCount() const { return 10 * sentences.size() + 1; }
 };

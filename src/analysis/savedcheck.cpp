@@ -1,6 +1,6 @@
 #include "analysis/savedcheck.h"
 
-#include "analysis/segmentation.h"
+#include "analysis/keptcut.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -258,10 +258,10 @@ Result<SavedCheck> read(const QString& path)
     // The parts must hang together: the pieces are those of the text, one
     // result per piece, the session's slots, indices inside the list.
     const qsizetype n = check.sentences.size();
-    const bool consistent = check.sentences == segmentation::cutIntoPieces(check.analysedText)
-        && check.pieces.size() == n && check.resultBlocks.size() == 10 * n + 1
-        && check.resultTitles.size() == 10 * n + 1 && check.nextIndex >= 0 && check.nextIndex <= n
-        && check.lastIndex >= 0 && check.lastIndex <= std::max<qsizetype>(n - 1, 0) && check.pageCount >= 1
+    const bool consistent = keptcut::isCutOf(check.sentences, check.analysedText) && check.pieces.size() == n
+        && check.resultBlocks.size() == 10 * n + 1 && check.resultTitles.size() == 10 * n + 1
+        && check.nextIndex >= 0 && check.nextIndex <= n && check.lastIndex >= 0
+        && check.lastIndex <= std::max<qsizetype>(n - 1, 0) && check.pageCount >= 1
         && check.similaritySum >= 0 && kEngines.contains(check.engine) && check.savedAt.isValid();
     if (!consistent)
         return damaged(path);

@@ -91,13 +91,22 @@ QString similarityLabel(double sentencePercent, double overallPercent)
         + percentLine(QStringLiteral("目前总体相似度："), overallPercent);
 }
 
+double overallOf(const ComparisonSession& session, qint32 divisor)
+{
+    // Retries take back pages that were never counted, so the divisor could
+    // reach 0; no page has been scored then, and the figure stays finite.
+    return numfmt::roundHalfEven(session.similaritySum / std::max<qint32>(divisor, 1), 2);
+}
+
 // Adds the page's similarity to the sum and returns the text of Label2;
-// `figure` receives the piece's uncapped 100 * S.
-QString scoreSentence(ComparisonSession& session, qsizetype sentenceIndex, double& figure)
+// `figure` receives the piece's uncapped 100 * S. A piece scored again in
+// place of its earlier figure divides by the pages already counted.
+QString scoreSentence(ComparisonSession& session, qsizetype sentenceIndex, double& figure, bool replacing)
 {
     figure = 0;
+    const qint32 divisor = replacing ? session.pageCount - 1 : session.pageCount;
     if (session.pageText.size() < kMinPageDoubleBytes)
-        return similarityLabel(0, overallSimilarity(session));
+        return similarityLabel(0, overallOf(session, divisor));
     const qsizetype length = session.sentences.at(sentenceIndex).size();
     // An empty piece (two "|@|" in a row) has nothing that could be similar.
     const double s = length > 0
@@ -105,7 +114,26 @@ QString scoreSentence(ComparisonSession& session, qsizetype sentenceIndex, doubl
         : 0.0;
     figure = 100 * s;
     session.similaritySum += figure;
-    return similarityLabel(figure, overallSimilarity(session));
+    return similarityLabel(figure, overallOf(session, divisor));
+}
+
+// A piece sent again on its own gives up its earlier figure and results.
+bool takeBackEarlierScore(ComparisonSession& session, qsizetype s)
+{
+    // Another piece's page (one that was on its way) leaves the request standing.
+    if (session.recheckPiece != s)
+        return false;
+    session.recheckPiece.reset();
+    if (s >= session.pieces.size() || !session.pieces[s].checked)
+        return false;
+    session.similaritySum = std::max(0.0, session.similaritySum - session.pieces[s].figure);
+    for (qsizetype slot = kResultsPerPage * s; slot < kResultsPerPage * (s + 1); ++slot) {
+        if (slot < session.resultBlocks.size())
+            session.resultBlocks[slot].clear();
+        if (slot < session.resultTitles.size())
+            session.resultTitles[slot].clear();
+    }
+    return true;
 }
 
 // Stores the first ten result headings of the page in the sentence's slots;
@@ -189,13 +217,7 @@ QString blockTitle(QStringView block)
     return block.sliced(start, end - start).toString();
 }
 
-double overallSimilarity(const ComparisonSession& session)
-{
-    // Retries take back pages that were never counted, so the divisor could
-    // reach 0; no page has been scored then, and the figure stays finite.
-    const qint32 divisor = std::max<qint32>(session.pageCount, 1);
-    return numfmt::roundHalfEven(session.similaritySum / divisor, 2);
-}
+double overallSimilarity(const ComparisonSession& session) { return overallOf(session, session.pageCount); }
 
 QString progressText(const ComparisonSession& session)
 {
@@ -219,12 +241,15 @@ std::optional<Labels> pageArrived(ComparisonSession& session, const QString& bod
         const qsizetype s = qsizetype(session.nextIndex) - 1;
         if (s >= 0 && s < session.sentences.size()) {
             double figure = 0;
-            labels.label2 = scoreSentence(session, s, figure);
+            const bool replacing = takeBackEarlierScore(session, s);
+            labels.label2 = scoreSentence(session, s, figure, replacing);
             labels.storedResults = storeResults(session, s);
             if (s < session.pieces.size())
                 session.pieces[s] = PieceResult{true, figure, resultlinks::read(bodyHtml)};
-            ++session.pageCount;
-            session.pageCounted = true;
+            // Scored again in place of its earlier figure: still one page.
+            if (!replacing)
+                ++session.pageCount;
+            session.pageCounted = !replacing;
         }
     }
     labels.label1 = progressText(session);

@@ -1,10 +1,12 @@
-// trovalis-cli segment, through the real binary.
+// trovalis-cli segment and recut, through the real binary.
 
 #include "support/clirunner.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <utility>
 
 class TestCliSegment : public QObject {
     Q_OBJECT
@@ -62,6 +64,43 @@ private slots:
         const clirunner::Run process = clirunner::run({QStringLiteral("segment"), paper});
         QCOMPARE(process.exitCode, 1);
         QVERIFY(process.out.isEmpty());
+    }
+
+    // recut: the earlier pieces, one a line (CR LF, a tab kept), found in the
+    // edited paper; an empty file keeps nothing.
+    void recutKeepsTheEarlierPieces_data()
+    {
+        QTest::addColumn<QByteArray>("pieces");
+        QTest::addColumn<QString>("expected");
+        const QString caption = u"本文共 16 字，本次分析共分析出 %1 句，请多次点击进行对比！\n"_qs;
+        QTest::newRow("two kept") << QByteArray("\xEF\xBB\xBF")
+                + u"第一句话\t带制表符\r\n第二句话\r\n"_qs.toUtf8()
+                                  << caption.arg(3)
+                + u"new\t新的开头\nkept\t第一句话\t带制表符\nkept\t第二句话\n"_qs;
+        QTest::newRow("none") << QByteArray()
+                              << caption.arg(1) + u"new\t新的开头第一句话\t带制表符第二句话\n"_qs;
+    }
+
+    void recutKeepsTheEarlierPieces()
+    {
+        QFETCH(QByteArray, pieces);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString piecesFile = dir.filePath(u"pieces.txt"_qs);
+        const QString paper = dir.filePath(u"paper.txt"_qs);
+        for (const auto& [path, bytes] :
+             {std::pair{piecesFile, pieces},
+              std::pair{paper, u"新的开头\n第一句话\t带制表符第二句话"_qs.toUtf8()}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        const clirunner::Run process = clirunner::run({u"recut"_qs, piecesFile, paper});
+        QCOMPARE(process.exitCode, 0);
+        QCOMPARE(process.out, expected);
+
+        QCOMPARE(clirunner::run({u"recut"_qs, piecesFile}).exitCode, 2);
+        QCOMPARE(clirunner::run({u"recut"_qs, dir.filePath(u"absent.txt"_qs), paper}).exitCode, 1);
     }
 };
 

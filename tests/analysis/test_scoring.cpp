@@ -121,6 +121,37 @@ private slots:
         }
     }
 
+    // "重新对比此句": the page replaces the piece's figure and results; the
+    // overall figure stays the mean over the pieces, each counted once.
+    void pieceSentAgainReplacesItsFigure()
+    {
+        ComparisonSession s = sessionAfterQuery({sentenceOf(10), sentenceOf(10)});
+        QList<Result> three = numberedResults(3);
+        three[0].snippet = highlight(50);
+        scoring::pageArrived(s, body(three), u"p1"_qs);  // 50 %
+        s.nextIndex = 2;
+        scoring::pageArrived(s, body(numberedResults(1, highlight(100))), u"p2"_qs);  // 100 %
+        QCOMPARE(s.pageCount, 3);
+
+        s.nextIndex = 1;
+        s.recheckPiece = 0;
+        const auto labels = scoring::pageArrived(s, body(numberedResults(1, highlight(20))), u"p1 again"_qs);
+        QCOMPARE(*labels->label2, u"本句相似度：20%\r\n\r\n目前总体相似度：60%"_qs);
+        QCOMPARE(s.similaritySum, 120.0);
+        QCOMPARE(s.pageCount, 3);
+        QVERIFY(!s.pageCounted && !s.recheckPiece);
+        QCOMPARE(s.pieces[0].figure, 20.0);
+        QCOMPARE(s.resultTitles[0], u"标题1"_qs);
+        QVERIFY(s.resultTitles[1].isEmpty() && s.resultTitles[2].isEmpty());  // the earlier three are gone
+
+        // A piece never scored before counts as a new page.
+        ComparisonSession fresh = sessionAfterQuery({sentenceOf(10)});
+        fresh.recheckPiece = 0;
+        scoring::pageArrived(fresh, body(numberedResults(1, highlight(20))), u"x"_qs);
+        QCOMPARE(fresh.pageCount, 2);
+        QCOMPARE(fresh.similaritySum, 20.0);
+    }
+
     void samePageTwiceIsScoredOnce()
     {
         ComparisonSession s = sessionAfterQuery({sentenceOf(10)});

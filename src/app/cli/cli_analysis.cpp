@@ -1,5 +1,6 @@
 #include "app/cli/cli.h"
 
+#include "analysis/keptcut.h"
 #include "analysis/query.h"
 #include "analysis/scoring.h"
 #include "analysis/segmentation.h"
@@ -30,6 +31,52 @@ int segment(const QStringList& args)
     print(analysis.summary);
     for (const QString& item : analysis.listItems)
         print(item);
+    return kOk;
+}
+
+namespace {
+
+// The lines of a file, LF or CR LF, each exactly as written. An empty file
+// holds none; the line break that ends the last line adds none.
+QStringList linesOf(const QString& text)
+{
+    QStringList lines = text.split(u'\n');
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    for (QString& line : lines)
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+    return lines;
+}
+
+}  // namespace
+
+// The kept cut of an edited paper: the analysis's caption for the new list,
+// then each piece, kept from PIECES or new.
+int recut(const QStringList& args)
+{
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli recut PIECES PAPER\n"
+                                 "PIECES (UTF-8) holds the earlier pieces, one a line. Cuts PAPER keeping\n"
+                                 "the earlier pieces that stand unchanged in it; prints the summary line,\n"
+                                 "then one line per piece: kept or new, a tab, the piece.")))
+        return kOk;
+    const Result<QStringList> files =
+        expectArguments(args, {QStringLiteral("PIECES"), QStringLiteral("PAPER")});
+    if (!files)
+        return usageError(files.error());
+    const Result<QString> pieces = readUtf8File(files->at(0));
+    if (!pieces)
+        return inputError(pieces.error());
+    const Result<QString> paper = readPaper(files->at(1));
+    if (!paper)
+        return inputError(paper.error());
+    const segmentation::Analysis analysis = segmentation::analyse(*paper);
+    const keptcut::KeptCut cut = keptcut::recut(linesOf(*pieces), analysis.analysedText);
+    print(segmentation::summary(analysis.doubleByteCount, cut.pieces.size()));
+    for (qsizetype i = 0; i < cut.pieces.size(); ++i)
+        print((cut.earlierIndex[i] >= 0 ? QStringLiteral("kept\t") : QStringLiteral("new\t"))
+              + cut.pieces[i]);
     return kOk;
 }
 
@@ -110,12 +157,7 @@ int stats(const QStringList& args)
     const Result<QString> titles = readUtf8File(words->first());
     if (!titles)
         return inputError(titles.error());
-    QStringList lines = titles->split(u'\n');
-    if (lines.last().isEmpty())
-        lines.removeLast();  // the line break that ends the last line
-    for (QString& line : lines)
-        if (line.endsWith(u'\r'))
-            line.chop(1);
+    const QStringList lines = linesOf(*titles);
 
     ComparisonSession session;
     segmentation::Analysis analysis;

@@ -15,6 +15,7 @@ const char* kHelp = "usage: trovalis-cli COMMAND [ARGS]\n"
                     "\n"
                     "commands:\n"
                     "  segment PAPER                          cut a paper into sentences\n"
+                    "  recut PIECES PAPER                     cut an edited paper, keeping earlier pieces\n"
                     "  query [--engine baidu|wenku|zhiwang] SENTENCE\n"
                     "                                         the query and URL for one sentence\n"
                     "  score SENTENCE PAGE                    score a result page\n"
@@ -37,6 +38,7 @@ const std::map<QString, cli::Command>& commands()
 {
     static const std::map<QString, cli::Command> table{
         {QStringLiteral("segment"), cli::segment},
+        {QStringLiteral("recut"), cli::recut},
         {QStringLiteral("query"), cli::query},
         {QStringLiteral("score"), cli::score},
         {QStringLiteral("stats"), cli::stats},
