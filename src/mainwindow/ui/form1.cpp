@@ -97,6 +97,7 @@ Form1::Form1(const Endpoints& endpoints, QWidget* parent) : QMainWindow(parent),
     connectHandlers();
     connectCompareHandlers();
     connectDocumentHandlers();
+    createList1Popup();
 }
 
 // The base class destroys the controls only after this object's members are

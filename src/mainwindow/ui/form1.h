@@ -16,6 +16,8 @@
 #include <QVariant>
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 class BrowserView;
 class QAction;
@@ -134,6 +136,12 @@ public:
     bool pausedForVerification = false;
     CheckKeeper checkKeeper;  // writes the check off the window's thread; tests wait on it
 
+    // --- a re-check of an edited paper (form1_rework.cpp) ---
+    QMenu* List1Popup = nullptr;  // List1's popup menu
+    QAction* cxdb = nullptr;      // 重新对比此句
+    void List1_ContextMenu(const QPoint& pos);
+    void cxdb_Click();  // sends the piece under the popup again; its figure replaces the old one
+
     // --- handlers: documents (form1_documents.cpp) ---
     void xinjian_Click();
     void dakai_Click();
@@ -185,8 +193,24 @@ private:
     void saveCheck(bool finished);
     void checkNotSaved(const QString& reason);  // Label1 says so, once per run
     void offerSavedCheck();                     // the end of an analysis: continue the saved check?
-    bool checkReachedEnd = false;               // this analysis's check ended with "本次对比结束！"
-    bool checkSaveWarned = false;               // Label1 said this run that the check cannot be saved
-    void connectDocumentHandlers();             // form1_documents.cpp
+    void continueSavedCheck(const SavedCheck& saved);
+    QString selectedEngineName() const;  // as a kept check names it
+    // Compare in its three uses: the button and the run's next step (a
+    // re-check's kept cut skips the pieces already checked), exactly the piece
+    // at nextIndex (a pick in List1, a retry), and one piece sent again on its
+    // own. False when nothing was sent.
+    enum class CompareMode { Next, Exactly, Again };
+    bool compare(CompareMode mode);
+    // form1_rework.cpp
+    void createList1Popup();
+    void offerEarlierVersion();      // an edited paper: carry the unchanged pieces over?
+    void showSentences();            // List1 anew from session.sentences, coloured
+    void resumeAfterRecheck();       // the piece sent again was scored
+    bool skipCheckedPieces = false;  // this check compares only the pieces not yet checked
+    int popupRow = -1;               // the item the popup was opened on
+    std::optional<std::pair<qint32, qint32>> recheckResume;  // nextIndex, lastIndex before it
+    bool checkReachedEnd = false;    // this analysis's check ended with "本次对比结束！"
+    bool checkSaveWarned = false;    // Label1 said this run that the check cannot be saved
+    void connectDocumentHandlers();  // form1_documents.cpp
     void openInEditor(const QString& fileName);
 };

@@ -123,9 +123,14 @@ void Form1::connectCompareHandlers()
 
 // --- Compare -------------------------------------------------------------------
 
-void Form1::Command2_Click()
+void Form1::Command2_Click() { compare(CompareMode::Next); }
+
+bool Form1::compare(CompareMode mode)
 {
     session.pageCounted = false;
+    session.recheckPiece = mode == CompareMode::Again ? std::optional(session.nextIndex) : std::nullopt;
+    if (mode != CompareMode::Again)
+        recheckResume.reset();
     // The piece a verification page interrupted is sent again now, and its page scored.
     pausedForVerification = false;
     // Compare changes button states (step 3 enables Command5); refresh them at once.
@@ -145,6 +150,10 @@ void Form1::Command2_Click()
         session.nextIndex = 0;
         session.suppressListClick = false;
     }
+    if (mode == CompareMode::Next && skipCheckedPieces)
+        while (session.nextIndex >= 0 && session.nextIndex < session.pieces.size()
+               && session.pieces[session.nextIndex].checked)
+            ++session.nextIndex;
     Label2->show();
     Command5->setEnabled(true);
     showComparingLayout(*this);
@@ -154,13 +163,13 @@ void Form1::Command2_Click()
         informUser(*this, QStringLiteral("请先输入关键字"));
         session.autoRunning = false;
         showFullEditor(*this);
-        return;
+        return false;
     }
     if (session.nextIndex < 0 || session.nextIndex >= session.sentences.size()) {
         informUser(*this, QStringLiteral("本次对比结束！"));
         Command4_Click();
         saveCheck(true);
-        return;
+        return false;
     }
 
     const QString sentence = session.sentences.at(session.nextIndex);
@@ -170,7 +179,7 @@ void Form1::Command2_Click()
             session.lastIndex = session.nextIndex;
             ++session.nextIndex;
         }
-        return;
+        return false;
     }
     if (const auto url = searchUrl(selectedEngine(*this), query, endpoints))
         session.searchUrl = *url;
@@ -194,6 +203,7 @@ void Form1::Command2_Click()
     selectListRow(session.lastIndex);
     if (!session.analysedText.isEmpty())
         colourSentence(sentence);
+    return true;
 }
 
 // Colours every occurrence of the sentence red; the last one stays selected.
@@ -303,10 +313,11 @@ void Form1::Timer2_Timer()
                 session.pageCount = std::max<qint32>(session.pageCount - 1, 1);
             Label1->setText(QStringLiteral("网络不给力，正在重新对比第 ")
                             + numfmt::format(qint64(session.nextIndex)) + QStringLiteral(" 句"));
+            compare(CompareMode::Exactly);
         } else {
             Label1->setText(scoring::progressText(session));
+            Command2_Click();
         }
-        Command2_Click();
     }
     if (self)
         timer2Ticking = false;
@@ -335,7 +346,7 @@ void Form1::List1_Click()
         List1->setToolTip(session.sentences.value(row));
         session.nextIndex = row;
         if (!session.suppressListClick)
-            Command2_Click();
+            compare(CompareMode::Exactly);
     }
     session.suppressListClick = false;
 }
@@ -387,6 +398,8 @@ void Form1::WebBrowser1_DownloadComplete()
                     if (!link.url.isEmpty())
                         link.url = WebBrowser1->pageUrl().resolved(QUrl(link.url)).toString();
             colourListItem(session.nextIndex - 1);
+            if (recheckResume && !session.recheckPiece)
+                resumeAfterRecheck();
             saveCheck(false);
         }
     }
@@ -425,7 +438,11 @@ void Form1::saveCheck(bool finished)
         return;
     // A piece looked at again after the end leaves the check finished: it is
     // not a check to be offered for continuing.
-    checkReachedEnd = checkReachedEnd || finished;
+    // A re-check that compares only what changed is done once every piece is.
+    const bool allChecked = skipCheckedPieces
+        && std::all_of(session.pieces.begin(), session.pieces.end(),
+                       [](const PieceResult& p) { return p.checked; });
+    checkReachedEnd = checkReachedEnd || finished || allChecked;
     SavedCheck check = savedcheck::fromSession(session, Label2->text(), engineName(*this), checkReachedEnd);
     check.paperText = RichTextBox1->text();  // its lines: where the report finds the reference list
     checkKeeper.keep(std::move(check), savedcheck::folderIn(dataFolder));
@@ -447,6 +464,8 @@ void Form1::offerSavedCheck()
     checkSaveWarned = false;
     checkReachedEnd = false;
     pausedForVerification = false;
+    skipCheckedPieces = false;
+    recheckResume.reset();
     if (session.analysedText.isEmpty())
         return;
     checkKeeper.waitUntilWritten();  // this window's last check is on disk
@@ -454,25 +473,40 @@ void Form1::offerSavedCheck()
     // check of this paper: nothing is asked.
     const Result<SavedCheck> saved =
         savedcheck::readFor(savedcheck::folderIn(dataFolder), session.analysedText);
-    if (!saved || saved->finished || saved->sentences != session.sentences)
+    if (saved)
+        continueSavedCheck(*saved);
+    else
+        offerEarlierVersion();
+}
+
+QString Form1::selectedEngineName() const { return engineName(*this); }
+
+// A check of this very paper: its pieces are the analysis's cut, or the kept
+// cut of a re-check, which the list then shows instead.
+void Form1::continueSavedCheck(const SavedCheck& saved)
+{
+    const qint64 checked = saved.checkedCount();
+    if (saved.finished || checked == 0)
         return;
-    const qint64 checked = saved->checkedCount();
-    if (checked == 0)
-        return;
-    const QString total = numfmt::format(qint64(session.sentences.size()));
+    const QString total = numfmt::format(qint64(saved.sentences.size()));
     const QString question = QStringLiteral("这篇论文上次检测到第 ") + numfmt::format(checked)
         + QStringLiteral(" 句（共 ") + total + QStringLiteral(" 句），是否继续上次的检测？");
     if (dialogs::message(this, question, QString(), dialogs::Icon::Question, dialogs::Buttons::YesNo)
         != dialogs::Answer::Yes)
         return;
 
-    savedcheck::restoreInto(*saved, session);
-    for (int row = 0; row < List1->count(); ++row)
-        colourListItem(row);
+    const bool keptCut = saved.sentences != session.sentences;
+    session.sentences = saved.sentences;
+    savedcheck::restoreInto(saved, session);
+    // A re-check's run skips the pieces it carried over; so does one continued.
+    skipCheckedPieces = keptCut
+        || std::any_of(session.pieces.begin() + std::min<qsizetype>(session.nextIndex, session.pieces.size()),
+                       session.pieces.end(), [](const PieceResult& p) { return p.checked; });
+    showSentences();
     for (const auto& [name, item] : kEngineItems)
-        if (saved->engine == QLatin1String(name) && (this->*item)->isEnabled())
+        if (saved.engine == QLatin1String(name) && (this->*item)->isEnabled())
             engine_Click(this->*item);
-    Label2->setText(saved->label2);
+    Label2->setText(saved.label2);
     Label2->show();
     Label1->setText(QStringLiteral("已恢复上次的检测：已对比 ") + numfmt::format(checked)
                     + QStringLiteral(" 句，共 ") + total + QStringLiteral(" 句。"));

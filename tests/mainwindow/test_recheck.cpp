@@ -1,0 +1,337 @@
+// A reworked paper checked again, through the real window (offscreen), the
+// real WebEngine view and a loopback search service that logs its queries:
+// the pieces that stand unchanged keep their results and only the changed
+// ones are sent; a piece can be sent again on its own from List1's popup.
+
+#include "analysis/savedcheck.h"
+#include "mainwindow/ui/form1.h"
+#include "platform/browser/browserview.h"
+#include "platform/core/numberformat.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/richeditor.h"
+#include "support/fixtureserver.h"
+#include "support/resultpages.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMutex>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <memory>
+
+using namespace resultpages;
+
+namespace {
+
+constexpr int kPieces = 16;
+
+QString tagFor(int piece) { return u"P"_qs + QString::number(piece + 1).rightJustified(2, u'0'); }
+
+// Sixteen pieces of 38 characters, each starting with an ASCII tag that the
+// query keeps as it is, so that the server can tell them apart.
+QString paper()
+{
+    QString text;
+    for (int i = 0; i < kPieces; ++i)
+        text += tagFor(i) + filler(35);
+    return text;
+}
+
+// A sentence added after piece 6, and the first ten characters of piece 15
+// reworded (its tag with them): 17 pieces, two of them new.
+const QString kAdded = u"N01这是修改时新加的一句话。"_qs + filler(23);  // a whole piece
+QString reworkedPaper()
+{
+    const QString text = paper();
+    return text.left(6 * 38) + kAdded + text.mid(6 * 38, 8 * 38) + u"R15重新写过的句子"_qs
+        + text.mid(14 * 38 + 10);
+}
+
+// The tag of a search query, or an empty text.
+QString tagOfQuery(const QString& query)
+{
+    const qsizetype at = query.indexOf(u"wd="_qs);
+    return at < 0 ? QString() : query.mid(at + 3, 3);
+}
+
+// Figures by tag: P pieces 60, 25 and 5 % in turn, R 25 %, N 60 %; the
+// figure of a tag can be changed while the test runs.
+struct SearchService {
+    QMutex mutex;
+    std::map<QString, int> figureOverride;
+    QStringList queried;  // tags, in order
+    std::atomic<int> delayMs{0};
+
+    static int figureOf(const QString& tag)
+    {
+        if (tag.startsWith(u'N'))
+            return 60;
+        if (tag.startsWith(u'R'))
+            return 25;
+        const int n = tag.mid(1).toInt();
+        return n % 3 == 1 ? 60 : n % 3 == 2 ? 25 : 5;
+    }
+
+    void install(FixtureServer& server)
+    {
+        server.setFallback([this](const QString& path, const QString& query) {
+            FixtureServer::Reply r;
+            if (path != u"/s")
+                return r;
+            const QString tag = tagOfQuery(query);
+            int figure = figureOf(tag);
+            {
+                QMutexLocker lock(&mutex);
+                queried << tag;
+                if (const auto o = figureOverride.find(tag); o != figureOverride.end())
+                    figure = o->second;
+            }
+            // Highlighted characters of a 38-character piece: 3.8 per percent.
+            QList<resultpages::Result> results = numberedResults(3);
+            results[0].title = tag + u"的网站"_qs;
+            results[1].snippet = highlight(figure * 38 / 10);
+            r.body = page(body(results));
+            r.delayMs = delayMs;
+            return r;
+        });
+    }
+    QStringList takeQueried()
+    {
+        QMutexLocker lock(&mutex);
+        return std::exchange(queried, {});
+    }
+};
+
+QString overallLine(double sum, int pieces)
+{
+    return u"目前总体相似度："_qs + numfmt::format(numfmt::roundHalfEven(sum / pieces, 2)) + u'%';
+}
+
+// Sum of the figures of the reworked paper's 17 pieces, each counted once.
+double reworkedSum()
+{
+    double sum = SearchService::figureOf(u"N01"_qs) + SearchService::figureOf(u"R15"_qs);
+    for (int i = 0; i < kPieces; ++i)
+        if (i != 14)
+            sum += SearchService::figureOf(tagFor(i));
+    return sum;
+}
+
+}  // namespace
+
+class TestRecheck : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<FixtureServer> server;
+    std::unique_ptr<SearchService> service;
+    QTemporaryDir socketDir;
+    QTemporaryDir profileDir;
+    std::unique_ptr<QTemporaryDir> dataDir;
+
+    std::unique_ptr<Form1> makeForm()
+    {
+        Endpoints e = Endpoints::builtIn();
+        e.baiduBase = server->base();
+        e.vendorWebBase = server->base();
+        auto form = std::make_unique<Form1>(e);
+        form->executableName = u"trovalis-test"_qs;
+        form->instanceServerName = socketDir.filePath(u"instance"_qs);
+        form->getProcessList = [] { return QString(); };
+        form->endProgram = [] {};
+        form->dataFolder = dataDir->path();
+        form->engine_Click(form->baidu);
+        form->resize(900, 600);
+        form->show();
+        return form;
+    }
+
+    static void analyse(Form1& form, const QString& text)
+    {
+        form.RichTextBox1->setText(text);
+        form.Command1_Click();
+    }
+
+    static void runToTheEnd(Form1& form)
+    {
+        dialogs::queueAnswer(dialogs::Answer::Ok);
+        form.Command3_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!form.session.autoRunning, 60000);
+        const auto shown = dialogs::takeShownMessages();
+        QVERIFY(std::any_of(shown.begin(), shown.end(),
+                            [](const dialogs::Shown& m) { return m.text == u"本次对比结束！"_qs; }));
+    }
+
+    // The paper checked to its end, kept on disk.
+    void checkThePaper()
+    {
+        auto first = makeForm();
+        analyse(*first, paper());
+        runToTheEnd(*first);
+        first->checkKeeper.waitUntilWritten();
+        QCOMPARE(service->takeQueried().size(), kPieces);
+    }
+
+    QString questionText() const
+    {
+        const auto earlier =
+            savedcheck::read(savedcheck::pathFor(savedcheck::folderIn(dataDir->path()), paper()));
+        const QDateTime at = earlier->savedAt.toLocalTime();
+        return u"这篇论文与 %1月%2日 %3 检测过的版本相比，有 15 句未改动。是否沿用这些句子的结果，只对比改动过的 2 句？"_qs
+            .arg(at.date().month())
+            .arg(at.date().day())
+            .arg(at.time().toString(u"HH:mm"_qs));
+    }
+
+private slots:
+    void initTestCase() { BrowserView::setKeptProfileFolder(profileDir.path()); }
+
+    void init()
+    {
+        dialogs::reset();
+        server = std::make_unique<FixtureServer>();
+        service = std::make_unique<SearchService>();
+        service->install(*server);
+        dataDir = std::make_unique<QTemporaryDir>();
+    }
+
+    void reworkedPaperSendsOnlyTheChangedPieces()
+    {
+        checkThePaper();
+        const QString question = questionText();
+        auto f = makeForm();
+        dialogs::queueAnswer(dialogs::Answer::Yes);
+        analyse(*f, reworkedPaper());
+        const auto asked = dialogs::takeShownMessages();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].text, question);
+        QCOMPARE(asked[0].buttons, dialogs::Buttons::YesNo);
+
+        // The kept cut, its items numbered; the carried pieces coloured.
+        QCOMPARE(f->List1->count(), kPieces + 1);
+        QCOMPARE(f->List1->item(6)->text(), u"7-"_qs + kAdded);
+        QVERIFY(f->List1->item(15)->text().startsWith(u"16-R15"_qs));
+        QCOMPARE(f->List1->item(7)->text(), u"8-"_qs + paper().mid(6 * 38, 38));
+        QCOMPARE(f->List1->item(0)->data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+        QVERIFY(!f->List1->item(6)->data(Qt::ForegroundRole).isValid());
+        QCOMPARE(f->Label1->text(), u"已沿用 15 句的结果，还需对比 2 句。"_qs);
+        QVERIFY(f->Label2->isVisible());
+        QCOMPARE(f->Label2->text(), overallLine(reworkedSum() - 60 - 25, 15));
+        QCOMPARE(f->session.pageCount, 16);
+
+        runToTheEnd(*f);
+        QCOMPARE(service->takeQueried(), (QStringList{u"N01"_qs, u"R15"_qs}));
+        // Every piece counted once, as a full run over the kept cut would.
+        QCOMPARE(f->Label2->text(), u"本句相似度：25%\r\n\r\n"_qs + overallLine(reworkedSum(), kPieces + 1));
+        QCOMPARE(f->session.pageCount, kPieces + 2);
+        // The piece carried over keeps its results, in its new slots.
+        QCOMPARE(f->session.resultTitles[10 * 7], u"P07的网站"_qs);
+        QCOMPARE(f->session.resultTitles[10 * 6], u"N01的网站"_qs);
+        f->checkKeeper.waitUntilWritten();
+        const auto kept =
+            savedcheck::read(savedcheck::pathFor(savedcheck::folderIn(dataDir->path()), reworkedPaper()));
+        QVERIFY(kept && kept->finished && kept->checkedCount() == kPieces + 1);
+    }
+
+    void closedInTheSecondRunGoesOn()
+    {
+        checkThePaper();
+        service->delayMs = 300;
+        {
+            auto f = makeForm();
+            dialogs::queueAnswer(dialogs::Answer::Yes);
+            analyse(*f, reworkedPaper());
+            QCOMPARE(dialogs::takeShownMessages().size(), 1);
+            f->Command3_Click();
+            QTRY_COMPARE_WITH_TIMEOUT(f->session.pageCount, 17, 20000);
+            // Closed in the middle of the run.
+        }
+        auto again = makeForm();
+        dialogs::queueAnswer(dialogs::Answer::Yes);
+        analyse(*again, reworkedPaper());
+        const auto asked = dialogs::takeShownMessages();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].text, u"这篇论文上次检测到第 16 句（共 17 句），是否继续上次的检测？"_qs);
+        QCOMPARE(again->List1->count(), kPieces + 1);
+        QCOMPARE(again->List1->item(6)->text(), u"7-"_qs + kAdded);
+        runToTheEnd(*again);
+        const QStringList queried = service->takeQueried();
+        QCOMPARE(queried.first(), u"N01"_qs);
+        QCOMPARE(queried.last(), u"R15"_qs);
+        QVERIFY(queried.size() <= 3);  // R15 may have been in flight at the close
+        QCOMPARE(again->Label2->text(),
+                 u"本句相似度：25%\r\n\r\n"_qs + overallLine(reworkedSum(), kPieces + 1));
+    }
+
+    void answeringNoOrAnEmptyPaperAnalysesAsBefore()
+    {
+        checkThePaper();
+        auto f = makeForm();
+        dialogs::queueAnswer(dialogs::Answer::No);
+        analyse(*f, reworkedPaper());
+        QCOMPARE(dialogs::takeShownMessages().size(), 1);
+        QCOMPARE(f->session.sentences.size(), 17);  // the analysis's own cut of 646 characters
+        QCOMPARE(f->List1->item(6)->text(), u"7-"_qs + reworkedPaper().mid(6 * 38, 38));
+        QVERIFY(f->Label1->text().startsWith(u"本文共 "_qs));
+        QCOMPARE(f->session.pageCount, 1);
+
+        // Another service's check is not offered, nor anything for a paper emptied to nothing.
+        f->engine_Click(f->wenku);
+        analyse(*f, reworkedPaper());
+        QVERIFY(dialogs::takeShownMessages().isEmpty());
+        analyse(*f, QString());
+        QVERIFY(dialogs::takeShownMessages().isEmpty());
+        QCOMPARE(f->Label1->text(), u"本文共 0 字，本次分析共分析出 0 句，请多次点击进行对比！"_qs);
+        QCOMPARE(f->List1->count(), 0);
+    }
+
+    void onePieceSentAgainReplacesItsFigure()
+    {
+        auto f = makeForm();
+        analyse(*f, paper());
+        runToTheEnd(*f);
+        service->takeQueried();
+        const qint32 nextIndex = f->session.nextIndex;
+
+        // Piece 2 (25 %) comes back at 60 % now.
+        service->figureOverride[u"P02"_qs] = 60;
+        f->List1_ContextMenu(f->List1->visualItemRect(f->List1->item(1)).center());
+        QVERIFY(f->List1Popup->isVisible());
+        QVERIFY(f->cxdb->isEnabled());
+        f->cxdb->trigger();
+        f->List1Popup->close();
+        QTRY_VERIFY_WITH_TIMEOUT(f->Label2->text().startsWith(u"本句相似度：60%"_qs), 20000);
+        QTest::qWait(300);  // a repeated arrival of the page changes nothing
+        QCOMPARE(service->takeQueried(), QStringList{u"P02"_qs});
+        double sum = 0;
+        for (int i = 0; i < kPieces; ++i)
+            sum += i == 1 ? 60 : SearchService::figureOf(tagFor(i));
+        QCOMPARE(f->Label2->text(), u"本句相似度：60%\r\n\r\n"_qs + overallLine(sum, kPieces));
+        QCOMPARE(f->session.pageCount, kPieces + 1);
+        QCOMPARE(f->session.nextIndex, nextIndex);
+        QCOMPARE(f->List1->item(1)->data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+        f->checkKeeper.waitUntilWritten();
+        const auto kept =
+            savedcheck::read(savedcheck::pathFor(savedcheck::folderIn(dataDir->path()), paper()));
+        QVERIFY(kept && kept->finished);
+        QCOMPARE(kept->pieces[1].figure, 60.0);
+
+        // During an automatic run the item is off.
+        dialogs::queueAnswer(dialogs::Answer::No);
+        analyse(*f, paper() + u"再加一句。"_qs);
+        QCOMPARE(dialogs::takeShownMessages().size(), 1);
+        f->Command3_Click();
+        f->List1_ContextMenu(f->List1->visualItemRect(f->List1->item(0)).center());
+        QVERIFY(!f->cxdb->isEnabled());
+        f->List1Popup->close();
+        f->Command4_Click();
+    }
+};
+
+QTEST_MAIN(TestRecheck)
+#include "test_recheck.moc"
