@@ -60,8 +60,8 @@ void markQuotations(QStringView text, qsizetype begin, qsizetype end, QList<bool
     }
 }
 
-// Where each piece begins in the analysed text. Pieces follow each other;
-// a "|@|" typed in the paper split them and is in no piece.
+}  // namespace
+
 QList<qsizetype> pieceStarts(const QString& analysedText, const QStringList& sentences)
 {
     QList<qsizetype> starts;
@@ -79,17 +79,6 @@ QList<qsizetype> pieceStarts(const QString& analysedText, const QStringList& sen
     }
     return starts;
 }
-
-QChar normalised(QChar c)
-{
-    if (c == u'!')
-        return u'！';
-    if (c == u'?')
-        return u'？';
-    return c;
-}
-
-}  // namespace
 
 qsizetype referenceListStart(QStringView editorText)
 {
@@ -136,7 +125,7 @@ QList<bool> excludedPieces(QStringView editorText, const QString& analysedText, 
             std::fill(citedInEditor.begin() + references, citedInEditor.end(), true);
         cited.reserve(analysedText.size());
         for (qsizetype i = 0; i < editorText.size() && cited.size() < analysedText.size(); ++i)
-            if (normalised(editorText[i]) == analysedText[cited.size()])
+            if (segmentation::normalisedCharacter(editorText[i]) == analysedText[cited.size()])
                 cited.append(citedInEditor[i]);
     } else {
         cited = quotedCharacters(analysedText);

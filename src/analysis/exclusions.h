@@ -18,6 +18,10 @@ namespace exclusions {
 // or "Bibliography" (the English words in any case). -1 when there is none.
 qsizetype referenceListStart(QStringView editorText);
 
+// Where each piece begins in the analysed text (-1 for one not found in it).
+// Pieces follow each other; a "|@|" typed in the paper split them and is in no piece.
+QList<qsizetype> pieceStarts(const QString& analysedText, const QStringList& sentences);
+
 // Per character of `text`: whether it lies inside a quotation, "“…”" or
 // "「…」", the marks included. An opening mark whose closing mark does not
 // follow in the same line quotes nothing: one stray mark must not swallow the

@@ -6,10 +6,28 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
+
+// A stretch of a text: its first character and its length.
+struct TextStretch {
+    qsizetype start = 0;
+    qsizetype length = 0;
+
+    bool operator==(const TextStretch&) const = default;
+};
 
 struct ResultLink {
-    QString title;  // the heading's link text, as the page shows it
-    QString url;    // the link's address, as the page gives it (the window makes it absolute)
+    ResultLink() = default;
+    // Callers that know no summary give the title and address alone.
+    ResultLink(QString title, QString url, QString summary = {}, QList<TextStretch> highlighted = {})
+        : title(std::move(title)), url(std::move(url)), summary(std::move(summary)),
+          highlighted(std::move(highlighted))
+    { }
+
+    QString title;    // the heading's link text, as the page shows it
+    QString url;      // the link's address, as the page gives it (the window makes it absolute)
+    QString summary;  // the text below the heading, tags dropped, at most 300 characters
+    QList<TextStretch> highlighted;  // the page's <em> stretches in `summary`, in order
 
     bool operator==(const ResultLink&) const = default;
 };

@@ -1,6 +1,7 @@
 #include "analysis/resultlinks.h"
 
 #include "analysis/htmltext.h"
+#include "analysis/resultsummary.h"
 
 namespace resultlinks {
 namespace {
@@ -75,7 +76,15 @@ QList<ResultLink> read(QStringView html)
         from = end;
         if (!hasClassT(html.sliced(h3 + 1, gt - h3 - 1)))
             continue;
-        links.append(linkIn(html.sliced(gt + 1, end - gt - 1)));
+        ResultLink link = linkIn(html.sliced(gt + 1, end - gt - 1));
+        if (end < html.size()) {
+            const qsizetype headingEnd = htmltext::tagEnd(html, end);
+            resultsummary::Summary summary =
+                resultsummary::after(html, headingEnd < 0 ? html.size() : headingEnd + 1);
+            link.summary = std::move(summary.text);
+            link.highlighted = std::move(summary.highlighted);
+        }
+        links.append(std::move(link));
     }
     return links;
 }

@@ -16,8 +16,8 @@ namespace resultlinks {
 inline constexpr int kMaxResults = 10;
 
 // The first ten result headings' link texts (tags dropped, spacing
-// simplified) and addresses, in page order; a heading without a link gives
-// its text and an empty address.
+// simplified), addresses and summaries, in page order; a heading without a
+// link gives its text and an empty address.
 QList<ResultLink> read(QStringView html);
 
 }  // namespace resultlinks

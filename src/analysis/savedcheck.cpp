@@ -19,7 +19,9 @@
 namespace {
 
 const QString kFormat = QStringLiteral("trovalis-check");
-constexpr int kVersion = 1;
+// Version 2 keeps each result's summary; version 1 files are still read.
+constexpr int kVersion = 2;
+constexpr int kVersionWithoutSummaries = 1;
 // A thesis of a million characters with ten results per piece stays far
 // below this; anything larger is not one of our files.
 constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
@@ -43,8 +45,15 @@ QJsonArray toArray(const QStringList& list)
 QJsonObject toObject(const PieceResult& piece)
 {
     QJsonArray results;
-    for (const ResultLink& r : piece.results)
-        results.append(QJsonObject{{QStringLiteral("title"), r.title}, {QStringLiteral("url"), r.url}});
+    for (const ResultLink& r : piece.results) {
+        QJsonArray highlighted;
+        for (const TextStretch& h : r.highlighted)
+            highlighted.append(QJsonArray{qint64(h.start), qint64(h.length)});
+        results.append(QJsonObject{{QStringLiteral("title"), r.title},
+                                   {QStringLiteral("url"), r.url},
+                                   {QStringLiteral("summary"), r.summary},
+                                   {QStringLiteral("highlighted"), highlighted}});
+    }
     return QJsonObject{{QStringLiteral("checked"), piece.checked},
                        {QStringLiteral("figure"), piece.figure},
                        {QStringLiteral("results"), results}};
@@ -54,6 +63,7 @@ QJsonObject toObject(const PieceResult& piece)
 // else is not used, whatever else in it looks right.
 struct Reader {
     bool ok = true;
+    bool summaries = true;  // the file's results carry their summaries
 
     QJsonValue field(const QJsonObject& o, const QString& key)
     {
@@ -110,10 +120,27 @@ struct Reader {
         ok = ok && p.figure >= 0;
         for (const QJsonValue& r : array(o, QStringLiteral("results"))) {
             ok = ok && r.isObject();
-            const QJsonObject link = r.toObject();
-            p.results.append({string(link, QStringLiteral("title")), string(link, QStringLiteral("url"))});
+            p.results.append(result(r.toObject()));
         }
         return p;
+    }
+    ResultLink result(const QJsonObject& o)
+    {
+        ResultLink link{string(o, QStringLiteral("title")), string(o, QStringLiteral("url"))};
+        if (!summaries)
+            return link;
+        link.summary = string(o, QStringLiteral("summary"));
+        // In order, not overlapping, inside the summary: the report marks them as given.
+        qsizetype end = 0;
+        for (const QJsonValue& v : array(o, QStringLiteral("highlighted"))) {
+            const QJsonArray pair = v.toArray();
+            ok = ok && v.isArray() && pair.size() == 2 && pair[0].isDouble() && pair[1].isDouble();
+            const TextStretch h{qsizetype(pair[0].toDouble(-1)), qsizetype(pair[1].toDouble(-1))};
+            ok = ok && h.start >= end && h.length > 0 && h.start + h.length <= link.summary.size();
+            end = h.start + h.length;
+            link.highlighted.append(h);
+        }
+        return link;
     }
 };
 
@@ -231,11 +258,14 @@ Result<SavedCheck> read(const QString& path)
     const QJsonObject root = doc.object();
     if (root.value(QStringLiteral("format")).toString() != kFormat)
         return damaged(path);
-    if (root.value(QStringLiteral("version")) != QJsonValue(kVersion))
+    const QJsonValue version = root.value(QStringLiteral("version"));
+    if (version != QJsonValue(kVersion) && version != QJsonValue(kVersionWithoutSummaries))
         return failure(QStringLiteral("检测记录来自其他版本，无法使用：") + QDir::toNativeSeparators(path));
 
     Reader r;
+    r.summaries = version == QJsonValue(kVersion);
     SavedCheck check;
+    check.summariesKept = r.summaries;
     check.analysedText = r.string(root, QStringLiteral("analysedText"));
     check.sentences = r.strings(root, QStringLiteral("sentences"));
     for (const QJsonValue& p : r.array(root, QStringLiteral("pieces")))

@@ -29,6 +29,8 @@ struct SavedCheck {
     // report finds the reference list by its lines, which the analysed text
     // has lost. Empty in files written before it was kept.
     QString paperText;
+    // The results carry their summaries; false for files of the first format.
+    bool summariesKept = true;
 
     qsizetype checkedCount() const;
 };

@@ -43,6 +43,15 @@ QString normalise(QStringView editorText)
     return text;
 }
 
+QChar normalisedCharacter(QChar c)
+{
+    if (c == u'!')
+        return u'！';
+    if (c == u'?')
+        return u'？';
+    return c;
+}
+
 QStringList cutIntoPieces(const QString& analysedText)
 {
     const qsizetype length = analysedText.size();

@@ -17,6 +17,8 @@ inline const QString kPieceMarker = QStringLiteral("|@|");
 // Full-width "!" and "?", a tab at a line end dropped, then every CR, LF,
 // space and ideographic space removed. `editorText` has CR LF line breaks.
 QString normalise(QStringView editorText);
+// What normalise makes of a character it keeps: "!" and "?" full-width.
+QChar normalisedCharacter(QChar c);
 
 // Cuts the normalised text into pieces of up to 38 characters joined by the
 // marker, then splits at every marker, so a marker typed in the paper splits too.

@@ -31,7 +31,11 @@ SavedCheck sampleCheck()
     c.pieces = QList<PieceResult>(n);
     c.pieces[0] = {true,
                    0.1 + 0.2,
-                   {{u"标题 \"一\""_qs, u"http://www.baidu.com/link?url=a&b=1"_qs}, {QString(), QString()}}};
+                   {{u"标题 \"一\""_qs,
+                     u"http://www.baidu.com/link?url=a&b=1"_qs,
+                     u"“引号”与<标记>里有相似的句子"_qs,
+                     {{0, 2}, {12, 3}}},
+                    {QString(), QString()}}};
     c.pieces[1] = {true, 150, {}};
     c.resultBlocks = QStringList(10 * n + 1);
     c.resultTitles = QStringList(10 * n + 1);
@@ -49,6 +53,7 @@ SavedCheck sampleCheck()
 
 void expectSame(const SavedCheck& a, const SavedCheck& b)
 {
+    QCOMPARE(a.summariesKept, b.summariesKept);
     QCOMPARE(a.analysedText, b.analysedText);
     QCOMPARE(a.sentences, b.sentences);
     QCOMPARE(a.pieces, b.pieces);
@@ -162,7 +167,7 @@ private slots:
         });
         QTest::newRow("a JSON array") << std::function<void(const QString&)>(
             [](const QString& p) { testdata::writeFile(p, "[1,2,3]"); });
-        QTest::newRow("another version") << edit([](QJsonObject& o) { o[u"version"_qs] = 2; });
+        QTest::newRow("another version") << edit([](QJsonObject& o) { o[u"version"_qs] = 3; });
         QTest::newRow("another format") << edit([](QJsonObject& o) { o[u"format"_qs] = u"other"_qs; });
         QTest::newRow("a field missing") << edit([](QJsonObject& o) { o.remove(u"pageCount"_qs); });
         QTest::newRow("a field of the wrong type")
@@ -193,8 +198,46 @@ private slots:
             pieces[0] = piece;
             o[u"pieces"_qs] = pieces;
         });
+        const auto editFirstResult = [&edit](std::function<void(QJsonObject&)> change) {
+            return edit([change](QJsonObject& o) {
+                QJsonArray pieces = o[u"pieces"_qs].toArray();
+                QJsonObject piece = pieces[0].toObject();
+                QJsonArray results = piece[u"results"_qs].toArray();
+                QJsonObject result = results[0].toObject();
+                change(result);
+                results[0] = result;
+                piece[u"results"_qs] = results;
+                pieces[0] = piece;
+                o[u"pieces"_qs] = pieces;
+            });
+        };
+        QTest::newRow("no summary in this version")
+            << editFirstResult([](QJsonObject& r) { r.remove(u"summary"_qs); });
+        QTest::newRow("highlight past the summary") << editFirstResult([](QJsonObject& r) {
+            r[u"highlighted"_qs] = QJsonArray{QJsonArray{16, 40}};
+        });
+        QTest::newRow("highlights out of order") << editFirstResult([](QJsonObject& r) {
+            r[u"highlighted"_qs] = QJsonArray{QJsonArray{12, 3}, QJsonArray{0, 2}};
+        });
+        QTest::newRow("highlight not a pair")
+            << editFirstResult([](QJsonObject& r) { r[u"highlighted"_qs] = QJsonArray{3}; });
         QTest::newRow("unknown engine") << edit([](QJsonObject& o) { o[u"engine"_qs] = u"google"_qs; });
         QTest::newRow("no time") << edit([](QJsonObject& o) { o[u"savedAt"_qs] = u"yesterday"_qs; });
+    }
+
+    void firstFormatReadsWithoutSummaries()
+    {
+        const SavedCheck written = sampleCheck();
+        QVERIFY(written.summariesKept);
+        QVERIFY(savedcheck::write(written, path));
+        QJsonObject o = writtenObject(path);
+        o[u"version"_qs] = 1;
+        writeObject(path, o);  // the summaries, still in the file, are not read in that version
+        const auto read = savedcheck::read(path);
+        QVERIFY2(read, qPrintable(read.error()));
+        QVERIFY(!read->summariesKept);
+        QCOMPARE(read->pieces[0].results[0],
+                 (ResultLink{u"标题 \"一\""_qs, u"http://www.baidu.com/link?url=a&b=1"_qs}));
     }
 
     void badFilesAreRefused()

@@ -151,6 +151,33 @@ private slots:
         QCOMPARE(resultlinks::read(body(numberedResults(12))).size(), resultlinks::kMaxResults);
     }
 
+    void summariesBelowHeadings()
+    {
+        const QString html =
+            u"<div class=\"result\"><h3 class=\"t\"><a href=\"/1\">一</a></h3>"
+            "<div class=\"c-abstract\">前文<em>相似的一段</em> 后文&lt;b&gt;<script>alert(1)</script>"
+            "<EM>第二段</EM><br>换行</div><div>来源</div></div>"
+            "<div>页脚不属于任何结果</div>"
+            "<div class=\"result\"><h3 class=\"t\"><a href=\"/2\">二</a></h3>  平铺的<em>摘要</em>"
+            "<h3 class=\"other\">下一个标题</h3>不属于第二个结果"_qs;
+        const QList<ResultLink> links = resultlinks::read(html);
+        QCOMPARE(links.size(), 2);
+        // Tags dropped, a block element's end a space, the script's text gone,
+        // both cases of emphasis marked; the block ends with its container.
+        QCOMPARE(links[0].summary, u"前文相似的一段 后文<b>第二段 换行 来源"_qs);
+        QCOMPARE(links[0].highlighted, (QList<TextStretch>{{2, 5}, {13, 3}}));
+        // Without a container of its own, the block ends at the next heading.
+        QCOMPARE(links[1].summary, u"平铺的摘要"_qs);
+        QCOMPARE(links[1].highlighted, (QList<TextStretch>{{3, 2}}));
+
+        // At most 300 characters; a highlight that runs past the cut is cut with it.
+        QList<Result> results = numberedResults(1);
+        results[0].snippet = filler(290) + highlight(30);
+        const ResultLink longOne = resultlinks::read(body(results)).value(0);
+        QCOMPARE(longOne.summary.size(), 300);
+        QCOMPARE(longOne.highlighted, (QList<TextStretch>{{290, 10}}));
+    }
+
     void resultLinksOfRealPages()
     {
         if (!testdata::haveShared())
@@ -163,13 +190,18 @@ private slots:
             const QList<ResultLink> links = resultlinks::read(html);
             QCOMPARE(links.size(), 10);
             int absolute = 0;
+            int highlighted = 0;
             for (const ResultLink& link : links) {
+                QVERIFY2(!link.summary.contains(u'<') && link.summary.size() <= 300,
+                         qPrintable(link.summary));
+                highlighted += !link.highlighted.isEmpty();
                 QVERIFY2(!link.title.isEmpty() && !link.title.contains(u'<'), qPrintable(link.title));
                 QVERIFY(!link.url.isEmpty());
                 absolute += link.url.startsWith(u"http://www.baidu.com/link?url="_qs);
             }
             // Baidu's own blocks (videos) link to a path of the page's host, as the page gives it.
             QVERIFY2(absolute >= 8, name);
+            QVERIFY2(highlighted >= 5, qPrintable(QString::number(highlighted)));
         }
         const QString none =
             QString::fromUtf8(testdata::readFile(testdata::sharedDir() + u"/serp/test_web_invalid.html"_qs));
