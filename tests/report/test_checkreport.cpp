@@ -58,7 +58,8 @@ private slots:
         QCOMPARE(c.checkedCount, qsizetype(3));
         QCOMPARE(c.excludedCount, qsizetype(1));
         QVERIFY(c.linesKnown);
-        QCOMPARE(c.overall, u"40%"_qs);
+        QCOMPARE(c.overall, u"53.33%"_qs);      // (60 + 10 + 90) / 3
+        QCOMPARE(c.label2Overall, u"40%"_qs);   // told beside it, with why they differ
         QCOMPARE(c.overallWithout, u"35%"_qs);  // (60 + 10) / 2
         QCOMPARE(c.engine, u"中国知网"_qs);
         QCOMPARE(c.pieces[2].excluded, true);
@@ -68,24 +69,29 @@ private slots:
         for (const QString& text :
              {u"论文相似度检测报告"_qs, u"2026-03-01 09:30:05"_qs, u"搜索引擎：中国知网"_qs,
               u"本文共 124 字，本次分析共分析出 4 句。"_qs, u"已对比 3 句，未对比 1 句"_qs,
-              u"总体相似度：40%"_qs, u"去除引用和参考文献后的相似度：35%"_qs, u"本次不计入 1 句。"_qs})
+              u"总体相似度：53.33%"_qs, u"程序窗口中显示的总体相似度为 40%，与此不同"_qs,
+              u"去除引用和参考文献后的相似度：35%"_qs, u"本次不计入 1 句。"_qs})
             QVERIFY2(html.contains(text), qPrintable(text));
     }
 
-    // Label2 caps its display at 100 and its figure is what the user saw; the
-    // report repeats it rather than working it out again.
-    void overallAsLabel2ShowsIt()
+    // Each piece counts once with its latest figure; Label2, which counts a
+    // piece compared again by hand twice, is given beside it only when it differs.
+    void overallCountsEachPieceOnce()
     {
-        SavedCheck check = checkOf(kBody, {250});
-        check.label2 = u"本句相似度：100%\r\n\r\n目前总体相似度：100%"_qs;
-        QCOMPARE(report::overallAsShown(check), u"100%"_qs);
-        check.label2 = u"目前总体相似度：12.5%"_qs;  // however it stands
-        QCOMPARE(report::overallAsShown(check), u"12.5%"_qs);
-        check.label2.clear();  // no figure shown: as the scoring would show it
-        QCOMPARE(report::overallAsShown(check), u"100%"_qs);
-        check.similaritySum = 5;
-        check.pageCount = 4;  // three pages scored
-        QCOMPARE(report::overallAsShown(check), u"1.67%"_qs);
+        SavedCheck check = checkOf(kBody + kBody + kBody, {250, 10, -1});
+        check.label2 = u"本句相似度：10%\r\n\r\n目前总体相似度：100%"_qs;
+        report::Content c = report::contentOf(check, {});
+        QCOMPARE(c.overall, u"100%"_qs);  // 130, capped for display as Label2 caps it
+        QCOMPARE(c.label2Overall, u"100%"_qs);
+        QVERIFY(!report::html(c).contains(u"程序窗口中显示的总体相似度"_qs));
+        QCOMPARE(report::figureLines(c).mid(0, 4),
+                 (QStringList{u"overall\t100"_qs, u"without\t100"_qs, u"label2\t100"_qs, u"largest\t0"_qs}));
+
+        check.label2.clear();  // no figure shown: none to give
+        c = report::contentOf(check, {});
+        QVERIFY(c.label2Overall.isEmpty());
+        QCOMPARE(report::figureLines(c)[2], u"label2\t"_qs);
+        QCOMPARE(report::contentOf(checkOf(kBody, {-1}), {}).overall, u"0%"_qs);
     }
 
     void similarTableHoldsPiecesFromTwentyPercent()
@@ -111,6 +117,26 @@ private slots:
         QVERIFY(html.contains(u"<sup>1</sup><span>"_qs));
         QVERIFY(html.contains(u"<sup>4</sup><span class=\"u\">"_qs));
         QVERIFY(html.contains(u".h{color:#ff0000}.m{color:#e67800}"_qs));
+    }
+
+    // The report lists the first twenty sources; scripts get them all.
+    void sourcesListTheFirstTwenty()
+    {
+        SavedCheck check = checkOf(kBody + kBody, {50, 20});
+        for (int k = 0; k < 25; ++k)
+            check.pieces[0].results.append({u"来源%1"_qs.arg(k), QString()});
+        check.pieces[1].results = {{u"来源24"_qs, QString()}};
+        const report::Content c = report::contentOf(check, {});
+        QCOMPARE(c.sources.size(), 25);
+        QCOMPARE(c.sources[0].title, u"来源24"_qs);  // both pieces: 76 of 76 characters
+        QCOMPARE(c.sources[0].share, 100.0);
+        QCOMPARE(c.sources[1].title, u"来源0"_qs);  // equal shares in the order first named
+        QCOMPARE(c.sources[1].share, 50.0);
+        QCOMPARE(c.largestShare, u"100%"_qs);
+        const QString html = report::html(c);
+        QCOMPARE(html.count(u"<tr><td class=\"n\">"_qs), 20);
+        QCOMPARE(report::figureLines(c).filter(QRegularExpression(u"^source\t"_qs)).size(), 25);
+        QVERIFY(html.contains(u"论文原文的分行未能读到，章节无法识别。"_qs));
     }
 
     void siteRankingCountsEachTitleOnce()
@@ -143,7 +169,11 @@ private slots:
         SavedCheck check = checkOf(u"“<script>alert(1)</script>”"_qs + kBody, {80, 80});
         check.pieces[0].results = {{u"<img src=x onerror=alert(1)>"_qs, u"javascript:alert(1)"_qs},
                                    {u"本地"_qs, u"file:///etc/passwd"_qs},
-                                   {u"引号\"><b>"_qs, u"https://example.org/\"onmouseover=\"x"_qs}};
+                                   {u"引号\"><b>"_qs, u"https://example.org/\"onmouseover=\"x"_qs},
+                                   {u"摘要"_qs,
+                                    u"https://example.org/s"_qs,
+                                    u"<script>alert(2)</script><img src=x>"_qs,
+                                    {{0, 8}, {25, 11}}}};
         check.resultTitles[0] = u"<b>标题</b>"_qs;
         check.engine = u"<i>"_qs;
         const QString html = report::html(report::contentOf(check, {}));
@@ -154,6 +184,9 @@ private slots:
         QVERIFY(!html.contains(u"href=\"javascript"_qs));
         QVERIFY(!html.contains(u"href=\"file"_qs));
         QVERIFY(html.contains(u"&lt;script&gt;alert(1)&lt;/script&gt;"_qs));
+        // A summary's text and its highlighted stretches alike.
+        QVERIFY(html.contains(u"<span class=\"e\">&lt;script&gt;</span>alert(2)&lt;/script&gt;"
+                              "<span class=\"e\">&lt;img src=x&gt;</span>"_qs));
         // Every link is a plain web address in a well-quoted attribute.
         const QRegularExpression href(u"href=\"([^\"]*)\""_qs);
         for (auto m = href.globalMatch(html); m.hasNext();) {

@@ -66,7 +66,16 @@ private slots:
         QCOMPARE(html, report::htmlBytes(*kept, kept->paperText));
         // The kept lines found the reference list: piece 2 is left out.
         QVERIFY(html.contains("去除引用和参考文献后的相似度：30%"));
-        QVERIFY(html.contains("总体相似度：40%"));
+        QVERIFY(html.contains("总体相似度：60%"));
+        QVERIFY(html.contains("程序窗口中显示的总体相似度为 40%"));
+
+        // The figures for scripts; a usage error for a figures run given an output file.
+        const auto figures = clirunner::run({u"report"_qs, u"--figures"_qs, check});
+        QCOMPARE(figures.exitCode, 0);
+        QCOMPARE(figures.out.split(u'\n').mid(0, 5),
+                 (QStringList{u"overall\t60"_qs, u"without\t30"_qs, u"label2\t40"_qs, u"largest\t50"_qs,
+                              u"source\t甲\t1\t38\t50"_qs}));
+        QCOMPARE(clirunner::run({u"report"_qs, u"--figures"_qs, check, out}).exitCode, 2);
     }
 
     // A check kept before the editor text was kept with it: reported, with

@@ -13,7 +13,10 @@
 
 #include <QAction>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
@@ -37,10 +40,92 @@ QByteArray pageFor(const QString& query)
     return page(body(results));
 }
 
+// A paper of seven 38-character pieces, each tagged P1 to P7 (two ASCII
+// characters, so 36 characters a piece as the paper counts them): a
+// preface, three chapters and a reference list, each piece inside one part.
+QString evidencePaper()
+{
+    const auto text = [](int tag, int length) { return u'P' + QString::number(tag) + filler(length - 2); };
+    return text(1, 38) + u"\r\n第一章 绪论\r\n"_qs + text(2, 33) + u"\r\n"_qs + text(3, 38)
+        + u"\r\n第二章 方法\r\n"_qs + text(4, 33) + u"\r\n"_qs + text(5, 38) + u"\r\n第三章 结论\r\n"_qs
+        + text(6, 33) + u"\r\n参考文献\r\n"_qs + text(7, 34);
+}
+
+// Per piece: the highlighted characters (figure = that / 380, so 228 is 60 %)
+// on its first result, and the sources its page lists.
+struct PiecePage {
+    int highlighted;
+    QStringList sources;
+};
+const PiecePage kPiecePages[] = {
+    {228, {u"来源甲"_qs}},                              // 60 %, preface
+    {76, {u"来源甲"_qs, u"来源乙"_qs}},                 // 20 %
+    {38, {u"来源乙"_qs}},                               // 10 %: below the band, no source
+    {190, {u"来源乙"_qs, u"来源丙"_qs, u"来源丙"_qs}},  // 50 %, the same result twice
+    {0, {u"来源甲"_qs}},                                // 0 %
+    {114, {u"来源甲"_qs}},                              // 30 %
+    {228, {u"来源丁"_qs}},                              // 60 %, reference list
+};
+
+QByteArray evidencePageFor(const QString& query)
+{
+    for (int p = 0; p < 7; ++p) {
+        if (!query.contains(u'P' + QString::number(p + 1)))
+            continue;
+        QList<resultpages::Result> results;
+        for (const QString& source : kPiecePages[p].sources)
+            results.append(
+                {source, source + u"的摘要，&lt;script&gt;alert(1)&lt;/script&gt;<script>x()</script>"_qs});
+        if (kPiecePages[p].highlighted > 0)
+            results[0].snippet += highlight(kPiecePages[p].highlighted);
+        return page(body(results));
+    }
+    return {};
+}
+
+// The cells of each row of the table that follows `heading`, tags dropped.
+QStringList tableRows(const QString& html, const QString& heading)
+{
+    const qsizetype from = html.indexOf(heading);
+    const QString table = html.mid(from, html.indexOf(u"</table>"_qs, from) - from);
+    QStringList rows;
+    static const QRegularExpression tag(u"<[^>]*>"_qs);
+    for (const QString& row : table.split(u"</tr>"_qs).mid(1))  // after the header row
+        if (row.contains(u"<td"_qs))
+            rows.append(QString(row).replace(u"</td>"_qs, u"|"_qs).remove(tag).chopped(1));
+    return rows;
+}
+
 QByteArray readAll(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A search server on 127.0.0.1 whose result pages `pageFor` makes.
+void serveResults(FixtureServer& server, QByteArray (*pageFor)(const QString& query))
+{
+    server.setFallback([pageFor](const QString& path, const QString& query) {
+        FixtureServer::Reply r;
+        r.body = path == u"/s" ? pageFor(query) : QByteArray();
+        return r;
+    });
+}
+
+// The main window searching `server`, its data kept in `dir`, shown.
+std::unique_ptr<Form1> formAgainst(const FixtureServer& server, const QTemporaryDir& dir)
+{
+    Endpoints e = Endpoints::builtIn();
+    e.baiduBase = server.base();
+    e.vendorWebBase = server.base();
+    auto form = std::make_unique<Form1>(e);
+    form->getProcessList = [] { return QString(); };
+    form->endProgram = [] {};
+    form->dataFolder = dir.filePath(u"data"_qs);
+    form->engine_Click(form->baidu);
+    form->resize(900, 600);
+    form->show();
+    return form;
 }
 
 }  // namespace
@@ -53,22 +138,10 @@ private slots:
         SKIP_WITHOUT_CLI();
         dialogs::reset();
         FixtureServer server;
-        server.setFallback([](const QString& path, const QString& query) {
-            FixtureServer::Reply r;
-            r.body = path == u"/s" ? pageFor(query) : QByteArray();
-            return r;
-        });
+        serveResults(server, pageFor);
         QTemporaryDir dir;
-        Endpoints e = Endpoints::builtIn();
-        e.baiduBase = server.base();
-        e.vendorWebBase = server.base();
-        Form1 form(e);
-        form.getProcessList = [] { return QString(); };
-        form.endProgram = [] {};
-        form.dataFolder = dir.filePath(u"data"_qs);
-        form.engine_Click(form.baidu);
-        form.resize(900, 600);
-        form.show();
+        const auto window = formAgainst(server, dir);
+        Form1& form = *window;
         form.RichTextBox1->setText(kA + kB + u"\r\n"_qs + kC);
         form.Command1_Click();
         form.refreshReportMenu();
@@ -114,6 +187,88 @@ private slots:
         QCOMPARE(c.charFormat().foreground().color(), QColor(0, 0, 0));
         c.setPosition(39);
         QCOMPARE(c.charFormat().foreground().color(), QColor(230, 120, 0));
+    }
+
+    // What matched, from which sources, in which chapter: figures worked out
+    // by hand for the paper above.
+    void evidenceOfARealRun()
+    {
+        SKIP_WITHOUT_CLI();
+        dialogs::reset();
+        FixtureServer server;
+        serveResults(server, evidencePageFor);
+        QTemporaryDir dir;
+        const auto window = formAgainst(server, dir);
+        Form1& form = *window;
+        form.RichTextBox1->setText(evidencePaper());
+        form.Command1_Click();
+        QCOMPARE(form.session.sentences.size(), 7);
+        dialogs::queueAnswer(dialogs::Answer::Ok);  // "本次对比结束！"
+        form.Command3_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(form.session.pieces[6].checked && !form.session.autoRunning, 60000);
+
+        const QString exported = dir.filePath(u"report.html"_qs);
+        dialogs::queueFileName(exported);
+        form.dcbg_Click();
+        const QString html = QString::fromUtf8(readAll(exported));
+
+        // Each piece once: 230 / 7 pieces; without the reference list's piece 170 / 6.
+        QVERIFY(html.contains(u"总体相似度：32.86%"_qs));
+        QVERIFY(html.contains(u"去除引用和参考文献后的相似度：28.33%"_qs));
+        QVERIFY(!html.contains(u"程序窗口中显示的总体相似度"_qs));  // Label2 agrees
+
+        // The matched stretch in red under its piece; the duplicate result once.
+        const qsizetype piece4 = html.indexOf(u"第 4 句，相似度：50%"_qs);
+        const QString block4 = html.mid(piece4, html.indexOf(u"</p>"_qs, piece4) - piece4);
+        QVERIFY2(block4.contains(u"来源乙的摘要，&lt;script&gt;alert(1)&lt;/script&gt;<span class=\"e\">"_qs
+                                 + filler(190) + u"</span>"_qs),
+                 qPrintable(block4));
+        QCOMPARE(block4.count(u">来源丙</a>"_qs), 1);
+        QVERIFY(block4.contains(u"（相同结果 2 条）"_qs));
+        QVERIFY(block4.contains(u"网上相似内容"_qs));
+        QVERIFY(block4.contains(u"<span class=\"ho\">127.0.0.1</span>"_qs));
+        QVERIFY(!html.contains(u"x()"_qs));
+        QVERIFY(!html.contains(u"<script"_qs));
+        QVERIFY(!html.contains(u"第 3 句，相似度"_qs));
+
+        // Sources: pieces 1, 2, 4, 6 and 7 are from 20 %; the paper has 7 x 36 characters.
+        QVERIFY(html.contains(u"单篇最大相似比：42.86%"_qs));
+        QCOMPARE(tableRows(html, u"<h2>相似来源</h2>"_qs),
+                 (QStringList{u"1|来源甲|3|108|42.86%"_qs, u"2|来源乙|2|72|28.57%"_qs,
+                              u"3|来源丙|1|36|14.29%"_qs, u"4|来源丁|1|36|14.29%"_qs}));
+        QCOMPARE(tableRows(html, u"<h2>各章节相似度</h2>"_qs),
+                 (QStringList{u"前置部分|36|1|1|60%|1|1"_qs, u"第一章 绪论|72|2|2|15%|0|1"_qs,
+                              u"第二章 方法|72|2|2|25%|1|1"_qs, u"第三章 结论|36|1|1|30%|0|1"_qs,
+                              u"参考文献|36|1|1|60%|1|1"_qs}));
+
+        // trovalis-cli gives the same numbers from the check the run kept.
+        const QString kept =
+            savedcheck::pathFor(savedcheck::folderIn(form.dataFolder), form.session.analysedText);
+        const clirunner::Run figures = clirunner::run({u"report"_qs, u"--figures"_qs, kept});
+        QCOMPARE(figures.exitCode, 0);
+        QCOMPARE(
+            figures.out.split(u'\n', Qt::SkipEmptyParts),
+            (QStringList{u"overall\t32.86"_qs, u"without\t28.33"_qs, u"label2\t32.86"_qs,
+                         u"largest\t42.86"_qs, u"source\t来源甲\t3\t108\t42.86"_qs,
+                         u"source\t来源乙\t2\t72\t28.57"_qs, u"source\t来源丙\t1\t36\t14.29"_qs,
+                         u"source\t来源丁\t1\t36\t14.29"_qs, u"chapter\t前置部分\t36\t1\t1\t60"_qs,
+                         u"chapter\t第一章 绪论\t72\t2\t2\t15"_qs, u"chapter\t第二章 方法\t72\t2\t2\t25"_qs,
+                         u"chapter\t第三章 结论\t36\t1\t1\t30"_qs, u"chapter\t参考文献\t36\t1\t1\t60"_qs}));
+
+        // The same check in the first format: still reported, saying it has no summaries.
+        QJsonObject old = QJsonDocument::fromJson(readAll(kept)).object();
+        old[u"version"_qs] = 1;
+        const QString oldPath = dir.filePath(u"old.json"_qs);
+        QFile oldFile(oldPath);
+        QVERIFY(oldFile.open(QIODevice::WriteOnly));
+        oldFile.write(QJsonDocument(old).toJson());
+        oldFile.close();
+        const QString oldReport = dir.filePath(u"old.html"_qs);
+        QCOMPARE(clirunner::run({u"report"_qs, oldPath, oldReport}).exitCode, 0);
+        const QString oldHtml = QString::fromUtf8(readAll(oldReport));
+        QVERIFY(oldHtml.contains(u"没有网上相似内容的摘要"_qs));
+        QVERIFY(!oldHtml.contains(u"class=\"e\""_qs));
+        QVERIFY(oldHtml.contains(u"单篇最大相似比：42.86%"_qs));
     }
 };
 

@@ -5,23 +5,45 @@
 #include "report/core/reportfile.h"
 
 namespace cli {
+namespace {
 
-// The check report of a saved check, as the report window writes it.
+const QString kFigures = QStringLiteral("--figures");
+
+int printFigures(const SavedCheck& check)
+{
+    for (const QString& line : report::figureLines(report::contentOf(check, check.paperText)))
+        print(line);
+    return kOk;
+}
+
+}  // namespace
+
+// The check report of a saved check, as the report window writes it, or its
+// figures for scripts.
 int report(const QStringList& args)
 {
     if (wantsHelp(args,
                   QStringLiteral("usage: trovalis-cli report CHECK OUT\n"
+                                 "       trovalis-cli report --figures CHECK\n"
                                  "Writes the check report of CHECK (a saved check, the file the program\n"
-                                 "keeps to continue a check) to OUT as HTML.")))
+                                 "keeps to continue a check) to OUT as HTML. With --figures, prints the\n"
+                                 "report's figures instead, one a line, fields separated by tabs:\n"
+                                 "overall, without, label2 and largest, then a source line per source\n"
+                                 "(title, pieces, characters, share) and a chapter line per chapter\n"
+                                 "(title, characters, pieces, checked pieces, figure).")))
         return kOk;
-    const Result<QStringList> arguments =
-        expectArguments(args, {QStringLiteral("CHECK"), QStringLiteral("OUT")});
+    const bool figures = hasFlag(args, kFigures);
+    const QStringList names = figures ? QStringList{QStringLiteral("CHECK")}
+                                      : QStringList{QStringLiteral("CHECK"), QStringLiteral("OUT")};
+    const Result<QStringList> arguments = expectArguments(args, names, {}, {kFigures});
     if (!arguments)
         return usageError(arguments.error());
     const QStringList& files = *arguments;
     const Result<SavedCheck> check = savedcheck::read(files[0]);
     if (!check)
         return inputError(QStringLiteral("%1 is not a usable saved check: %2").arg(files[0], check.error()));
+    if (figures)
+        return printFigures(*check);
     const Result<void> written = reportfile::write(report::htmlBytes(*check, check->paperText), files[1]);
     if (!written)
         return inputError(written.error());

@@ -1,12 +1,13 @@
 #include "report/core/checkreport.h"
 
+#include "analysis/chapters.h"
 #include "analysis/comparisonsession.h"
 #include "analysis/exclusions.h"
-#include "analysis/scoring.h"
 #include "analysis/segmentation.h"
 #include "analysis/sitestats.h"
 #include "platform/core/gbk.h"
 #include "platform/core/numberformat.h"
+#include "report/core/evidence.h"
 
 #include <QHash>
 #include <QSet>
@@ -16,6 +17,7 @@ namespace report {
 namespace {
 
 const QString kOverallCaption = QStringLiteral("目前总体相似度：");
+constexpr qsizetype kSourcesListed = 20;
 
 QString escaped(const QString& text) { return text.toHtmlEscaped(); }
 
@@ -95,7 +97,9 @@ QString styleSheet()
                ".figure{font-size:14pt;font-weight:bold}.rule{font-size:9.5pt;color:#444}"
                ".paper sup{font-size:7pt;color:#666;margin:0 1px}"
                ".h{color:%1}.m{color:%2}.u{color:#888;background:#eee}.x{text-decoration:underline dotted}"
-               ".pc{margin:0 0 8px}"
+               ".pc{margin:0 0 8px}.e{color:%1}.ho{color:#060}.sm{font-size:9.5pt}"
+               "table.t{border-collapse:collapse;font-size:10pt}table.t td,table.t th{border:1px solid #999;"
+               "padding:2px 6px}table.t td.n{text-align:right}"
                ".sites li{font-size:10pt}"
                ".u{-webkit-print-color-adjust:exact;print-color-adjust:exact}")
         .arg(cssColour(similarityband::kHighColour), cssColour(similarityband::kMediumColour));
@@ -127,6 +131,13 @@ QString summarySection(const Content& c)
     out += QStringLiteral("</p>");
 
     out += QStringLiteral("<p class=\"figure\">总体相似度：") + escaped(c.overall) + QStringLiteral("</p>");
+    out += QStringLiteral("<p class=\"rule\">计算方法：已对比句子的相似度之和除以已对比的句数，每句只计一次，"
+                          "取其最后一次对比的结果，保留两位小数（逢五取偶）。");
+    if (!c.label2Overall.isEmpty() && c.label2Overall != c.overall)
+        out += QStringLiteral("程序窗口中显示的总体相似度为 ") + escaped(c.label2Overall)
+            + QStringLiteral(
+                   "，与此不同：手动再次对比同一句时，窗口把这一句的每次结果都计入，本报告每句只计一次。");
+    out += QStringLiteral("</p>");
     out += QStringLiteral("<p class=\"figure\">去除引用和参考文献后的相似度：") + escaped(c.overallWithout)
         + QStringLiteral("</p>");
     out += QStringLiteral(
@@ -165,6 +176,58 @@ QString paperSection(const Content& c)
     return out;
 }
 
+// A piece's results as the report shows them: the same title with the same
+// summary once, with how often the page listed it.
+struct ShownResult {
+    const ResultLink* result;
+    int count;
+};
+
+QList<ShownResult> shownResults(const QList<ResultLink>& results)
+{
+    QList<ShownResult> shown;
+    for (const ResultLink& result : results) {
+        const auto same = std::find_if(shown.begin(), shown.end(), [&](const ShownResult& s) {
+            return s.result->title == result.title && s.result->summary == result.summary;
+        });
+        if (same != shown.end())
+            ++same->count;
+        else
+            shown.append({&result, 1});
+    }
+    return shown;
+}
+
+QString hostOf(const QString& url) { return QUrl(url.trimmed(), QUrl::TolerantMode).host(); }
+
+// The summary with the page's highlighted stretches in red.
+QString markedSummary(const ResultLink& result)
+{
+    QString out;
+    qsizetype at = 0;
+    for (const TextStretch& h : result.highlighted) {
+        out += escaped(result.summary.mid(at, h.start - at)) + QStringLiteral("<span class=\"e\">")
+            + escaped(result.summary.mid(h.start, h.length)) + QStringLiteral("</span>");
+        at = h.start + h.length;
+    }
+    return out + escaped(result.summary.mid(at));
+}
+
+QString resultBlock(const ShownResult& shown, bool summariesKept)
+{
+    const ResultLink& result = *shown.result;
+    QString out = QStringLiteral("<br>") + link(result);
+    if (const QString host = hostOf(result.url); !host.isEmpty())
+        out += QStringLiteral(" <span class=\"ho\">") + escaped(host) + QStringLiteral("</span>");
+    else if (!summariesKept && !result.url.isEmpty())
+        out += u' ' + breakable(result.url);
+    if (shown.count > 1)
+        out += QStringLiteral("（相同结果 ") + QString::number(shown.count) + QStringLiteral(" 条）");
+    if (!result.summary.isEmpty())
+        out += QStringLiteral("<br><span class=\"sm\">") + markedSummary(result) + QStringLiteral("</span>");
+    return out;
+}
+
 // Blocks, not a table: the engine paginates a table of a thousand rows
 // several times slower when it prints (measured: 32 s against 11 s for the
 // PDF of a 1,200-piece check).
@@ -179,16 +242,19 @@ QString similarSection(const Content& c)
         blocks += QStringLiteral("<p class=\"pc\">第 ") + QString::number(piece.number)
             + QStringLiteral(" 句，相似度：") + percent(piece.figure) + QStringLiteral("<br><span class=\"")
             + bandClass(piece) + QStringLiteral("\">") + escaped(piece.text) + QStringLiteral("</span>");
-        for (const ResultLink& result : piece.results) {
-            blocks += QStringLiteral("<br>") + link(result);
-            if (!result.url.isEmpty())
-                blocks += u' ' + breakable(result.url);
-        }
+        blocks += QStringLiteral("<br>网上相似内容：");
+        if (piece.results.isEmpty())
+            blocks += QStringLiteral("没有结果。");
+        for (const ShownResult& shown : shownResults(piece.results))
+            blocks += resultBlock(shown, c.summariesKept);
         blocks += QStringLiteral("</p>");
     }
     if (blocks.isEmpty())
         return out + QStringLiteral("<p>没有相似度 ") + numfmt::format(similarityband::kMedium)
             + QStringLiteral("% 及以上的句子。</p>");
+    if (!c.summariesKept)
+        out += QStringLiteral("<p class=\"rule\">这份检测记录由较早的版本保存，没有网上相似内容的摘要，"
+                              "下面只列出各结果的标题和网址。</p>");
     return out + blocks;
 }
 
@@ -203,6 +269,85 @@ QString sitesSection(const Content& c)
             + QString::number(site.count) + QStringLiteral("</li>");
     return out + QStringLiteral("</ol>");
 }
+
+QString cell(const QString& text, bool number = false)
+{
+    return (number ? QStringLiteral("<td class=\"n\">") : QStringLiteral("<td>")) + text
+        + QStringLiteral("</td>");
+}
+
+QString sourcesSection(const Content& c)
+{
+    const QString medium = numfmt::format(similarityband::kMedium);
+    QString out = QStringLiteral("<h2>相似来源</h2><p class=\"figure\">单篇最大相似比：")
+        + escaped(c.largestShare) + QStringLiteral("</p>");
+    if (c.sources.isEmpty()) {
+        out += QStringLiteral("<p>相似度 ") + medium + QStringLiteral("% 及以上的句子的结果中没有来源。</p>");
+    } else {
+        out += QStringLiteral("<table class=\"t\"><tr><th>序号</th><th>来源</th><th>句数</th><th>字数</th>"
+                              "<th>占全文比例</th></tr>");
+        for (qsizetype i = 0; i < std::min(c.sources.size(), kSourcesListed); ++i) {
+            const SourceRow& source = c.sources[i];
+            out += QStringLiteral("<tr>") + cell(QString::number(i + 1), true)
+                + cell(link({source.title, source.url})) + cell(QString::number(source.pieces), true)
+                + cell(numfmt::format(qint64(source.characters)), true)
+                + cell(numfmt::format(source.share) + u'%', true) + QStringLiteral("</tr>");
+        }
+        out += QStringLiteral("</table>");
+    }
+    return out + QStringLiteral("<p class=\"rule\">计算方法：相似度 ") + medium
+        + QStringLiteral(
+               "% 及以上的已对比句子的搜索结果中，标题相同的结果算作同一来源（与相似性网站统计的分组相同）。"
+               "句数是结果中有这一来源的这些句子的句数，字数是这些句子的字数之和，占全文比例是这些字数除以"
+               "全文字数，保留两位小数（逢五取偶）。按占全文比例从大到小列出前 ")
+        + QString::number(kSourcesListed)
+        + QStringLiteral(" 个来源，比例相同的按在论文中先出现的在前；单篇最大相似比是其中最大的比例。</p>");
+}
+
+QString chapterRowHtml(const ChapterRow& row)
+{
+    return QStringLiteral("<tr>") + cell(escaped(row.title))
+        + cell(numfmt::format(qint64(row.characters)), true) + cell(QString::number(row.pieces), true)
+        + cell(QString::number(row.checked), true)
+        + cell(row.figure ? percent(*row.figure) : QStringLiteral("未对比"), true)
+        + cell(QString::number(row.high), true) + cell(QString::number(row.medium), true)
+        + QStringLiteral("</tr>");
+}
+
+QString chaptersSection(const Content& c)
+{
+    QString out = QStringLiteral("<h2>各章节相似度</h2>");
+    if (!c.chapters)
+        return out + QStringLiteral("<p>论文原文的分行未能读到，章节无法识别。</p>");
+    if (c.chapters->isEmpty())
+        return out + QStringLiteral("<p>论文中没有可识别的章节标题。</p>");
+    out += QStringLiteral("<table class=\"t\"><tr><th>章节</th><th>字数</th><th>句数</th><th>已对比</th>"
+                          "<th>相似度</th><th>")
+        + numfmt::format(similarityband::kHigh) + QStringLiteral("% 及以上</th><th>")
+        + numfmt::format(similarityband::kMedium) + QStringLiteral("% 及以上</th></tr>");
+    for (const ChapterRow& row : *c.chapters)
+        out += chapterRowHtml(row);
+    return out
+        + QStringLiteral(
+               "</table><p class=\"rule\">计算方法：章节按论文的标题行划分。标题行去掉首尾空格后不超过 40 "
+               "字，"
+               "不含“。”“，”“；”“：”，以“第…章”或不带小数点的编号（如“1 绪论”）开头，或是单独成行的“摘要”"
+               "“Abstract”“参考文献”“致谢”“附录”；论文没有“第…章”时，“第…部分”也开始一章。第一个标题之前"
+               "的部分为“前置部分”。一句从哪一章开始就算在哪一章。章节相似度是这一章已对比句子的相似度的平均"
+               "值，"
+               "每句只计一次，保留两位小数（逢五取偶）。</p>");
+}
+
+// A field of a figure line: no tab or line break inside it.
+QString field(QString text)
+{
+    for (QChar& ch : text)
+        if (ch == u'\t' || ch == u'\r' || ch == u'\n')
+            ch = u' ';
+    return text;
+}
+
+QString withoutPercent(const QString& figure) { return figure.endsWith(u'%') ? figure.chopped(1) : figure; }
 
 }  // namespace
 
@@ -222,22 +367,16 @@ QString percent(double figure)
     return (figure > 100 ? QStringLiteral("100") : numfmt::format(figure)) + u'%';
 }
 
-QString overallAsShown(const SavedCheck& check)
+QString overallInLabel2(const SavedCheck& check)
 {
     const qsizetype at = check.label2.lastIndexOf(kOverallCaption);
-    if (at >= 0) {
-        QString shown = check.label2.mid(at + kOverallCaption.size());
-        const qsizetype lineEnd = shown.indexOf(u'\r');
-        if (lineEnd >= 0)
-            shown.truncate(lineEnd);
-        if (!shown.isEmpty())
-            return shown;
-    }
-    // Label2 divided by pageCount before the last page was counted in it.
-    ComparisonSession session;
-    session.similaritySum = check.similaritySum;
-    session.pageCount = check.pageCount - 1;
-    return percent(scoring::overallSimilarity(session));
+    if (at < 0)
+        return {};
+    QString shown = check.label2.mid(at + kOverallCaption.size());
+    const qsizetype lineEnd = shown.indexOf(u'\r');
+    if (lineEnd >= 0)
+        shown.truncate(lineEnd);
+    return shown;
 }
 
 Content contentOf(const SavedCheck& check, QStringView paperText)
@@ -250,6 +389,7 @@ Content contentOf(const SavedCheck& check, QStringView paperText)
     c.linesKnown = !paperText.isEmpty() && segmentation::normalise(paperText) == check.analysedText;
 
     const QList<bool> excluded = exclusions::excludedPieces(paperText, check.analysedText, check.sentences);
+    const QList<qsizetype> starts = exclusions::pieceStarts(check.analysedText, check.sentences);
     c.pieces.reserve(check.sentences.size());
     for (qsizetype i = 0; i < check.sentences.size(); ++i) {
         PieceRow row;
@@ -260,6 +400,8 @@ Content contentOf(const SavedCheck& check, QStringView paperText)
         row.figure = piece.figure;
         row.results = piece.results;
         row.excluded = excluded.value(i, false);
+        row.start = starts.value(i, -1);
+        row.characters = gbk::doubleByteCount(check.sentences[i]);
         if (row.checked) {
             ++c.checkedCount;
             if (row.excluded)
@@ -267,9 +409,15 @@ Content contentOf(const SavedCheck& check, QStringView paperText)
         }
         c.pieces.append(std::move(row));
     }
-    c.overall = overallAsShown(check);
+    c.overall = percent(exclusions::figureWithout(check.pieces, {}));
+    c.label2Overall = overallInLabel2(check);
     c.overallWithout = percent(exclusions::figureWithout(check.pieces, excluded));
     c.sites = siteRanking(check, c.pieces);
+    c.summariesKept = check.summariesKept;
+    c.sources = sourcesOf(c.pieces, c.characterCount);
+    c.largestShare = numfmt::format(c.sources.isEmpty() ? 0.0 : c.sources.front().share) + u'%';
+    if (const auto found = chapters::find(paperText, check.analysedText))
+        c.chapters = chapterRowsOf(*found, c.pieces, check.analysedText);
     return c;
 }
 
@@ -285,10 +433,31 @@ QString html(const Content& c)
     out += QStringLiteral("<br>搜索引擎：") + escaped(c.engine) + QStringLiteral("</p>\n");
     out += summarySection(c) + u'\n';
     out += paperSection(c) + u'\n';
+    out += sourcesSection(c) + u'\n';
+    out += chaptersSection(c) + u'\n';
     out += similarSection(c) + u'\n';
     out += sitesSection(c) + u'\n';
     out += QStringLiteral("<p class=\"rule\">本报告由 Trovalis 生成。</p></body></html>\n");
     return out;
+}
+
+QStringList figureLines(const Content& c)
+{
+    QStringList lines{QStringLiteral("overall\t") + withoutPercent(c.overall),
+                      QStringLiteral("without\t") + withoutPercent(c.overallWithout),
+                      QStringLiteral("label2\t") + withoutPercent(c.label2Overall),
+                      QStringLiteral("largest\t") + withoutPercent(c.largestShare)};
+    for (const SourceRow& s : c.sources)
+        lines.append(QStringList{QStringLiteral("source"), field(s.title), QString::number(s.pieces),
+                                 numfmt::format(qint64(s.characters)), numfmt::format(s.share)}
+                         .join(u'\t'));
+    for (const ChapterRow& r : c.chapters.value_or(QList<ChapterRow>()))
+        lines.append(QStringList{QStringLiteral("chapter"), field(r.title),
+                                 numfmt::format(qint64(r.characters)), QString::number(r.pieces),
+                                 QString::number(r.checked),
+                                 r.figure ? withoutPercent(percent(*r.figure)) : QString()}
+                         .join(u'\t'));
+    return lines;
 }
 
 QByteArray htmlBytes(const SavedCheck& check, QStringView paperText)

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <optional>
+
 namespace report {
 
 struct PieceRow {
@@ -21,6 +23,28 @@ struct PieceRow {
     double figure = 0;      // uncapped
     bool excluded = false;  // mostly quotation or reference list
     QList<ResultLink> results;
+    qsizetype start = -1;      // where it begins in the analysed text
+    qsizetype characters = 0;  // its double-byte characters, as the paper's are counted
+};
+
+// A source the similar pieces' results name, grouped by title as the
+// similar-website ranking groups them.
+struct SourceRow {
+    QString title;
+    QString url;               // its first link; may be empty
+    int pieces = 0;            // pieces from the medium band that list it
+    qsizetype characters = 0;  // those pieces' characters
+    double share = 0;          // those characters, percent of the paper's, two decimals
+};
+
+struct ChapterRow {
+    QString title;
+    qsizetype characters = 0;
+    int pieces = 0;  // pieces whose first character lies in the chapter
+    int checked = 0;
+    std::optional<double> figure;  // the mean of its checked pieces' figures; none unchecked
+    int high = 0;                  // checked pieces from the high band
+    int medium = 0;                // checked pieces from the medium band (the high ones too)
 };
 
 struct SiteRow {
@@ -37,10 +61,16 @@ struct Content {
     qsizetype checkedCount = 0;
     qsizetype excludedCount = 0;  // checked pieces the second figure leaves out
     bool linesKnown = false;      // the paper's lines were at hand, so a reference list could be found
-    QString overall;              // "1.92%", exactly as Label2 shows it
+    QString overall;              // "1.92%": the checked pieces' mean, each piece once
+    QString label2Overall;        // the overall figure Label2 shows; empty when it shows none
     QString overallWithout;       // without quotations and the reference list
     QList<PieceRow> pieces;
-    QList<SiteRow> sites;  // the similar-website ranking, each title once
+    QList<SiteRow> sites;       // the similar-website ranking, each title once
+    bool summariesKept = true;  // the check kept what the results' pages showed
+    QList<SourceRow> sources;   // by share, largest first; all of them
+    QString largestShare;       // the first source's share, "0%" with none
+    // Empty: no heading line found; none: the paper's lines were not at hand.
+    std::optional<QList<ChapterRow>> chapters;
 };
 
 // `paperText` is the editor text the analysis was made from (CR LF line
@@ -50,13 +80,18 @@ Content contentOf(const SavedCheck& check, QStringView paperText);
 
 QString html(const Content& content);
 
+// The figures for scripts: "overall", "without", "label2" and "largest"
+// lines, then one "source" line per source and one "chapter" line per
+// chapter, fields separated by tabs, figures as the report writes them
+// without "%".
+QStringList figureLines(const Content& content);
+
 // The two in one: the bytes the report window and trovalis-cli write.
 QByteArray htmlBytes(const SavedCheck& check, QStringView paperText);
 
 QString engineCaption(const QString& engine);  // "baidu" -> "百度引擎"
-// The overall figure as Label2 shows it ("1.92%"); computed as the scoring
-// does when Label2 holds no figure.
-QString overallAsShown(const SavedCheck& check);
+// The overall figure as Label2 shows it ("1.92%"); empty when it shows none.
+QString overallInLabel2(const SavedCheck& check);
 // A figure in percent as the program shows one: capped at 100 for display.
 QString percent(double figure);
 

@@ -2,6 +2,7 @@
 
 #include "report/core/reportfile.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QMarginsF>
@@ -32,6 +33,37 @@ Result<QString> stageHtml(const QTemporaryDir& dir, const QByteArray& html)
     return path;
 }
 
+// Tells `progress` the stage and the seconds spent, now and every second.
+class ProgressTicker {
+public:
+    explicit ProgressTicker(const Progress& progress) : progress(progress)
+    {
+        clock.start();
+        ticks.setInterval(1000);
+        QObject::connect(&ticks, &QTimer::timeout, [this] { tell(); });
+        if (progress)
+            ticks.start();
+    }
+    void enter(const QString& what)
+    {
+        stage = what;
+        tell();
+    }
+
+private:
+    void tell()
+    {
+        if (progress)
+            progress(stage + QStringLiteral("……已用 ") + QString::number(clock.elapsed() / 1000)
+                     + QStringLiteral(" 秒"));
+    }
+
+    const Progress& progress;
+    QElapsedTimer clock;
+    QTimer ticks;
+    QString stage;
+};
+
 }  // namespace
 
 QString fileTypes() { return QStringLiteral("网页文件(*.html);;PDF文件(*.pdf)"); }
@@ -48,8 +80,10 @@ QString withSuffix(const QString& fileName)
     return fileName;
 }
 
-Result<QByteArray> printPdf(const QByteArray& html, int timeoutMs)
+Result<QByteArray> printPdf(const QByteArray& html, int timeoutMs, const Progress& progress)
 {
+    ProgressTicker ticker(progress);
+    ticker.enter(QStringLiteral("正在排版检测报告"));
     const QTemporaryDir dir;
     const auto staged = stageHtml(dir, html);
     if (!staged)
@@ -77,6 +111,7 @@ Result<QByteArray> printPdf(const QByteArray& html, int timeoutMs)
     if (!loadDone || !loaded)
         return failure(loadDone ? QStringLiteral("报告无法排版成 PDF。") : QStringLiteral("生成 PDF 超时。"));
 
+    ticker.enter(QStringLiteral("正在生成 PDF"));
     bool printed = false;
     QByteArray pdf;
     // The callback may come after this function has given up; it then finds
@@ -102,11 +137,11 @@ Result<QByteArray> printPdf(const QByteArray& html, int timeoutMs)
     return pdf;
 }
 
-Result<void> write(const QByteArray& html, const QString& fileName)
+Result<void> write(const QByteArray& html, const QString& fileName, const Progress& progress)
 {
     if (!isPdfName(fileName))
         return reportfile::write(html, fileName);
-    const auto pdf = printPdf(html);
+    const auto pdf = printPdf(html, 120000, progress);
     if (!pdf)
         return failure(pdf.error());
     return reportfile::write(*pdf, fileName);
