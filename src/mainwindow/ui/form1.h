@@ -147,6 +147,7 @@ public:
     void dakai_Click();
     void baocun_Click();
     void RichTextBox1_FileDropped(const QString& path);  // opens it there as dakai does
+    QString openedDocument;                              // the file the editor's text was opened from last
     // The file types of the open and the save dialog.
     static QString openFileTypes();
     static QString saveFileTypes();
@@ -156,9 +157,11 @@ public:
     QAction* ckbg = nullptr;  // 查看检测报告
     QAction* dcbg = nullptr;  // 导出检测报告…
     QAction* bzxs = nullptr;  // 在论文中标出相似句
+    QAction* bzlw = nullptr;  // 导出标注后的论文…
     void ckbg_Click();
     void dcbg_Click();
     void bzxs_Click();
+    void bzlw_Click();
     void refreshReportMenu();       // enabled once a piece is checked, while no run is on
     QByteArray reportHtml() const;  // the report of the check as it stands
     QPointer<ReportWindow> reportWindow;

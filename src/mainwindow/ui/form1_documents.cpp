@@ -91,6 +91,8 @@ void Form1::openInEditor(const QString& fileName)
     const Result<QString> loaded =
         fileName.isEmpty() ? Result<QString>(QString()) : loadDocument(RichTextBox1, fileName);
     colourAllBlack(RichTextBox1);
+    if (loaded && !fileName.isEmpty())
+        openedDocument = fileName;
     if (!loaded)
         dialogs::message(this, loaded.error(), {}, dialogs::Icon::Warning);
     else if (!loaded->isEmpty())

@@ -8,11 +8,15 @@
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"
 #include "report/core/checkreport.h"
+#include "report/core/markedpaper.h"
+#include "report/core/reportfile.h"
 #include "report/ui/reportexport.h"
 #include "report/ui/reportwindow.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -33,6 +37,31 @@ QString engineName(const Form1& f)
     return QStringLiteral("baidu");
 }
 
+bool isWordXmlDocument(const QString& fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    return suffix == u"docx" || suffix == u"docm";
+}
+
+QString withDocxSuffix(const QString& fileName)
+{
+    return fileName.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive)
+        ? fileName
+        : fileName + QStringLiteral(".docx");
+}
+
+// The .docx the paper was opened from, marked; "not the paper" when there is
+// none or its text is no longer the checked one.
+Result<documents::MarkedDocx> markOwnDocx(const QString& openedDocument, const SavedCheck& check)
+{
+    if (!isWordXmlDocument(openedDocument))
+        return failure(markedpaper::notThePaper());
+    QFile file(openedDocument);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(QStringLiteral("无法读取 %1：%2").arg(openedDocument, file.errorString()));
+    return markedpaper::markDocx(file.readAll(), check);
+}
+
 bool anyPieceChecked(const ComparisonSession& session)
 {
     return std::any_of(session.pieces.begin(), session.pieces.end(),
@@ -51,10 +80,13 @@ void Form1::createReportMenu()
     dcbg->setObjectName(QStringLiteral("dcbg"));
     bzxs = jcbg->addAction(QStringLiteral("在论文中标出相似句"));
     bzxs->setObjectName(QStringLiteral("bzxs"));
+    bzlw = jcbg->addAction(QStringLiteral("导出标注后的论文…"));
+    bzlw->setObjectName(QStringLiteral("bzlw"));
 
     connect(ckbg, &QAction::triggered, this, &Form1::ckbg_Click);
     connect(dcbg, &QAction::triggered, this, &Form1::dcbg_Click);
     connect(bzxs, &QAction::triggered, this, &Form1::bzxs_Click);
+    connect(bzlw, &QAction::triggered, this, &Form1::bzlw_Click);
     // The state is read where it is seen: when the menu opens, and with the
     // other controls' refresh.
     connect(jcbg, &QMenu::aboutToShow, this, &Form1::refreshReportMenu);
@@ -65,7 +97,7 @@ void Form1::createReportMenu()
 void Form1::refreshReportMenu()
 {
     const bool enabled = anyPieceChecked(session) && !session.autoRunning;
-    for (QAction* item : {ckbg, dcbg, bzxs})
+    for (QAction* item : {ckbg, dcbg, bzxs, bzlw})
         item->setEnabled(enabled);
 }
 
@@ -118,7 +150,12 @@ void Form1::dcbg_Click()
     fileName = reportexport::withSuffix(fileName);
     const QByteArray html = reportHtml();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const Result<void> written = reportexport::write(html, fileName);
+    // The engine takes seconds over a long paper's PDF while the window stays
+    // usable; the progress label says what it is doing meanwhile.
+    const QString progressBefore = Label1->text();
+    const Result<void> written =
+        reportexport::write(html, fileName, [this](const QString& text) { Label1->setText(text); });
+    Label1->setText(progressBefore);
     QApplication::restoreOverrideCursor();
     if (!written)
         dialogs::message(this, QStringLiteral("检测报告导出失败：") + written.error(), {},
@@ -152,4 +189,41 @@ void Form1::bzxs_Click()
         }
     }
     cursor.endEditBlock();
+}
+
+// The student's own .docx with the similar pieces highlighted and their
+// sources in comments. A paper from another file, or one whose .docx no
+// longer holds the checked text, becomes a new .docx of the editor's text.
+void Form1::bzlw_Click()
+{
+    refreshReportMenu();
+    if (!bzlw->isEnabled())
+        return;
+    const QString proposed =
+        markedpaper::proposedName(openedDocument.isEmpty() ? QStringLiteral("论文") : openedDocument);
+    QString fileName = dialogs::saveFileName(this, QStringLiteral("导出标注后的论文"),
+                                             QStringLiteral("Word文档(*.docx)"), 1, proposed);
+    if (fileName.isEmpty())
+        return;
+    fileName = withDocxSuffix(fileName);
+    SavedCheck check = savedcheck::fromSession(session, Label2->text(), engineName(*this), false);
+    check.savedAt = checkTime(check);
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const Result<documents::MarkedDocx> ownFile = markOwnDocx(openedDocument, check);
+    const bool formattingLost = !ownFile && ownFile.error() == markedpaper::notThePaper();
+    const Result<documents::MarkedDocx> marked =
+        formattingLost ? markedpaper::markText(RichTextBox1->text(), check) : ownFile;
+    const Result<void> written =
+        marked ? reportfile::write(marked->package, fileName) : Result<void>(failure(marked.error()));
+    QApplication::restoreOverrideCursor();
+    if (!written)
+        dialogs::message(this, QStringLiteral("导出标注后的论文失败：") + written.error(), {},
+                         dialogs::Icon::Warning);
+    else if (formattingLost)
+        dialogs::message(
+            this,
+            QStringLiteral("论文不是从 Word 文档（.docx）打开的，或打开后已改动，原文件的格式无法保留："
+                           "标注后的论文按编辑器中的文字另行生成。"),
+            {}, dialogs::Icon::Information);
 }
