@@ -156,7 +156,7 @@ private:
     QString folder_;
     QString dataFolder_;
     QHash<QString, QString> texts_;  // the readable sources' text, by relative path
-    std::shared_ptr<int> filesRead_ = std::make_shared<int>(0);
+    std::shared_ptr<std::atomic<int>> filesRead_ = std::make_shared<std::atomic<int>>(0);
 
     std::unique_ptr<Form2> makeForm(const QString& paper)
     {
@@ -229,7 +229,7 @@ private slots:
         form->Label1->setText(QStringLiteral("before"));
         form->totals = {7, 8, 9};
         compareWithLibrary(form.get());
-        QCOMPARE(*filesRead_, 4);  // the hidden file is no source
+        QCOMPARE(filesRead_->load(), 4);  // the hidden file is no source
         QCOMPARE(form->RichTextBox1->text(), paper);
         const Expected expected = expectedFor(paper, texts_);
         QCOMPARE(expected.rows.size(), 3);
@@ -260,7 +260,7 @@ private slots:
         const QString edited = paperCopying(u(u"改过的第二版，Word文档中的一段论述。"));
         form->RichTextBox1->setText(edited);
         compareWithLibrary(form.get());
-        QCOMPARE(*filesRead_, 0);
+        QCOMPARE(filesRead_->load(), 0);
         const Expected expected = expectedFor(edited, texts_);
         QCOMPARE(form->Label1->text(), expected.caption);
         QCOMPARE(tableRows(form->libraryWindow->sources), expected.rows);
@@ -268,7 +268,7 @@ private slots:
 
         auto fresh = makeForm(edited);
         compareWithLibrary(fresh.get());
-        QCOMPARE(*filesRead_, 0);
+        QCOMPARE(filesRead_->load(), 0);
         QCOMPARE(fresh->Label1->text(), expected.caption);
         QCOMPARE(QDir(dataFolder_ + QStringLiteral("/library")).entryList(QDir::Files).size(), 1);
 

@@ -3,6 +3,7 @@
 
 #include "comparer/core/libraryfolder.h"
 #include "comparer/core/localcompare.h"
+#include "documents/core/documentfiles.h"
 #include "support/testdata.h"
 
 #include <QDateTime>
@@ -91,7 +92,7 @@ void write(const QString& path, const QByteArray& bytes)
 
 // A reader that counts the files it is asked for.
 struct CountingReader {
-    std::shared_ptr<int> calls = std::make_shared<int>(0);
+    std::shared_ptr<std::atomic<int>> calls = std::make_shared<std::atomic<int>>(0);
     DocumentReader reader()
     {
         return [calls = calls](const QString& path) {
@@ -188,6 +189,21 @@ private slots:
         QVERIFY(!listDocuments(dir.filePath(QStringLiteral("missing"))));
     }
 
+    // Plain text takes a shorter way than Open's; it must come out the same.
+    void readsTextAsOpenDoes()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.txt"));
+        for (const QByteArray& bytes :
+             {u(u"一\r\n二\r三\n\n四\r\n").toUtf8(), QByteArray("\xD6\xD0\xCE\xC4\n"),
+              QByteArray("{\\rtf1 {\\b bold}\\par next}"), QByteArray()}) {
+            testdata::writeFile(path, bytes);
+            const Result<documents::LoadedDocument> opened = documents::loadDocumentFile(path);
+            QVERIFY(opened);
+            QCOMPARE(readDocumentText(path).valueOr({}), opened->document.plainText(QStringLiteral("\r\n")));
+        }
+    }
+
     void readsPagesAsTheirText()
     {
         QCOMPARE(pageText(u(u"<html><head><title>标题</title><style>p{}</style></head><body><p>第一段，"
@@ -228,7 +244,7 @@ private slots:
         *counting.calls = 0;
         Result<ReadOutcome> again = readLibrary(dir.path(), first->library, counting.reader(), progress);
         QVERIFY(again);
-        QCOMPARE(*counting.calls, 0);
+        QCOMPARE(counting.calls->load(), 0);
         QVERIFY(!again->changed);
         QCOMPARE(again->library.files[1].skipped, first->library.files[1].skipped);
 
@@ -241,7 +257,7 @@ private slots:
         Result<ReadOutcome> third =
             readLibrary(dir.path(), std::move(again->library), counting.reader(), progress);
         QVERIFY(third);
-        QCOMPARE(*counting.calls, 1);
+        QCOMPARE(counting.calls->load(), 1);
         QVERIFY(third->changed);
         QCOMPARE(third->library.files.size(), size_t(3));
         QCOMPARE(third->library.files[0].keys, sentenceKeys(u(u"改过的第一篇文献。")));
@@ -250,10 +266,10 @@ private slots:
     void cancelKeepsWhatWasRead()
     {
         QTemporaryDir dir;
-        for (int i = 0; i < 5; ++i)
+        for (int i = 0; i < 8; ++i)
             write(dir.filePath(QStringLiteral("%1.txt").arg(i)), "abcdefgh.");
         ReadProgress progress;
-        int calls = 0;
+        std::atomic<int> calls = 0;
         const DocumentReader cancelAfterTwo = [&](const QString& path) {
             if (++calls == 2)
                 progress.cancel = true;
@@ -262,7 +278,8 @@ private slots:
         const Result<ReadOutcome> outcome = readLibrary(dir.path(), Library{}, cancelAfterTwo, progress);
         QVERIFY(outcome);
         QVERIFY(outcome->cancelled);
-        QCOMPARE(outcome->library.files.size(), size_t(2));
+        // The files other threads had begun are finished; no other is begun.
+        QVERIFY(outcome->library.files.size() >= 2 && outcome->library.files.size() < 8);
     }
 
     void aFileChangedWhileReadIsSkipped()

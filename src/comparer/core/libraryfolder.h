@@ -65,7 +65,8 @@ struct ReadOutcome {
 
 // Reads every document of `folder`; a file whose size and modification time
 // are those `earlier` holds is taken from it unread (moved, not copied).
-// Fails only when the folder cannot be listed.
+// Several files are read at once: `read` must bear being called from several
+// threads. Fails only when the folder cannot be listed.
 Result<ReadOutcome> readLibrary(const QString& folder, Library earlier, const DocumentReader& read,
                                 ReadProgress& progress);
 

@@ -23,7 +23,7 @@ struct SentenceKey {
 };
 
 // The sentences of a source that compare-and-mark would search (six
-// characters or more), each once, in the order the search wants them.
+// characters or more), in the order of the text.
 std::vector<SentenceKey> sentenceKeys(QString text);
 
 struct Stretch {
@@ -74,7 +74,7 @@ private:
     size_t sentenceEnd(size_t first) const;
     bool mayStart(quint64 head) const;
 
-    std::vector<Entry> entries_;  // by head, length, hash, source
+    std::vector<Entry> entries_;  // by head, length, hash, source; each (sentence, source) once
     std::vector<quint64> headFilter_;
 };
 
