@@ -76,6 +76,32 @@ private slots:
         QCOMPARE(written.readAll(), gbk::encode(u(u"1\r\n提高,提升\r\n增加,增添\r\n")));
     }
 
+    // Hidden files are no source, a damaged one is listed as skipped, a
+    // sentence found in two sources counts for both and once in the total.
+    void library()
+    {
+        const QString folder = dir_.filePath("library");
+        file("library/a.txt", u(u"第一篇文献里的一句话。另一句不在论文里。").toUtf8());
+        file("library/sub/b.html", u(u"<p>网页上的另一句话。</p><p>第一篇文献里的一句话。</p>").toUtf8());
+        file("library/.hidden.txt", u(u"中间的文字，").toUtf8());
+        file("library/broken.docx", "PK\x03\x04junk");
+        const QString paper =
+            file("paper.txt",
+                 u(u"开头。第一篇文献里的一句话。中间的文字，网页上的另一句话。\n第一篇文献里的一句话。")
+                     .toUtf8());
+        const Run r = run({"library", paper, folder});
+        QCOMPARE(r.exitCode, 0);
+        const QStringList lines = r.out.split(u'\n');
+        QCOMPARE(lines.size(), 9);
+        QCOMPARE(lines.mid(0, 4).join(u'\n'),
+                 u(u"你的文章一共 42 字，其中 31 字与文献库中 2 篇文献重复\r\n"
+                   u"        重复部分占你的文章的： 74 %\n"
+                   u"source\tsub/b.html\t31\t74\n"
+                   u"source\ta.txt\t22\t52"));
+        QVERIFY(lines[4].startsWith("skipped\tbroken.docx\t") && lines[4].size() > 25);
+        QCOMPARE(lines.mid(5).join(u'\n'), QStringLiteral("3\t11\n20\t9\n31\t11\n"));
+    }
+
     void badInput_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -89,6 +115,11 @@ private slots:
         QTest::newRow("rewrite: bad seed") << QStringList{"rewrite", "@bad", "@paper", "--seed", "x"} << 2;
         QTest::newRow("thesaurus-page: error page")
             << QStringList{"thesaurus-page", "@errorpage", "@out"} << 1;
+        QTest::newRow("library: one argument") << QStringList{"library", "x"} << 2;
+        QTest::newRow("library: missing folder")
+            << QStringList{"library", "@paper", "/nonexistent/folder"} << 1;
+        QTest::newRow("library: no document in the folder")
+            << QStringList{"library", "@paper", "@emptydir"} << 1;
         QTest::newRow("thesaurus-page: unwritable")
             << QStringList{"thesaurus-page", "@goodpage", "/nonexistent/ciku.txt"} << 1;
     }
@@ -105,6 +136,10 @@ private slots:
                 a = file("error.html", "<h1>404 Not Found</h1>");
             if (a == "@goodpage")
                 a = file("good.html", "1##a,b");
+            if (a == "@emptydir") {
+                a = dir_.filePath("emptydir");
+                file("emptydir/notes.md", "no document");
+            }
             if (a == "@out")
                 a = out;
         }

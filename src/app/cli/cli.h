@@ -55,9 +55,11 @@ int compare(const QStringList& args);
 int rewrite(const QStringList& args);
 int thesaurusPage(const QStringList& args);
 int doc2text(const QStringList& args);
+int library(const QStringList& args);
 int manifest(const QStringList& args);
 int unzip(const QStringList& args);
 int verify(const QStringList& args);
 int report(const QStringList& args);
+int mark(const QStringList& args);
 
 }  // namespace cli

@@ -27,8 +27,11 @@ const char* kHelp = "usage: trovalis-cli COMMAND [ARGS]\n"
                     "  unzip ARCHIVE DEST                     unpack an archive as an update does\n"
                     "  verify FILE [--key PUBLICKEY]          check FILE.minisig as the update client does\n"
                     "  doc2text FILE                          open a document as the File menu does\n"
+                    "  library PAPER FOLDER                   compare a paper with a folder of documents\n"
                     "  verification URL PAGE                  is a saved page a verification page?\n"
                     "  report CHECK OUT                       write the check report of a saved check\n"
+                    "  mark CHECK DOCX OUT                    write DOCX marked from a saved check\n"
+                    "  report --figures CHECK                 print the check report's figures\n"
                     "\n"
                     "Each command takes --help. After --, every argument is an argument, also one\n"
                     "that begins with \"-\": trovalis-cli query -- \"--abc\".\n"
@@ -37,20 +40,14 @@ const char* kHelp = "usage: trovalis-cli COMMAND [ARGS]\n"
 const std::map<QString, cli::Command>& commands()
 {
     static const std::map<QString, cli::Command> table{
-        {QStringLiteral("segment"), cli::segment},
-        {QStringLiteral("recut"), cli::recut},
-        {QStringLiteral("query"), cli::query},
-        {QStringLiteral("score"), cli::score},
-        {QStringLiteral("stats"), cli::stats},
-        {QStringLiteral("compare"), cli::compare},
-        {QStringLiteral("rewrite"), cli::rewrite},
-        {QStringLiteral("thesaurus-page"), cli::thesaurusPage},
-        {QStringLiteral("manifest"), cli::manifest},
-        {QStringLiteral("unzip"), cli::unzip},
-        {QStringLiteral("verify"), cli::verify},
-        {QStringLiteral("doc2text"), cli::doc2text},
-        {QStringLiteral("verification"), cli::verificationPage},
-        {QStringLiteral("report"), cli::report},
+        {QStringLiteral("segment"), cli::segment},   {QStringLiteral("recut"), cli::recut},
+        {QStringLiteral("query"), cli::query},       {QStringLiteral("score"), cli::score},
+        {QStringLiteral("stats"), cli::stats},       {QStringLiteral("compare"), cli::compare},
+        {QStringLiteral("rewrite"), cli::rewrite},   {QStringLiteral("thesaurus-page"), cli::thesaurusPage},
+        {QStringLiteral("manifest"), cli::manifest}, {QStringLiteral("unzip"), cli::unzip},
+        {QStringLiteral("verify"), cli::verify},     {QStringLiteral("doc2text"), cli::doc2text},
+        {QStringLiteral("library"), cli::library},   {QStringLiteral("verification"), cli::verificationPage},
+        {QStringLiteral("report"), cli::report},     {QStringLiteral("mark"), cli::mark},
     };
     return table;
 }
