@@ -10,83 +10,18 @@
 // is the first N characters; the reference the N characters from N / 2 on,
 // so that half of each is the other's.
 
+#include "manpageprose.h"
+
 #include <QCoreApplication>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QSet>
 #include <QTemporaryDir>
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
 
 namespace {
-
-const QString kManualPages = QStringLiteral("/usr/share/man/zh_CN");
-
-QByteArray gunzip(const QString& path)
-{
-    QByteArray out;
-    gzFile file = gzopen(QFile::encodeName(path).constData(), "rb");
-    if (!file)
-        return out;
-    char buffer[65536];
-    for (int n; (n = gzread(file, buffer, sizeof buffer)) > 0;)
-        out.append(buffer, n);
-    gzclose(file);
-    return out;
-}
-
-bool hasChinese(const QString& line)
-{
-    return std::any_of(line.begin(), line.end(),
-                       [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
-}
-
-// The running text of the manual pages: no requests, no font changes, each line once.
-QString manualPageProse()
-{
-    QStringList files;
-    for (QDirIterator it(kManualPages, {QStringLiteral("*.gz")}, QDir::Files, QDirIterator::Subdirectories);
-         it.hasNext();)
-        files << it.next();
-    files.sort();
-    static const QRegularExpression escapes(QStringLiteral(R"(\\f[BIRP]|\\\(..|\\[-e&])"));
-    QSet<QString> seen;
-    QStringList lines;
-    for (const QString& path : files) {
-        const QString page = QString::fromUtf8(gunzip(path));
-        for (QString line : page.split(u'\n')) {
-            if (line.startsWith(u'.') || line.startsWith(u'\''))
-                continue;
-            line = line.remove(escapes).trimmed();
-            if (hasChinese(line) && !seen.contains(line)) {
-                seen.insert(line);
-                lines << line;
-            }
-        }
-    }
-    return lines.join(u'\n');
-}
-
-// The prose, then copies with every Chinese character moved to another.
-QString proseOfLength(const QString& prose, qsizetype length)
-{
-    QString text = prose;
-    for (int copy = 1; text.size() < length; ++copy) {
-        QString shifted = prose;
-        for (QChar& c : shifted) {
-            if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FA5)
-                c = QChar(0x4E00 + (c.unicode() - 0x4E00 + copy * 7919) % 20902);
-        }
-        text += u'\n' + shifted;
-    }
-    return text.left(length);
-}
 
 void write(const QString& path, const QString& text)
 {
