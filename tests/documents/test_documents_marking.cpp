@@ -242,14 +242,20 @@ private slots:
                      QStringLiteral("<w:footnote w:id=\"1\"><w:p><w:r><w:t>脚注的文字</w:t></w:r></w:p>"
                                     "</w:footnote>"))},
             {QStringLiteral("word/media/image1.png"), image}};
-        const QByteArray original =
-            package(docx(body(QStringLiteral("<w:tbl><w:tr><w:tc><w:p>%1</w:p></w:tc></w:tr></w:tbl>")
-                                  .arg(kRun.arg(QStringLiteral("表格中的句子")))),
-                         more));
+        const QByteArray original = package(
+            docx(body(QStringLiteral("<w:tbl><w:tr><w:tc><w:p>%1</w:p></w:tc></w:tr></w:tbl>"
+                                     "<w:p><w:fldSimple w:instr=\" DATE \"><w:r><w:t>今天</w:t></w:r>"
+                                     "</w:fldSimple><w:ins w:id=\"7\" w:author=\"a\"><w:r><w:t>加上"
+                                     "</w:t></w:r></w:ins><w:r><w:footnoteReference w:id=\"1\"/></w:r>"
+                                     "</w:p>")
+                          .arg(kRun.arg(QStringLiteral("表格中的句子")))),
+                 more));
         const QString analysed = analysedOf(original);
-        const MarkedDocx copy = marked(
-            original, {markOf(analysed, QStringLiteral("中的")), markOf(analysed, QStringLiteral("脚注"))});
-        QCOMPARE(copy.marked, 1);
+        const MarkedDocx copy =
+            marked(original,
+                   {markOf(analysed, QStringLiteral("中的")), markOf(analysed, QStringLiteral("天加")),
+                    markOf(analysed, QStringLiteral("脚注"))});
+        QCOMPARE(copy.marked, 2);
         QCOMPARE(copy.unplaced, 1);  // the notes are never marked
         const QStringList changed{QStringLiteral("word/document.xml"),
                                   QStringLiteral("word/_rels/document.xml.rels"),
