@@ -8,7 +8,13 @@
 //                N-character reference (1,000,000 by default) in the comparer
 //                window; the longest pause between the window's repaints. The
 //                paper is one paragraph, or paragraphs of about P characters.
-// Without an argument both run. Exit status 1 when a target is missed.
+//  library FOLDER PAPER
+//                the library comparison of PAPER (UTF-8) against FOLDER in the
+//                comparer window: the first check (every file read), then a
+//                second one in the same window and one in a new window (both
+//                from the index); the time and the longest pause between
+//                repaints of each.
+// Without an argument autorun and comparer run. Exit status 1 when a target is missed.
 // Run with QT_QPA_PLATFORM=offscreen (and QTWEBENGINE_DISABLE_SANDBOX=1 as root).
 
 #include "comparer/core/localcompare.h"
@@ -260,6 +266,56 @@ bool comparerLoad(int length, int paragraphLength)
     return paints.longestGapMs() <= 100;
 }
 
+// One library comparison through the button's handler, timed, the window's
+// repaints watched.
+double timedLibraryRun(Form2& form, const QString& folder, qint64* longestPauseMs)
+{
+    QTimer animation;
+    QObject::connect(&animation, &QTimer::timeout, [&] { form.Label1->update(); });
+    animation.start(20);
+    PaintClock paints(&form);
+    qApp->installEventFilter(&paints);
+    QTest::qWait(100);
+    paints.reset();
+    dialogs::queueFileName(folder);
+    QElapsedTimer clock;
+    clock.start();
+    form.Command4_Click();
+    const double seconds = clock.elapsed() / 1000.0;
+    QTest::qWait(60);
+    qApp->removeEventFilter(&paints);
+    *longestPauseMs = paints.longestGapMs();
+    return seconds;
+}
+
+bool libraryLoad(const QString& folder, const QString& paperPath)
+{
+    QFile file(paperPath);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(paperPath));
+    const QString paper =
+        QString::fromUtf8(file.readAll()).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    QTemporaryDir data;
+    bool ok = true;
+    const char* runs[] = {"first check, every file read", "second check, same window",
+                          "check in a new window"};
+    auto form = std::make_unique<Form2>(Endpoints::builtIn(), [&] { return paper; });
+    for (int run = 0; run < 3; ++run) {
+        if (run == 2)
+            form = std::make_unique<Form2>(Endpoints::builtIn(), [&] { return paper; });
+        form->dataFolder = data.path();
+        form->open();
+        form->RichTextBox1->document()->size();
+        QTest::qWait(200);
+        qint64 pause = 0;
+        const double seconds = timedLibraryRun(*form, folder, &pause);
+        std::printf("library, %s: %.2f s, longest pause between repaints %lld ms; %s\n", runs[run], seconds,
+                    static_cast<long long>(pause), qPrintable(form->Label1->text().section(u'\r', 0, 0)));
+        ok = ok && pause <= 100 && (run == 0 || seconds < 0.5);
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -269,6 +325,8 @@ int main(int argc, char** argv)
     const int size = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 0;
     const int paragraphLength = argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 0;
     bool ok = true;
+    if (what == QLatin1String("library") && argc > 3)
+        return libraryLoad(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3])) ? 0 : 1;
     if (what.isEmpty() || what == QLatin1String("autorun"))
         ok = autorunLoad(size > 0 ? size : 3000) && ok;
     if (what.isEmpty() || what == QLatin1String("comparer"))

@@ -5,19 +5,31 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QtEndian>
 
 namespace comparer::library {
 
 namespace {
 
 constexpr quint32 kMagic = 0x54524C42;  // "TRLB"
-constexpr quint32 kVersion = 1;
+constexpr quint32 kVersion = 2;
+constexpr qsizetype kKeyBytes = 20;  // head, hash, length, little-endian
 
+// The keys as one block of bytes: a window opened the next day reads fifty
+// million characters' worth in a fraction of a second, where reading them
+// field by field took over a second.
 void writeFile(QDataStream& out, const SourceFile& file)
 {
     out << file.path << file.size << file.modified << file.skipped << static_cast<quint64>(file.keys.size());
-    for (const SentenceKey& k : file.keys)
-        out << k.head << k.hash << k.length;
+    QByteArray block(static_cast<qsizetype>(file.keys.size()) * kKeyBytes, Qt::Uninitialized);
+    char* p = block.data();
+    for (const SentenceKey& k : file.keys) {
+        qToLittleEndian(k.head, p);
+        qToLittleEndian(k.hash, p + 8);
+        qToLittleEndian(k.length, p + 16);
+        p += kKeyBytes;
+    }
+    out.writeRawData(block.constData(), static_cast<int>(block.size()));
 }
 
 bool readFile(QDataStream& in, SourceFile& file, qint64 bytesLeft)
@@ -25,12 +37,20 @@ bool readFile(QDataStream& in, SourceFile& file, qint64 bytesLeft)
     quint64 count = 0;
     in >> file.path >> file.size >> file.modified >> file.skipped >> count;
     // A damaged count must not make us reserve memory the file cannot fill.
-    if (in.status() != QDataStream::Ok || count > static_cast<quint64>(bytesLeft) / 20)
+    if (in.status() != QDataStream::Ok || count > static_cast<quint64>(bytesLeft) / kKeyBytes)
+        return false;
+    QByteArray block(static_cast<qsizetype>(count) * kKeyBytes, Qt::Uninitialized);
+    if (in.readRawData(block.data(), static_cast<int>(block.size())) != block.size())
         return false;
     file.keys.resize(count);
-    for (SentenceKey& k : file.keys)
-        in >> k.head >> k.hash >> k.length;
-    return in.status() == QDataStream::Ok;
+    const char* p = block.constData();
+    for (SentenceKey& k : file.keys) {
+        k.head = qFromLittleEndian<quint64>(p);
+        k.hash = qFromLittleEndian<quint64>(p + 8);
+        k.length = qFromLittleEndian<quint32>(p + 16);
+        p += kKeyBytes;
+    }
+    return true;
 }
 
 }  // namespace
