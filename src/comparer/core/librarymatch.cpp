@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <thread>
 #include <unordered_map>
 
 namespace comparer::library {
@@ -145,8 +146,19 @@ LibraryTable::LibraryTable(const std::vector<const std::vector<SentenceKey>*>& k
             return keyLess(a.head, a.length, a.hash, b.head, b.length, b.hash);
         return a.source < b.source;
     };
-    for (size_t b = 0; b + 1 < starts.size(); ++b)
-        std::sort(entries_.begin() + starts[b], entries_.begin() + starts[b + 1], less);
+    // The buckets are independent: each core sorts a share of them.
+    const size_t buckets = starts.size() - 1;
+    const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+    const auto sortBuckets = [&](size_t part) {
+        for (size_t b = buckets * part / threads; b < buckets * (part + 1) / threads; ++b)
+            std::sort(entries_.begin() + starts[b], entries_.begin() + starts[b + 1], less);
+    };
+    std::vector<std::thread> helpers;
+    for (size_t part = 1; part < threads; ++part)
+        helpers.emplace_back(sortBuckets, part);
+    sortBuckets(0);
+    for (std::thread& t : helpers)
+        t.join();
     const auto same = [](const Entry& a, const Entry& b) {
         return a.head == b.head && a.length == b.length && a.hash == b.hash && a.source == b.source;
     };
