@@ -225,6 +225,33 @@ private:
     int paints_ = 0;
 };
 
+struct Watched {
+    double seconds = 0;
+    int repaints = 0;
+    qint64 longestPauseMs = 0;
+};
+
+// Runs `click` while the comparer's repaints are watched. Something on screen
+// always wants repainting, as a user's window would.
+Watched watchRepaints(Form2& form, const std::function<void()>& click)
+{
+    QTimer animation;
+    QObject::connect(&animation, &QTimer::timeout, [&] { form.Label1->update(); });
+    animation.start(20);
+    PaintClock paints(&form);
+    qApp->installEventFilter(&paints);
+    QTest::qWait(100);
+    paints.reset();
+    QElapsedTimer clock;
+    clock.start();
+    click();
+    const double seconds = clock.elapsed() / 1000.0;
+    // The pause still running when the work ended counts too.
+    QTest::qWait(60);
+    qApp->removeEventFilter(&paints);
+    return {seconds, paints.paints(), paints.longestGapMs()};
+}
+
 bool comparerLoad(int length, int paragraphLength)
 {
     QString paper, reference;
@@ -243,49 +270,13 @@ bool comparerLoad(int length, int paragraphLength)
     form.RichTextBox2->document()->size();
     QTest::qWait(200);
 
-    // Something on screen always wants repainting, as a user's window would.
-    QTimer animation;
-    QObject::connect(&animation, &QTimer::timeout, [&] { form.Label1->update(); });
-    animation.start(20);
-    PaintClock paints(&form);
-    qApp->installEventFilter(&paints);
-    QTest::qWait(100);
-    paints.reset();
-    QElapsedTimer clock;
-    clock.start();
-    form.Command1_Click();
-    const double seconds = clock.elapsed() / 1000.0;
-    // The pause still running when the work ended counts too.
-    QTest::qWait(60);
-    qApp->removeEventFilter(&paints);
+    const Watched run = watchRepaints(form, [&] { form.Command1_Click(); });
     std::printf("comparer: %lld vs %lld characters in %.1f s, %d repaints, longest pause between"
                 " repaints %lld ms (target 100 ms); label \"%s\"\n",
-                static_cast<long long>(paper.size()), static_cast<long long>(reference.size()), seconds,
-                paints.paints(), static_cast<long long>(paints.longestGapMs()),
+                static_cast<long long>(paper.size()), static_cast<long long>(reference.size()), run.seconds,
+                run.repaints, static_cast<long long>(run.longestPauseMs),
                 qPrintable(form.Label1->text().left(60)));
-    return paints.longestGapMs() <= 100;
-}
-
-// One library comparison through the button's handler, timed, the window's
-// repaints watched.
-double timedLibraryRun(Form2& form, const QString& folder, qint64* longestPauseMs)
-{
-    QTimer animation;
-    QObject::connect(&animation, &QTimer::timeout, [&] { form.Label1->update(); });
-    animation.start(20);
-    PaintClock paints(&form);
-    qApp->installEventFilter(&paints);
-    QTest::qWait(100);
-    paints.reset();
-    dialogs::queueFileName(folder);
-    QElapsedTimer clock;
-    clock.start();
-    form.Command4_Click();
-    const double seconds = clock.elapsed() / 1000.0;
-    QTest::qWait(60);
-    qApp->removeEventFilter(&paints);
-    *longestPauseMs = paints.longestGapMs();
-    return seconds;
+    return run.longestPauseMs <= 100;
 }
 
 bool libraryLoad(const QString& folder, const QString& paperPath)
@@ -307,11 +298,12 @@ bool libraryLoad(const QString& folder, const QString& paperPath)
         form->open();
         form->RichTextBox1->document()->size();
         QTest::qWait(200);
-        qint64 pause = 0;
-        const double seconds = timedLibraryRun(*form, folder, &pause);
-        std::printf("library, %s: %.2f s, longest pause between repaints %lld ms; %s\n", runs[run], seconds,
-                    static_cast<long long>(pause), qPrintable(form->Label1->text().section(u'\r', 0, 0)));
-        ok = ok && pause <= 100 && (run == 0 || seconds < 0.5);
+        dialogs::queueFileName(folder);
+        const Watched watched = watchRepaints(*form, [&] { form->Command4_Click(); });
+        std::printf("library, %s: %.2f s, longest pause between repaints %lld ms; %s\n", runs[run],
+                    watched.seconds, static_cast<long long>(watched.longestPauseMs),
+                    qPrintable(form->Label1->text().section(u'\r', 0, 0)));
+        ok = ok && watched.longestPauseMs <= 100 && (run == 0 || watched.seconds < 0.5);
     }
     return ok;
 }
