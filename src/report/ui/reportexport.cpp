@@ -15,6 +15,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
+#include <algorithm>
 #include <memory>
 
 namespace reportexport {
@@ -141,7 +142,10 @@ Result<void> write(const QByteArray& html, const QString& fileName, const Progre
 {
     if (!isPdfName(fileName))
         return reportfile::write(html, fileName);
-    const auto pdf = printPdf(html, 120000, progress);
+    // The engine lays out and prints about a megabyte of report in 5 to 15 s
+    // (more on a busy machine); a long thesis with summaries is several.
+    const qint64 megabytes = html.size() / (1024 * 1024);
+    const auto pdf = printPdf(html, int(std::min<qint64>(120000 + 60000 * megabytes, 1800000)), progress);
     if (!pdf)
         return failure(pdf.error());
     return reportfile::write(*pdf, fileName);
