@@ -321,27 +321,32 @@ private slots:
         QTemporaryDir data;
         Library library;
         library.folder = QStringLiteral("/some/folder");
-        library.files.push_back(
-            {QStringLiteral("a/论文.txt"), 12, 34, {}, sentenceKeys(u(u"一句话一句话。"))});
+        const QString text = u(u"第一句话在这里。第二句话在那里。第一句话在这里。");
+        library.files.push_back({QStringLiteral("a/论文.txt"), 12, 34, {}, sentenceKeys(text)});
         library.files.push_back({QStringLiteral("b.pdf"), 5, 6, u(u"坏了"), {}});
+        library.files.push_back({QStringLiteral("c.txt"), 7, 8, {}, sentenceKeys(u(u"第二句话在那里。"))});
         const QString path = indexPath(data.path(), library.folder);
         QVERIFY(path.startsWith(data.filePath(QStringLiteral("library/"))));
         QVERIFY(path != indexPath(data.path(), QStringLiteral("/other/folder")));
-        QVERIFY(saveIndex(library, path));
-        const Library loaded = loadIndex(path, library.folder);
-        QCOMPARE(loaded.paths(), library.paths());
-        QCOMPARE(loaded.files[0].keys, library.files[0].keys);
-        QCOMPARE(loaded.files[0].size, 12);
-        QCOMPARE(loaded.files[0].modified, 34);
-        QCOMPARE(loaded.files[1].skipped, u(u"坏了"));
-        QVERIFY(loadIndex(path, QStringLiteral("/other/folder")).files.empty());
+        QVERIFY(saveIndex(library, library.table(), path));
+        const StoredLibrary loaded = loadIndex(path, library.folder);
+        QCOMPARE(loaded.library.paths(), library.paths());
+        QCOMPARE(loaded.library.files[0].keys.size(), size_t(2));  // each sentence once
+        QCOMPARE(loaded.library.files[0].size, 12);
+        QCOMPARE(loaded.library.files[0].modified, 34);
+        QCOMPARE(loaded.library.files[1].skipped, u(u"坏了"));
+        QVERIFY(loaded.table);
+        const QString paper = u(u"论文：") + text;
+        compareResults(loaded.table->findIn(paper), library.table().findIn(paper));
+        compareResults(loaded.library.table().findIn(paper), library.table().findIn(paper));
+        QVERIFY(loadIndex(path, QStringLiteral("/other/folder")).library.files.empty());
 
         QByteArray bytes = testdata::readFile(path);
         testdata::writeFile(path, bytes.left(bytes.size() - 3));
-        QVERIFY(loadIndex(path, library.folder).files.empty());
-        bytes[40] = char(0xFF);  // a count far beyond the file
+        QVERIFY(loadIndex(path, library.folder).library.files.empty());
+        bytes[bytes.size() - 2] = char(0x7F);  // the last entry's source beyond the documents
         testdata::writeFile(path, bytes);
-        QVERIFY(loadIndex(path, library.folder).files.size() <= 2);
+        QVERIFY(!loadIndex(path, library.folder).table);
     }
 };
 

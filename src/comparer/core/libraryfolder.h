@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace comparer::library {
@@ -72,10 +73,17 @@ Result<ReadOutcome> readLibrary(const QString& folder, Library earlier, const Do
 
 // --- the index on disk ---
 
-// One index file per folder, in `dataFolder`'s "library" folder.
+// One index file per folder, in `dataFolder`'s "library" folder: the
+// documents and the library's table, sorted, from which their keys come back.
 QString indexPath(const QString& dataFolder, const QString& folder);
+
+struct StoredLibrary {
+    Library library;
+    std::optional<LibraryTable> table;  // the table of `library`, as it was saved
+};
 // An absent, damaged or foreign index reads as an empty library of that folder.
-Library loadIndex(const QString& path, const QString& folder);
-Result<void> saveIndex(const Library& library, const QString& path);
+StoredLibrary loadIndex(const QString& path, const QString& folder);
+// `table` must be library.table().
+Result<void> saveIndex(const Library& library, const LibraryTable& table, const QString& path);
 
 }  // namespace comparer::library

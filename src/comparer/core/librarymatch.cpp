@@ -3,7 +3,9 @@
 #include "comparer/core/localcompare.h"
 #include "comparer/core/referencesentences.h"
 
+#include <QtEndian>
 #include <algorithm>
+
 #include <bit>
 #include <thread>
 #include <unordered_map>
@@ -163,7 +165,11 @@ LibraryTable::LibraryTable(const std::vector<const std::vector<SentenceKey>*>& k
         return a.head == b.head && a.length == b.length && a.hash == b.hash && a.source == b.source;
     };
     entries_.erase(std::unique(entries_.begin(), entries_.end(), same), entries_.end());
+    buildFilter();
+}
 
+void LibraryTable::buildFilter()
+{
     // Sixteen bits a sentence: most places of the paper begin no sentence, and
     // the filter says so without touching the table.
     headFilter_.assign(std::max<size_t>(16, std::bit_ceil(16 * entries_.size()) / 64), 0);
@@ -172,6 +178,55 @@ LibraryTable::LibraryTable(const std::vector<const std::vector<SentenceKey>*>& k
         const size_t bit = filterBit(e.head, shift);
         headFilter_[bit / 64] |= 1ULL << (bit % 64);
     }
+}
+
+namespace {
+constexpr qsizetype kEntryBytes = 24;  // head, hash, length, source; little-endian
+}  // namespace
+
+QByteArray LibraryTable::toBytes() const
+{
+    QByteArray bytes(static_cast<qsizetype>(entries_.size()) * kEntryBytes, Qt::Uninitialized);
+    char* p = bytes.data();
+    for (const Entry& e : entries_) {
+        qToLittleEndian(e.head, p);
+        qToLittleEndian(e.hash, p + 8);
+        qToLittleEndian(e.length, p + 16);
+        qToLittleEndian(e.source, p + 20);
+        p += kEntryBytes;
+    }
+    return bytes;
+}
+
+std::optional<LibraryTable> LibraryTable::fromBytes(QByteArrayView bytes, size_t sources)
+{
+    if (bytes.size() % kEntryBytes != 0)
+        return std::nullopt;
+    LibraryTable table;
+    table.entries_.resize(static_cast<size_t>(bytes.size() / kEntryBytes));
+    const char* p = bytes.data();
+    for (Entry& e : table.entries_) {
+        e = {qFromLittleEndian<quint64>(p), qFromLittleEndian<quint64>(p + 8),
+             qFromLittleEndian<quint32>(p + 16), qFromLittleEndian<qint32>(p + 20)};
+        if (e.source < 0 || static_cast<size_t>(e.source) >= sources)
+            return std::nullopt;
+        p += kEntryBytes;
+    }
+    table.buildFilter();
+    return table;
+}
+
+std::vector<std::vector<SentenceKey>> LibraryTable::keysBySource(size_t sources) const
+{
+    std::vector<size_t> counts(sources, 0);
+    for (const Entry& e : entries_)
+        ++counts[static_cast<size_t>(e.source)];
+    std::vector<std::vector<SentenceKey>> keys(sources);
+    for (size_t s = 0; s < sources; ++s)
+        keys[s].reserve(counts[s]);
+    for (const Entry& e : entries_)
+        keys[static_cast<size_t>(e.source)].push_back({e.head, e.hash, e.length});
+    return keys;
 }
 
 bool LibraryTable::mayStart(quint64 head) const

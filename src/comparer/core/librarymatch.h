@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <optional>
 #include <vector>
 
 namespace comparer::library {
@@ -59,6 +60,13 @@ public:
     LibraryResult findIn(QStringView paper) const;
     size_t sentenceCount() const { return entries_.size(); }
 
+    // Kept on disk as it is, so that a window opened later need not sort it again.
+    QByteArray toBytes() const;
+    // Empty when the bytes are no table of `sources` sources.
+    static std::optional<LibraryTable> fromBytes(QByteArrayView bytes, size_t sources);
+    // Each source's keys again, each sentence once.
+    std::vector<std::vector<SentenceKey>> keysBySource(size_t sources) const;
+
 private:
     struct Entry {
         quint64 head;
@@ -73,6 +81,7 @@ private:
     std::vector<Mark> marks(QStringView paper) const;
     size_t sentenceEnd(size_t first) const;
     bool mayStart(quint64 head) const;
+    void buildFilter();
 
     std::vector<Entry> entries_;  // by head, length, hash, source; each (sentence, source) once
     std::vector<quint64> headFilter_;

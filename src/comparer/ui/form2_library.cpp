@@ -90,14 +90,20 @@ std::optional<ReadOutcome> Form2::readLibraryLettingEventsThrough(const QString&
     Library earlier = sameFolder ? std::move(library_) : Library{};
     library_ = Library{};
     const QString index = indexPath(dataFolder, absolute);
+    std::optional<LibraryTable> storedTable;
     Result<ReadOutcome> read = awaitLettingEventsThrough(
         [&, earlier = std::move(earlier), reader = readLibraryDocument]() mutable {
-            if (earlier.folder.isEmpty())
-                earlier = loadIndex(index, absolute);
+            if (earlier.folder.isEmpty()) {
+                StoredLibrary stored = loadIndex(index, absolute);
+                earlier = std::move(stored.library);
+                storedTable = std::move(stored.table);
+            }
             return readLibrary(absolute, std::move(earlier), reader, progress);
         },
         [&] { libraryWindow->showProgress(progress.done, progress.total); });
     disconnect(cancel);
+    if (read && !read->changed && storedTable)
+        libraryTable_ = std::move(storedTable);  // nothing changed since it was saved
     if (!read) {
         libraryTable_.reset();
         libraryWindow->showStatus(read.error());
@@ -116,8 +122,9 @@ void Form2::keepLibrary(ReadOutcome outcome)
     if (changed) {
         // What was read is kept even when the run was cancelled: the next run goes on from there.
         auto [table, saved] = awaitLettingEventsThrough([&] {
-            Result<void> saved = outcome.changed ? saveIndex(library_, index) : Result<void>();
-            return std::pair{library_.table(), saved};
+            LibraryTable table = library_.table();
+            Result<void> saved = outcome.changed ? saveIndex(library_, table, index) : Result<void>();
+            return std::pair{std::move(table), saved};
         });
         libraryTable_ = std::move(table);
         if (!saved)
