@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimer>
 
 #include <memory>
 
@@ -151,6 +152,27 @@ private slots:
         form->dcbg_Click();
         QVERIFY(dialogs::takeShownMessages().isEmpty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+    }
+
+    // The window stays usable while the engine prints, and says what it is doing.
+    void pdfExportShowsItsProgress()
+    {
+        auto form = analysedForm(kBody + kOther);
+        form->session.pieces[0] = {true, 70, {{u"来源"_qs, u"https://example.org/"_qs}}};
+        form->refreshReportMenu();
+        form->Label1->setText(u"之前的进度"_qs);
+        QTemporaryDir dir;
+        QStringList seen;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] { seen.append(form->Label1->text()); });
+        watch.start(50);
+        dialogs::queueFileName(dir.filePath(u"报告.pdf"_qs));
+        form->dcbg_Click();
+        watch.stop();
+        QVERIFY(dialogs::takeShownMessages().isEmpty());
+        QVERIFY(QFile::exists(dir.filePath(u"报告.pdf"_qs)));
+        QVERIFY2(!seen.filter(u"正在"_qs).isEmpty(), qPrintable(seen.join(u'\n')));
+        QCOMPARE(form->Label1->text(), u"之前的进度"_qs);
     }
 
     void viewOpensTheReportWindow()
