@@ -203,14 +203,13 @@ std::optional<LibraryTable> LibraryTable::fromBytes(QByteArrayView bytes, size_t
     if (bytes.size() % kEntryBytes != 0)
         return std::nullopt;
     LibraryTable table;
-    table.entries_.resize(static_cast<size_t>(bytes.size() / kEntryBytes));
-    const char* p = bytes.data();
-    for (Entry& e : table.entries_) {
-        e = {qFromLittleEndian<quint64>(p), qFromLittleEndian<quint64>(p + 8),
-             qFromLittleEndian<quint32>(p + 16), qFromLittleEndian<qint32>(p + 20)};
+    table.entries_.reserve(static_cast<size_t>(bytes.size() / kEntryBytes));  // not zeroed first
+    for (const char* p = bytes.data(); p < bytes.data() + bytes.size(); p += kEntryBytes) {
+        const Entry e{qFromLittleEndian<quint64>(p), qFromLittleEndian<quint64>(p + 8),
+                      qFromLittleEndian<quint32>(p + 16), qFromLittleEndian<qint32>(p + 20)};
         if (e.source < 0 || static_cast<size_t>(e.source) >= sources)
             return std::nullopt;
-        p += kEntryBytes;
+        table.entries_.push_back(e);
     }
     table.buildFilter();
     return table;
