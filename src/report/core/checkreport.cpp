@@ -432,9 +432,10 @@ QString html(const Content& c)
                                  : QStringLiteral("未知");
     out += QStringLiteral("<br>搜索引擎：") + escaped(c.engine) + QStringLiteral("</p>\n");
     out += summarySection(c) + u'\n';
-    out += paperSection(c) + u'\n';
+    // Where the figure comes from and where in the paper, before the paper itself.
     out += sourcesSection(c) + u'\n';
     out += chaptersSection(c) + u'\n';
+    out += paperSection(c) + u'\n';
     out += similarSection(c) + u'\n';
     out += sitesSection(c) + u'\n';
     out += QStringLiteral("<p class=\"rule\">本报告由 Trovalis 生成。</p></body></html>\n");
