@@ -3,6 +3,7 @@
 // stored blocks. The pasted table must never carry active content.
 #include "analysis/blocksanitizer.h"
 #include "analysis/resultlinks.h"
+#include "analysis/resultsummary.h"
 #include "analysis/scoring.h"
 #include "analysis/segmentation.h"
 #include "analysis/sitestats.h"
@@ -110,8 +111,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::check(piece.checked, "the scored piece is checked");
     fuzz::check(piece.results.size() <= resultlinks::kMaxResults, "at most ten results per piece");
     fuzz::check(piece.results == resultlinks::read(html), "the piece keeps what the page lists");
-    for (const ResultLink& r : piece.results)
+    for (const ResultLink& r : piece.results) {
         fuzz::check(r.title == r.title.simplified(), "titles carry no stray spacing");
+        fuzz::check(r.summary.size() <= resultsummary::kMaxLength, "a summary is at most 300 characters");
+        fuzz::check(r.summary == r.summary.simplified(), "summaries carry no stray spacing");
+        qsizetype end = 0;
+        for (const TextStretch& h : r.highlighted) {
+            fuzz::check(h.start >= end && h.length > 0 && h.start + h.length <= r.summary.size(),
+                        "highlights lie in the summary, in order, apart");
+            end = h.start + h.length;
+        }
+    }
     // Telling a verification page needs its title and text; neither may fail.
     const verification::PageParts parts = verification::partsOf(html);
     fuzz::check(parts.text.size() <= html.size() * 2, "the text is no longer than the page");
