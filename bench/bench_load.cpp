@@ -300,8 +300,8 @@ bool libraryLoad(const QString& folder, const QString& paperPath)
         QTest::qWait(200);
         dialogs::queueFileName(folder);
         const Watched watched = watchRepaints(*form, [&] { form->Command4_Click(); });
-        std::printf("library, %s: %.2f s, longest pause between repaints %lld ms; %s\n", runs[run],
-                    watched.seconds, static_cast<long long>(watched.longestPauseMs),
+        std::printf("library, %s: %.2f s, longest pause between repaints %lld ms, resident %.0f MiB; %s\n",
+                    runs[run], watched.seconds, static_cast<long long>(watched.longestPauseMs), residentMiB(),
                     qPrintable(form->Label1->text().section(u'\r', 0, 0)));
         ok = ok && watched.longestPauseMs <= 100 && (run == 0 || watched.seconds < 0.5);
     }
