@@ -14,15 +14,13 @@ namespace {
 
 const QString kContentTypesPart = QStringLiteral("[Content_Types].xml");
 const QString kWordNamespace = QStringLiteral("http://schemas.openxmlformats.org/wordprocessingml/2006/main");
-
-QString mismatch() { return QStringLiteral("文档的文字与检测的论文不一致，无法在其中标注。"); }
+const QString kStrictWordNamespace = QStringLiteral("http://purl.oclc.org/ooxml/wordprocessingml/main");
 
 // --- where the runs stand in the main part ---
 
 struct PropertySpan {
     qsizetype start = 0;
     qsizetype end = 0;
-    QString name;  // local name; empty for another namespace's element
 };
 
 struct RunSpan {
@@ -30,23 +28,50 @@ struct RunSpan {
     qsizetype tagEnd = 0;
     qsizetype end = -1;
     int parent = -1;  // the run this one sits in (a text box inside a drawing)
-    QString qualifiedName;
-    QString namespaceUri;
+    // Names are read from the XML when needed: a thesis has some ten
+    // thousand runs, and only the marked ones are ever written.
+    qsizetype nameLength = 0;  // of the qualified name after "<"
+    bool strict = false;       // in the strict namespace
     bool hasChild = false;
     // Its properties, when they are its first child.
     qsizetype propsStart = -1;
     qsizetype propsTagEnd = -1;
     qsizetype propsEndTagStart = -1;
     qsizetype propsEnd = -1;
-    QString propsName;
-    std::vector<PropertySpan> properties;
+    qsizetype propsNameLength = 0;
+    int firstProperty = 0;  // its children in the recorder's `properties`
+    int propertyCount = 0;
 };
 
 struct TextSpan {
     qsizetype start = 0;
     qsizetype tagEnd = 0;
-    QString qualifiedName;
+    qsizetype nameLength = 0;
 };
+
+// Run properties that come after the highlight in the schema's order.
+bool followsHighlight(QStringView name)
+{
+    static const char16_t* const later[] = {
+        u"u",    u"effect",          u"bdr",        u"shd",   u"fitText",  u"vertAlign", u"rtl", u"cs", u"em",
+        u"lang", u"eastAsianLayout", u"specVanish", u"oMath", u"rPrChange"};
+    return std::any_of(std::begin(later), std::end(later), [name](const char16_t* n) { return name == n; });
+}
+
+// The local name of the element whose tag begins `tag`, when it has the Word
+// namespace's prefix (`prefix`, empty for the default namespace); else null.
+QStringView wordLocalName(QStringView tag, QStringView prefix)
+{
+    qsizetype end = 1;
+    while (end < tag.size() && !tag[end].isSpace() && tag[end] != u'/' && tag[end] != u'>')
+        ++end;
+    const QStringView name = tag.sliced(1, end - 1);
+    const qsizetype colon = name.indexOf(u':');
+    const QStringView namePrefix = colon < 0 ? QStringView() : name.left(colon);
+    if (namePrefix != prefix)
+        return {};
+    return colon < 0 ? name : name.sliced(colon + 1);
+}
 
 // Notes, for every token of the main part the reading sees, the runs and
 // their text elements, so that a run can be split where the reading found
@@ -63,38 +88,43 @@ public:
 
     std::vector<RunSpan> runs;
     std::vector<TextSpan> texts;
+    std::vector<PropertySpan> properties;  // of every run's properties, in order
 
 private:
     enum class Kind { Run, Properties, Property, Text, Other };
 
+    // Every element of a thesis passes here: the names are compared before
+    // the namespaces, and a property is only noted where it stands.
     void startElement(const QXmlStreamReader& xml, qsizetype start, qsizetype end)
     {
         const Kind parent = open_.empty() ? Kind::Other : open_.back().first;
         const int parentIndex = open_.empty() ? -1 : open_.back().second;
-        const bool word = isWordNamespace(xml.namespaceUri());
         const QStringView name = xml.name();
+        const auto word = [&xml] { return isWordNamespace(xml.namespaceUri()); };
         std::pair<Kind, int> node{Kind::Other, -1};
-        if (word && name == u"r") {
+        if (parent == Kind::Properties) {
+            properties.push_back({start, end});
+            ++runs[parentIndex].propertyCount;
+            node = {Kind::Property, parentIndex};
+        } else if (name == u"r" && word()) {
             RunSpan run;
             run.start = start;
             run.tagEnd = end;
             run.parent = openRuns_.empty() ? -1 : openRuns_.back();
-            run.qualifiedName = xml.qualifiedName().toString();
-            run.namespaceUri = xml.namespaceUri().toString();
+            run.nameLength = xml.qualifiedName().size();
+            run.strict = xml.namespaceUri().startsWith(u"http://purl.oclc.org/");
             runs.push_back(std::move(run));
             node = {Kind::Run, int(runs.size() - 1)};
             openRuns_.push_back(node.second);
-        } else if (word && name == u"rPr" && parent == Kind::Run && !runs[parentIndex].hasChild) {
+        } else if (parent == Kind::Run && name == u"rPr" && !runs[parentIndex].hasChild && word()) {
             RunSpan& run = runs[parentIndex];
             run.propsStart = start;
             run.propsTagEnd = end;
-            run.propsName = xml.qualifiedName().toString();
+            run.propsNameLength = xml.qualifiedName().size();
+            run.firstProperty = int(properties.size());
             node = {Kind::Properties, parentIndex};
-        } else if (parent == Kind::Properties) {
-            runs[parentIndex].properties.push_back({start, end, word ? name.toString() : QString()});
-            node = {Kind::Property, parentIndex};
-        } else if (word && name == u"t" && parent == Kind::Run) {
-            texts.push_back({start, end, xml.qualifiedName().toString()});
+        } else if (parent == Kind::Run && name == u"t" && word()) {
+            texts.push_back({start, end, xml.qualifiedName().size()});
         }
         if (parent == Kind::Run)
             runs[parentIndex].hasChild = true;
@@ -114,7 +144,7 @@ private:
             runs[index].propsEndTagStart = start;
             runs[index].propsEnd = end;
         } else if (kind == Kind::Property) {
-            runs[index].properties.back().end = end;
+            properties.back().end = end;
         }
     }
 
@@ -253,26 +283,6 @@ QString highlightValue(Highlight highlight)
     return highlight == Highlight::Red ? QStringLiteral("red") : QStringLiteral("yellow");
 }
 
-// Run properties that come after the highlight in the schema's order.
-bool followsHighlight(const QString& name)
-{
-    static const QStringList later = {QStringLiteral("u"),
-                                      QStringLiteral("effect"),
-                                      QStringLiteral("bdr"),
-                                      QStringLiteral("shd"),
-                                      QStringLiteral("fitText"),
-                                      QStringLiteral("vertAlign"),
-                                      QStringLiteral("rtl"),
-                                      QStringLiteral("cs"),
-                                      QStringLiteral("em"),
-                                      QStringLiteral("lang"),
-                                      QStringLiteral("eastAsianLayout"),
-                                      QStringLiteral("specVanish"),
-                                      QStringLiteral("oMath"),
-                                      QStringLiteral("rPrChange")};
-    return name.isEmpty() || later.contains(name);
-}
-
 // --- one mark's characters, run by run ---
 
 struct Shown {
@@ -294,8 +304,8 @@ struct Edit {
 class Marker {
 public:
     Marker(const TracedDocx& traced, const RunRecorder& recorder, const QList<PaperMark>& marks, int firstId)
-        : traced_(traced), xml_(traced.xml), runs_(recorder.runs), texts_(recorder.texts), marks_(marks),
-          firstId_(firstId)
+        : traced_(traced), xml_(traced.xml), runs_(recorder.runs), texts_(recorder.texts),
+          properties_(recorder.properties), marks_(marks), firstId_(firstId)
     { }
 
     Result<void> collect(const std::vector<qsizetype>& analysedAt)
@@ -312,8 +322,20 @@ public:
         std::vector<TextSource> sources = traced_.sources;
         std::sort(sources.begin(), sources.end(),
                   [](const TextSource& a, const TextSource& b) { return a.xmlStart < b.xmlStart; });
-        for (const TextSource& source : sources) {
-            if (!addCharacters(source, markAt))
+        // Only runs that hold a marked character are looked at closely: a
+        // thesis has a hundred thousand runs and some hundred marks.
+        std::vector<int> runOf(sources.size());
+        std::vector<bool> runMarked(runs_.size());
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            runOf[i] = runAt(runs_, sources[i].xmlStart);
+            if (runOf[i] < 0 || sources[i].position + sources[i].length > qsizetype(markAt.size()))
+                return failure(QStringLiteral("无法在文档中找到文字的位置。"));
+            const auto begin = markAt.begin() + sources[i].position;
+            if (std::any_of(begin, begin + sources[i].length, [](int mark) { return mark >= 0; }))
+                runMarked[runOf[i]] = true;
+        }
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            if (runMarked[runOf[i]] && !addCharacters(sources[i], runOf[i], markAt))
                 return failure(QStringLiteral("无法在文档中找到文字的位置。"));
         }
         for (std::size_t i = 1; i < shown_.size(); ++i) {
@@ -368,11 +390,8 @@ public:
     }
 
 private:
-    bool addCharacters(const TextSource& source, const std::vector<int>& markAt)
+    bool addCharacters(const TextSource& source, int run, const std::vector<int>& markAt)
     {
-        const int run = runAt(runs_, source.xmlStart);
-        if (run < 0)
-            return false;
         std::optional<std::vector<qsizetype>> offsets;
         int text = -1;
         if (source.characters) {
@@ -435,10 +454,10 @@ private:
         QString text;
         const TextSpan* wordText = c.inText ? &texts_[c.text] : nullptr;
         if (wordText) {
-            text += QStringLiteral("</") + wordText->qualifiedName + u'>';
+            text += QStringLiteral("</") + nameAt(wordText->start, wordText->nameLength) + u'>';
             preserveSpaces(c.text);
         }
-        text += QStringLiteral("</") + run.qualifiedName + u'>';
+        text += QStringLiteral("</") + nameAt(run.start, run.nameLength) + u'>';
         const int ending = shown_[previous].mark;
         if (ending >= 0 && last_[ending] == previous)
             text += commentEnd(run, ending);
@@ -446,7 +465,8 @@ private:
             text += commentStart(run, c.mark);
         text += xml_.sliced(run.start, run.tagEnd - run.start) + properties(run, c.mark);
         if (wordText)
-            text += u'<' + wordText->qualifiedName + QStringLiteral(" xml:space=\"preserve\">");
+            text += u'<' + nameAt(wordText->start, wordText->nameLength)
+                + QStringLiteral(" xml:space=\"preserve\">");
         edits_.push_back({c.cutAt, 0, text});
     }
 
@@ -469,7 +489,7 @@ private:
             run.propsStart >= 0 ? xml_.sliced(run.propsStart, run.propsEnd - run.propsStart) : QString();
         if (mark < 0)
             return original;
-        const WordNames names = WordNames::of(run.qualifiedName, run.namespaceUri);
+        const WordNames names = namesOf(run);
         const QString highlight = names.empty(QStringLiteral("highlight"), QStringLiteral("val"),
                                               highlightValue(marks_[mark].highlight));
         if (run.propsStart < 0)
@@ -477,15 +497,19 @@ private:
                 + QStringLiteral("</") + names.prefix + QStringLiteral(":rPr>");
         const QStringView tag = QStringView(xml_).sliced(run.propsStart, run.propsTagEnd - run.propsStart);
         if (tag.endsWith(u"/>"))
-            return tag.chopped(2).toString() + u'>' + highlight + QStringLiteral("</") + run.propsName + u'>';
+            return tag.chopped(2).toString() + u'>' + highlight + QStringLiteral("</")
+                + nameAt(run.propsStart, run.propsNameLength) + u'>';
         QString out = tag.toString();
         bool placed = false;
-        for (const PropertySpan& property : run.properties) {
-            if (!placed && followsHighlight(property.name)) {
+        const QStringView prefix = names.declaration.isEmpty() ? QStringView(names.prefix) : QStringView();
+        for (int i = run.firstProperty; i < run.firstProperty + run.propertyCount; ++i) {
+            const PropertySpan& property = properties_[i];
+            const QStringView local = wordLocalName(QStringView(xml_).sliced(property.start), prefix);
+            if (!placed && (local.isNull() || followsHighlight(local))) {
                 out += highlight;
                 placed = true;
             }
-            if (property.name != u"highlight")
+            if (local != u"highlight")
                 out += xml_.sliced(property.start, property.end - property.start);
         }
         if (!placed)
@@ -495,18 +519,27 @@ private:
 
     QString commentStart(const RunSpan& run, int mark) const
     {
-        return WordNames::of(run.qualifiedName, run.namespaceUri)
-            .empty(QStringLiteral("commentRangeStart"), QStringLiteral("id"), QString::number(ids_[mark]));
+        return namesOf(run).empty(QStringLiteral("commentRangeStart"), QStringLiteral("id"),
+                                  QString::number(ids_[mark]));
     }
 
     QString commentEnd(const RunSpan& run, int mark) const
     {
-        const WordNames names = WordNames::of(run.qualifiedName, run.namespaceUri);
+        const WordNames names = namesOf(run);
         const QString id = QString::number(ids_[mark]);
         return names.empty(QStringLiteral("commentRangeEnd"), QStringLiteral("id"), id) + u'<' + names.prefix
             + QStringLiteral(":r") + names.declaration + u'>'
             + names.empty(QStringLiteral("commentReference"), QStringLiteral("id"), id) + QStringLiteral("</")
             + names.prefix + QStringLiteral(":r>");
+    }
+
+    // The qualified name of the element whose tag begins at `start`.
+    QString nameAt(qsizetype start, qsizetype length) const { return xml_.sliced(start + 1, length); }
+
+    WordNames namesOf(const RunSpan& run) const
+    {
+        return WordNames::of(nameAt(run.start, run.nameLength),
+                             run.strict ? kStrictWordNamespace : kWordNamespace);
     }
 
     QString applied()
@@ -531,6 +564,7 @@ private:
     const QString& xml_;
     const std::vector<RunSpan>& runs_;
     const std::vector<TextSpan>& texts_;
+    const std::vector<PropertySpan>& properties_;
     const QList<PaperMark>& marks_;
     const int firstId_;
     std::vector<Shown> shown_;  // in the XML's order
@@ -737,6 +771,8 @@ Result<std::optional<ExistingComments>> existingComments(const MemoryZip& zip, c
 
 }  // namespace
 
+QString textDiffers() { return QStringLiteral("文档的文字与检测的论文不一致，无法在其中标注。"); }
+
 Result<MarkedDocx> markDocx(const QByteArray& package, const QString& analysedText,
                             const QList<PaperMark>& marks, const MarkOptions& options)
 {
@@ -752,9 +788,11 @@ Result<MarkedDocx> markDocx(const QByteArray& package, const QString& analysedTe
         options.limits);
     if (!traced)
         return failure(traced.error());
+    if (options.isThePaper && !options.isThePaper(traced->text))
+        return failure(textDiffers());
     const std::optional<std::vector<qsizetype>> analysedAt = alignAnalysed(traced->text, analysedText);
     if (!analysedAt)
-        return failure(mismatch());
+        return failure(textDiffers());
 
     const qint64 limit = options.limits.maxPartSize;
     const Result<std::optional<ExistingComments>> existing = existingComments(*zip, *traced, limit);
@@ -784,7 +822,7 @@ Result<MarkedDocx> markDocx(const QByteArray& package, const QString& analysedTe
                         kept.byteOrderMark);
         } else {
             const RunSpan* anyRun = recorder.runs.empty() ? nullptr : &recorder.runs.front();
-            const QString wordNamespace = anyRun ? anyRun->namespaceUri : kWordNamespace;
+            const QString wordNamespace = anyRun && anyRun->strict ? kStrictWordNamespace : kWordNamespace;
             const Result<void> added = addCommentsPart(*zip, *traced, comments({}, marks, ids, options),
                                                        wordNamespace, limit, changes);
             if (!added)

@@ -15,6 +15,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace documents {
 
 enum class Highlight { Yellow, Red };
@@ -30,6 +32,9 @@ struct MarkOptions {
     QString author = QStringLiteral("Trovalis");
     QDateTime date;  // the comments' time; none when invalid
     DocxLimits limits;
+    // Whether the document's text (lines joined by LF) is the checked paper,
+    // when the caller knows a stricter test than the analysed text's order.
+    std::function<bool(const QString& text)> isThePaper;
 };
 
 struct MarkedDocx {
@@ -39,10 +44,12 @@ struct MarkedDocx {
 };
 
 // Fails, changing nothing, when the document's text is not `analysedText`
-// (spaces and line breaks aside), on a damaged package, and when the marked
-// copy would not read back as the same text.
+// (spaces and line breaks aside; the reason is then textDiffers()), on a
+// damaged package, and when the marked copy would not read back as the same text.
 Result<MarkedDocx> markDocx(const QByteArray& package, const QString& analysedText,
                             const QList<PaperMark>& marks, const MarkOptions& options = {});
+
+QString textDiffers();
 
 // A package of its own holding `lines` as plain paragraphs, for a paper that
 // comes from no .docx.

@@ -4,6 +4,7 @@
 #include "documents/core/memoryzip.h"
 
 #include <QHash>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QUrl>
 #include <QXmlStreamReader>
@@ -691,8 +692,9 @@ Result<TracedDocx> traceDocx(const MemoryZip& zip, const TokenObserver& observer
     traced.byteOrderMark = bytes->startsWith("\xEF\xBB\xBF");
     // The positions count the XML as decoded, the mark left out.
     const QByteArrayView xml = QByteArrayView(*bytes).sliced(traced.byteOrderMark ? 3 : 0);
-    traced.xml = QString::fromUtf8(xml);
-    if (traced.xml.toUtf8() != xml)
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    traced.xml = utf8(xml);
+    if (utf8.hasError())
         return failure(QStringLiteral("%1 不是 UTF-8 编码的 XML。").arg(index->main));
     const StoryTrace trace{observer, traced.sources, traced.xml};
     Result<QStringList> lines = readStory(index->main, wholePump(xml), index->lists, &trace);

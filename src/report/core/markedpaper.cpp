@@ -2,7 +2,6 @@
 
 #include "analysis/pieceresult.h"
 #include "analysis/segmentation.h"
-#include "documents/core/docxreader.h"
 #include "report/core/checkreport.h"
 
 #include <QDir>
@@ -28,11 +27,24 @@ QStringList commentOf(qsizetype number, const PieceResult& piece)
     return lines;
 }
 
-documents::MarkOptions optionsFor(const SavedCheck& check)
+bool isThePaper(const QString& editorText, const SavedCheck& check)
+{
+    return segmentation::normalise(editorText) == check.analysedText;
+}
+
+Result<documents::MarkedDocx> marked(const QByteArray& docx, const SavedCheck& check)
 {
     documents::MarkOptions options;
     options.date = check.savedAt;
-    return options;
+    // The document's lines are the editor's once it is opened.
+    options.isThePaper = [&check](const QString& text) {
+        return isThePaper(QString(text).replace(u'\n', QStringLiteral("\r\n")), check);
+    };
+    Result<documents::MarkedDocx> result =
+        documents::markDocx(docx, check.analysedText, marksOf(check), options);
+    if (!result && result.error() == documents::textDiffers())
+        return failure(notThePaper());
+    return result;
 }
 
 }  // namespace
@@ -68,22 +80,14 @@ QList<documents::PaperMark> marksOf(const SavedCheck& check)
 
 Result<documents::MarkedDocx> markDocx(const QByteArray& docx, const SavedCheck& check)
 {
-    const Result<QString> text = documents::readDocxText(docx);
-    if (!text)
-        return failure(text.error());
-    QString editorText = *text;
-    editorText.replace(u'\n', QStringLiteral("\r\n"));
-    if (segmentation::normalise(editorText) != check.analysedText)
-        return failure(notThePaper());
-    return documents::markDocx(docx, check.analysedText, marksOf(check), optionsFor(check));
+    return marked(docx, check);
 }
 
 Result<documents::MarkedDocx> markText(const QString& editorText, const SavedCheck& check)
 {
-    if (segmentation::normalise(editorText) != check.analysedText)
+    if (!isThePaper(editorText, check))
         return failure(notThePaper());
-    const QByteArray docx = documents::plainDocx(editorText.split(QStringLiteral("\r\n")));
-    return documents::markDocx(docx, check.analysedText, marksOf(check), optionsFor(check));
+    return marked(documents::plainDocx(editorText.split(QStringLiteral("\r\n"))), check);
 }
 
 QString proposedName(const QString& original)
