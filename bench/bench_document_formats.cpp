@@ -3,7 +3,8 @@
 // through the real main window's Open, beside LibreOffice's own conversion of
 // the same files to text, and the .docx marked with 300 similar pieces as the
 // report menu marks it. Prints milliseconds (the best of a few runs).
-//   bench_document_formats [characters]   (default 940,000: 300 pages of A4)
+//   bench_document_formats [characters] [--marking]   (default 940,000: 300
+//   pages of A4; --marking: only the .docx, its opening and its marking)
 // Run with QTWEBENGINE_DISABLE_SANDBOX=1 as root (the window holds browsers).
 
 #include "analysis/segmentation.h"
@@ -182,7 +183,9 @@ int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int characters = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 940000;
+    const QStringList args = app.arguments().mid(1);
+    const bool markingOnly = args.contains(QStringLiteral("--marking"));
+    const int characters = !args.isEmpty() && args[0] != u"--marking" ? args[0].toInt() : 940000;
     if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty()) {
         out << "soffice is not installed: LibreOffice makes the documents of this bench\n";
         return 1;
@@ -199,22 +202,30 @@ int main(int argc, char* argv[])
     if (!soffice({QStringLiteral("--infilter=Text (encoded):UTF8"), QStringLiteral("--convert-to"),
                   QStringLiteral("docx"), QStringLiteral("--outdir"), dir.path(), text},
                  profile)
-        || !soffice({QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"),
-                     dir.path(), docx},
-                    profile)) {
+        || (!markingOnly
+            && !soffice({QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"),
+                         dir.path(), docx},
+                        profile))) {
         out << "LibreOffice could not make the documents\n";
         return 1;
     }
-    const Result<QStringList> pages = pdf::readPdfPages(pdf);
-    out << "thesis: " << characters << " characters, " << (pages ? pages->size() : 0) << " pages; .docx "
-        << QFile(docx).size() / 1024 << " KiB, PDF " << QFile(pdf).size() / 1024 << " KiB\n";
+    if (markingOnly) {
+        out << "thesis: " << characters << " characters; .docx " << QFile(docx).size() / 1024 << " KiB\n";
+    } else {
+        const Result<QStringList> pages = pdf::readPdfPages(pdf);
+        out << "thesis: " << characters << " characters, " << (pages ? pages->size() : 0) << " pages; .docx "
+            << QFile(docx).size() / 1024 << " KiB, PDF " << QFile(pdf).size() / 1024 << " KiB\n";
+    }
 
     Form1 form(Endpoints::builtIn());
     for (int i = 0; i < 16; ++i)
         dialogs::queueAnswer(dialogs::Answer::Ok);
     openThroughTheWindow(form, docx, ".docx");
-    openThroughTheWindow(form, pdf, "PDF  ");
+    if (!markingOnly)
+        openThroughTheWindow(form, pdf, "PDF  ");
     markThroughTheReport(docx);
+    if (markingOnly)
+        return 0;
 
     out << "LibreOffice's own text of the same files (soffice --convert-to txt, one process each):\n";
     out << "  .docx " << libreOfficeText(docx, {}, dir.path(), profile, 2, 600000) << "\n";
