@@ -268,6 +268,7 @@ private slots:
         const QString oldHtml = QString::fromUtf8(readAll(oldReport));
         QVERIFY(oldHtml.contains(u"没有网上相似内容的摘要"_qs));
         QVERIFY(!oldHtml.contains(u"class=\"e\""_qs));
+        QVERIFY(oldHtml.contains(u"</a> http://127.0.0.1"_qs));  // the whole address, not the host
         QVERIFY(oldHtml.contains(u"单篇最大相似比：42.86%"_qs));
     }
 };

@@ -217,10 +217,11 @@ QString resultBlock(const ShownResult& shown, bool summariesKept)
 {
     const ResultLink& result = *shown.result;
     QString out = QStringLiteral("<br>") + link(result);
-    if (const QString host = hostOf(result.url); !host.isEmpty())
-        out += QStringLiteral(" <span class=\"ho\">") + escaped(host) + QStringLiteral("</span>");
-    else if (!summariesKept && !result.url.isEmpty())
+    // Without a summary to read, a check of the first format keeps the whole address in view.
+    if (!summariesKept && !result.url.isEmpty())
         out += u' ' + breakable(result.url);
+    else if (const QString host = hostOf(result.url); !host.isEmpty())
+        out += QStringLiteral(" <span class=\"ho\">") + escaped(host) + QStringLiteral("</span>");
     if (shown.count > 1)
         out += QStringLiteral("（相同结果 ") + QString::number(shown.count) + QStringLiteral(" 条）");
     if (!result.summary.isEmpty())
