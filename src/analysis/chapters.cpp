@@ -38,11 +38,12 @@ const QRegularExpression& ordinalHeading()
     return kOrdinal;
 }
 
-// 1 to 99, at most two ".n" below it, then a space, "、" or a Chinese character.
+// 1 to 99, at most two ".n" below it, then a space (an ideographic one too),
+// "、" or a Chinese character.
 const QRegularExpression& numberedHeading()
 {
     static const QRegularExpression kNumbered(
-        QStringLiteral("^[1-9][0-9]?((?:\\.[0-9]+){0,2})([ 、]|\\p{Han})"));
+        QStringLiteral("^[1-9][0-9]?((?:\\.[0-9]+){0,2})([ \\t\\x{3000}、]|\\p{Han})"));
     return kNumbered;
 }
 

@@ -22,6 +22,7 @@ private slots:
         QTest::newRow("part") << u"第二部分 实证研究"_qs << Heading::Part;
         QTest::newRow("section") << u"第一节 研究背景"_qs << Heading::Section;
         QTest::newRow("number and space") << u"1 绪论"_qs << Heading::Numbered;
+        QTest::newRow("number and ideographic space") << u"2　方法"_qs << Heading::Numbered;
         QTest::newRow("number and Chinese") << u"12研究方法"_qs << Heading::Numbered;
         QTest::newRow("number and enumeration comma") << u"3、研究对象"_qs << Heading::Section;
         QTest::newRow("two levels") << u"2.1 研究设计"_qs << Heading::Section;
