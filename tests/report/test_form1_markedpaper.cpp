@@ -167,6 +167,18 @@ private slots:
         QCOMPARE(part(marked, u"word/comments.xml"_qs).count("<w:comment "), 2);
         QCOMPARE(part(marked, u"word/footnotes.xml"_qs), part(before, u"word/footnotes.xml"_qs));
 
+        // The file damaged since it was opened: a clear message, no copy.
+        testdata::writeFile(original, before.left(before.size() / 2));
+        dialogs::queueFileName(run.dir.filePath(u"再次.docx"_qs));
+        dialogs::queueAnswer(dialogs::Answer::Ok);
+        run.form->bzlw_Click();
+        const QList<dialogs::Shown> shown = dialogs::takeShownMessages();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().text.startsWith(u"导出标注后的论文失败：文件已损坏"_qs),
+                 qPrintable(shown.first().text));
+        QVERIFY(!QFile::exists(run.dir.filePath(u"再次.docx"_qs)));
+        testdata::writeFile(original, before);
+
         if (QStandardPaths::findExecutable(u"soffice"_qs).isEmpty())
             QSKIP("LibreOffice is not installed (scripts/deps.sh installs it)");
         const Result<QString> originalText = documents::convertWithLibreOffice(original);
