@@ -61,14 +61,16 @@ private slots:
         QStringList items;
         for (QAction* a : form->jcbg->actions())
             items << a->text();
-        QCOMPARE(items, (QStringList{u"查看检测报告"_qs, u"导出检测报告…"_qs, u"在论文中标出相似句"_qs}));
+        QCOMPARE(items,
+                 (QStringList{u"查看检测报告"_qs, u"导出检测报告…"_qs, u"在论文中标出相似句"_qs,
+                              u"导出标注后的论文…"_qs}));
     }
 
     void enabledOnceAPieceIsCheckedAndNoRunIsOn()
     {
         auto form = analysedForm(kBody + kOther);
         form->refreshReportMenu();
-        for (QAction* item : {form->ckbg, form->dcbg, form->bzxs})
+        for (QAction* item : {form->ckbg, form->dcbg, form->bzxs, form->bzlw})
             QVERIFY(!item->isEnabled());
         // Disabled items do nothing, also when triggered from elsewhere.
         form->dcbg_Click();
@@ -76,7 +78,7 @@ private slots:
 
         form->session.pieces[1] = {true, 5, {}};
         form->refreshReportMenu();
-        for (QAction* item : {form->ckbg, form->dcbg, form->bzxs})
+        for (QAction* item : {form->ckbg, form->dcbg, form->bzxs, form->bzlw})
             QVERIFY(item->isEnabled());
 
         form->session.autoRunning = true;
