@@ -6,6 +6,7 @@ packages=(
   clang-format-14                 # the source format, checked by every test run
   qt6-base-dev qt6-webengine-dev libgl-dev
   libminizip-dev zlib1g-dev libcpp-httplib-dev
+  libopencc-dev libopencc-data    # traditional characters compared as simplified ones
   libsodium-dev minisign          # update signatures: checking them, and making them in tests and the demo
   antiword                        # .doc text
   poppler-utils                   # pdftotext: the report test reads the exported PDF back
