@@ -55,7 +55,8 @@ struct SiteRow {
 
 struct Content {
     QDateTime checkedAt;
-    QString engine;  // the engine menu's caption
+    QString paperTitle;  // the paper's first line, at most 40 characters
+    QString engine;      // the engine menu's caption
     qsizetype characterCount = 0;
     qsizetype pieceCount = 0;
     qsizetype checkedCount = 0;
