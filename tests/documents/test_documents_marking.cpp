@@ -198,6 +198,73 @@ private slots:
         QCOMPARE(readDocxText(copy.package).valueOr(QString()), readDocxText(original).valueOr(QString()));
     }
 
+    // A piece that runs from a text box into the body (the box's lines are
+    // read before its paragraph's) is highlighted in both, but its comment's
+    // range lies in one story: where its reference stands, after the piece's
+    // last character in the XML.
+    void commentRangeStaysInOneStory_data()
+    {
+        QTest::addColumn<QString>("paragraph");
+        QTest::addColumn<QString>("piece");
+        QTest::addColumn<QString>("ranged");
+        QTest::addColumn<bool>("inTextBox");
+        const QString box = QStringLiteral(
+            "<w:r><w:drawing><w:txbxContent><w:p><w:r><w:t>框内的文字</w:t></w:r></w:p></w:txbxContent>"
+            "</w:drawing></w:r>");
+        const QString text = QStringLiteral("<w:r><w:t>%1</w:t></w:r>");
+        QTest::newRow("box, then the body after it")
+            << box + text.arg(QStringLiteral("正文后")) << QStringLiteral("的文字正文")
+            << QStringLiteral("正文") << false;
+        QTest::newRow("body before the box, read after it")
+            << text.arg(QStringLiteral("正文前")) + box << QStringLiteral("的文字正文前")
+            << QStringLiteral("的文字") << true;
+        QTest::newRow("one run around the box")
+            << QStringLiteral("<w:r><w:t>甲乙</w:t><w:drawing><w:txbxContent><w:p><w:r><w:t>框内的文字</w:t>"
+                              "</w:r></w:p></w:txbxContent></w:drawing><w:t>丙丁</w:t></w:r>")
+            << QStringLiteral("文字甲乙丙") << QStringLiteral("甲乙框内的文字丙") << false;
+    }
+
+    void commentRangeStaysInOneStory()
+    {
+        QFETCH(QString, paragraph);
+        QFETCH(QString, piece);
+        QFETCH(QString, ranged);
+        QFETCH(bool, inTextBox);
+        const QByteArray original = package(docx(body(QStringLiteral("<w:p>%1</w:p>").arg(paragraph))));
+        const QString analysed = analysedOf(original);
+        const MarkedDocx copy = marked(original, {markOf(analysed, piece)});
+        QCOMPARE(copy.marked, 1);
+        QCOMPARE(readDocxText(copy.package).valueOr(QString()), readDocxText(original).valueOr(QString()));
+        const QByteArray xml = part(copy.package, QStringLiteral("word/document.xml"));
+        QString highlighted;
+        for (const Highlighted& stretch : highlightsOf(xml))
+            highlighted += stretch.text;
+        QCOMPARE(highlighted.size(), piece.size());
+
+        // Each comment element's story, and the text between start and end.
+        QXmlStreamReader reader(xml);
+        int boxDepth = 0;
+        QList<bool> storyOfElement;
+        bool inRange = false;
+        QString rangeText;
+        while (!reader.atEnd()) {
+            reader.readNext();
+            if (reader.isStartElement() && reader.name() == u"txbxContent")
+                ++boxDepth;
+            else if (reader.isEndElement() && reader.name() == u"txbxContent")
+                --boxDepth;
+            else if (reader.isStartElement() && reader.name().startsWith(u"comment")) {
+                storyOfElement << (boxDepth > 0);
+                inRange = reader.name() == u"commentRangeStart" ? true
+                    : reader.name() == u"commentRangeEnd"       ? false
+                                                                : inRange;
+            } else if (reader.isCharacters() && inRange)
+                rangeText += reader.text();
+        }
+        QCOMPARE(storyOfElement, QList<bool>(3, inTextBox));  // start, end, reference
+        QCOMPARE(rangeText, ranged);
+    }
+
     // Pieces side by side in one run, in both bands, an entity and a tab
     // between them: each its own highlight and comment, in order.
     void adjacentPiecesAndEntities()

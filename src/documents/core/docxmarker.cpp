@@ -28,6 +28,7 @@ struct RunSpan {
     qsizetype tagEnd = 0;
     qsizetype end = -1;
     int parent = -1;  // the run this one sits in (a text box inside a drawing)
+    int story = -1;   // the text box (w:txbxContent) it stands in, counted in order; -1: the body
     // Names are read from the XML when needed: a thesis has some ten
     // thousand runs, and only the marked ones are ever written.
     qsizetype nameLength = 0;  // of the qualified name after "<"
@@ -91,7 +92,7 @@ public:
     std::vector<PropertySpan> properties;  // of every run's properties, in order
 
 private:
-    enum class Kind { Run, Properties, Property, Text, Other };
+    enum class Kind { Run, Properties, Property, Text, Story, Other };
 
     // Every element of a thesis passes here: the names are compared before
     // the namespaces, and a property is only noted where it stands.
@@ -111,6 +112,7 @@ private:
             run.start = start;
             run.tagEnd = end;
             run.parent = openRuns_.empty() ? -1 : openRuns_.back();
+            run.story = openStories_.empty() ? -1 : openStories_.back();
             run.nameLength = xml.qualifiedName().size();
             run.strict = xml.namespaceUri().startsWith(u"http://purl.oclc.org/");
             runs.push_back(std::move(run));
@@ -125,6 +127,9 @@ private:
             node = {Kind::Properties, parentIndex};
         } else if (parent == Kind::Run && name == u"t" && word()) {
             texts.push_back({start, end, xml.qualifiedName().size()});
+        } else if (name == u"txbxContent" && word()) {
+            node = {Kind::Story, storyCount_};
+            openStories_.push_back(storyCount_++);
         }
         if (parent == Kind::Run)
             runs[parentIndex].hasChild = true;
@@ -145,11 +150,15 @@ private:
             runs[index].propsEnd = end;
         } else if (kind == Kind::Property) {
             properties.back().end = end;
+        } else if (kind == Kind::Story) {
+            openStories_.pop_back();
         }
     }
 
     std::vector<std::pair<Kind, int>> open_;
     std::vector<int> openRuns_;
+    std::vector<int> openStories_;
+    int storyCount_ = 0;
 };
 
 // The innermost run around `offset`.
@@ -351,6 +360,7 @@ public:
                 first_[shown_[i].mark] = int(i);
             last_[shown_[i].mark] = int(i);
         }
+        keepRangesInOneStory();
         return {};
     }
 
@@ -390,6 +400,26 @@ public:
     }
 
 private:
+    int storyOf(int shown) const { return runs_[shown_[shown].run].story; }
+
+    // A comment's range must lie in one story: Word ignores a start in a text
+    // box whose end stands in the body (a piece may run from the one into the
+    // other). The range is kept to the mark's part in the story of its end,
+    // where the reference stands; the highlight still covers all of it.
+    void keepRangesInOneStory()
+    {
+        for (std::size_t m = 0; m < first_.size(); ++m) {
+            if (first_[m] < 0)
+                continue;
+            const int story = storyOf(last_[m]);
+            int at = first_[m];
+            while (at < last_[m]
+                   && (shown_[at].mark != int(m) || storyOf(at) != story || !shown_[at].cuttable))
+                ++at;
+            first_[m] = at;
+        }
+    }
+
     bool addCharacters(const TextSource& source, int run, const std::vector<int>& markAt)
     {
         std::optional<std::vector<qsizetype>> offsets;
@@ -440,7 +470,8 @@ private:
         for (std::size_t j = 1; j < chars.size(); ++j) {
             const Shown& before = shown_[chars[j - 1]];
             const Shown& c = shown_[chars[j]];
-            if (c.mark != before.mark)
+            // A range's start moved into the run (keepRangesInOneStory) splits it too.
+            if (c.mark != before.mark || (c.mark >= 0 && first_[c.mark] == chars[j]))
                 splitBefore(run, chars[j - 1], chars[j]);
         }
         const int closing = shown_[chars.back()].mark;
