@@ -4,7 +4,9 @@
 
 #include "analysis/earlierversion.h"
 #include "analysis/keptcut.h"
+#include "analysis/precheck.h"
 #include "analysis/segmentation.h"
+#include "analysis/sharedruns.h"
 #include "support/testdata.h"
 
 #include <QDir>
@@ -101,6 +103,22 @@ SavedCheck earlierCheck(const QString& engine = u"baidu"_qs)
     c.pageCount = 13;
     c.similaritySum = 180;
     return c;
+}
+
+ResultLink withSummary(const QString& summary)
+{
+    ResultLink r(u"摘要"_qs, u"http://x/"_qs);
+    r.summary = summary;
+    return r;
+}
+
+KeptCut cutOf(int pieces, const QList<qsizetype>& earlierIndex)
+{
+    KeptCut cut;
+    for (int i = 0; i < pieces; ++i)
+        cut.pieces << piece(i);
+    cut.earlierIndex = earlierIndex;
+    return cut;
 }
 
 }  // namespace
@@ -284,6 +302,89 @@ private slots:
         QVERIFY(savedcheck::write(checkOf(nearer, segmentation::cutIntoPieces(nearer), u"baidu"_qs),
                                   savedcheck::pathFor(folder.path(), nearer)));
         QCOMPARE(earlierversion::find(folder.path(), edited, u"baidu"_qs)->check.analysedText, kEarlier);
+    }
+
+    // A new piece replaces the earlier pieces between the same two kept
+    // pieces, or before the first or after the last; a kept piece none.
+    void newPiecesReplaceWhatStoodBetweenTheSameKeptPieces()
+    {
+        using R = std::optional<precheck::Replaced>;
+        QCOMPARE(precheck::replacedPieces(cutOf(7, {-1, 0, 1, -1, -1, 4, -1}), 6),
+                 (QList<R>{R({0, 0}), {}, {}, R({2, 4}), R({2, 4}), {}, R({5, 6})}));
+        QCOMPARE(precheck::replacedPieces(cutOf(2, {-1, -1}), 3), (QList<R>{R({0, 3}), R({0, 3})}));
+        // Kept pieces out of order (no cut this program makes): nothing replaced.
+        QCOMPARE(precheck::replacedPieces(cutOf(3, {3, -1, 1}), 5), (QList<R>{{}, R({4, 4}), {}}));
+    }
+
+    // The pre-check of a rewrite against the summaries the last check kept:
+    // only a piece's own predecessors count, and a first-format check has
+    // nothing to compare with.
+    void preCheckFindsTheRewritesThatStillStand()
+    {
+        SavedCheck check = earlierCheck();
+        const QString kept20 = piece(5).mid(10, 20);
+        check.pieces[5].results << withSummary(prose(40, 31) + kept20 + prose(40, 32));
+        check.pieces[8].results << withSummary(piece(8) + u"，"_qs + piece(8) + u"……"_qs + piece(8));
+        check.pieces[2].results << withSummary(QString());
+        // Piece 5 keeps 20 of its characters, piece 8 is rewritten, piece 2 now
+        // holds piece 8's start: not what piece 2's results showed.
+        const QString text = range(0, 2).join(QString()) + prose(18, 33) + piece(8).left(20)
+            + range(3, 5).join(QString()) + prose(18, 34) + kept20 + range(6, 8).join(QString())
+            + prose(38, 35) + range(9, kPieces).join(QString());
+        const KeptCut cut = keptcut::recut(check.sentences, text);
+        QCOMPARE(cut.keptCount(), kPieces - 3);
+        const precheck::PreCheck found = precheck::run(cut, check);
+        QCOMPARE(found.pieces.size(), kPieces);
+        QCOMPARE(found.stillCount(), 1);
+        const auto& still = found.pieces[5];
+        QVERIFY(still);
+        QCOMPARE(still->earlierPiece, 5);
+        QCOMPARE(still->result, 1);
+        QCOMPARE(still->runs.size(), std::size_t(1));
+        QCOMPARE(still->runs[0].characters, 20);
+        QCOMPARE(still->summary.mid(still->runs[0].b.start, still->runs[0].b.length), kept20);
+        QCOMPARE(precheck::longestRun(cut.pieces[5], *still), kept20);
+
+        const EarlierVersion earlier{check, cut};
+        QCOMPARE(
+            precheck::carriedOverText(earlier, found),
+            u"已沿用 9 句的结果，还需对比 11 句。其中 1 句与上次网上找到的内容仍有连续13字以上相同，建议先改写。"_qs);
+        check.summariesKept = false;
+        QCOMPARE(precheck::run(cut, check).stillCount(), 0);
+        QCOMPARE(precheck::carriedOverText(earlier, precheck::run(cut, check)),
+                 u"已沿用 9 句的结果，还需对比 11 句。"_qs);
+    }
+
+    // What a piece shares with its results: traditional characters folded,
+    // a summary holding the piece three times one run, nothing from an empty
+    // summary or one of punctuation.
+    void runsOfAPieceAgainstItsResults()
+    {
+        const QString piece = u"研究表明城市绿地对居民的身心健康具有显著的积极影响作用。"_qs;
+        const QList<ResultLink> results{
+            withSummary(QString()),
+            withSummary(u"據研究表明，城市綠地對居民的身心健康具有顯著作用"_qs),
+            withSummary(piece + piece + u"又如："_qs + piece),
+            withSummary(u"，。！？"_qs),
+        };
+        const sharedruns::PieceRuns runs = sharedruns::ofPiece(piece, results);
+        QCOMPARE(runs.longest, (QList<qsizetype>{0, 20, 27, 0}));
+        QCOMPARE(runs.joined.size(), std::size_t(1));
+        QCOMPARE(runs.joined[0], (matching::Span{0, 27}));
+        QCOMPARE(sharedruns::quoted(piece, runs.joined, 3), QStringList{u"“"_qs + piece.left(27) + u"”"_qs});
+
+        const sharedruns::PieceRuns none = sharedruns::ofPiece(u"，。！？"_qs, results);
+        QCOMPARE(none.longest, (QList<qsizetype>{0, 0, 0, 0}));
+        QVERIFY(none.joined.empty());
+
+        // Four runs apart: three are quoted, in order.
+        const QStringList parts{prose(13, 41), prose(13, 42), prose(13, 43), prose(13, 44)};
+        const QString longer = parts.join(u"甲"_qs);
+        const sharedruns::PieceRuns four = sharedruns::ofPiece(longer, {withSummary(parts.join(u"乙"_qs))});
+        QCOMPARE(four.joined.size(), std::size_t(4));
+        QCOMPARE(sharedruns::quoted(longer, four.joined, 3),
+                 (QStringList{u"“"_qs + parts[0] + u"”"_qs, u"“"_qs + parts[1] + u"”"_qs,
+                              u"“"_qs + parts[2] + u"”"_qs}));
     }
 
     void aKeptCutCheckReadsBack()
