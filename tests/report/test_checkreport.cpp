@@ -119,6 +119,38 @@ private slots:
         QVERIFY(html.contains(u".h{color:#ff0000}.m{color:#e67800}"_qs));
     }
 
+    // Under a piece, the three results with the most highlighted characters
+    // (equal ones in the page's order), then how many more the page listed;
+    // a result listed twice counts twice there.
+    void compactEvidenceShowsThreeResults()
+    {
+        const QString paper = kBody + kBody;
+        SavedCheck check = checkOf(paper, {60, 30});
+        const auto result = [](const QString& title, qsizetype highlighted) {
+            return ResultLink{title, u"https://example.org/"_qs + title, u"摘要"_qs.repeated(20),
+                              {{0, highlighted}}};
+        };
+        check.pieces[0].results = {result(u"甲"_qs, 2), result(u"乙"_qs, 9), result(u"丙"_qs, 5),
+                                   result(u"丙"_qs, 5), result(u"丁"_qs, 5), result(u"戊"_qs, 1)};
+        check.pieces[1].results = {result(u"己"_qs, 1), result(u"庚"_qs, 1), result(u"辛"_qs, 1)};
+        const QString html = report::html(report::contentOf(check, paper));
+        const qsizetype first = html.indexOf(u"第 1 句，相似度"_qs);
+        const qsizetype second = html.indexOf(u"第 2 句，相似度"_qs);
+        const QString block1 = html.mid(first, second - first);
+        static const QRegularExpression titles(u">(.)</a>"_qs);
+        QStringList shown;
+        for (const auto& m : titles.globalMatch(block1))
+            shown << m.captured(1);
+        QCOMPARE(shown, (QStringList{u"乙"_qs, u"丙"_qs, u"丁"_qs}));
+        QVERIFY(block1.contains(u"（相同结果 2 条）"_qs));
+        QVERIFY(block1.contains(u"<br>另有 2 条结果</p>"_qs));
+        const QString block2 = html.mid(second, html.indexOf(u"</p>"_qs, second) - second);
+        QCOMPARE(block2.count(u"</a>"_qs), 3);
+        QVERIFY(!block2.contains(u"另有"_qs));
+        // The sources table stays whole.
+        QVERIFY(html.contains(u">戊</a></td>"_qs));
+    }
+
     // The report lists the first twenty sources; scripts get them all.
     void sourcesListTheFirstTwenty()
     {

@@ -24,4 +24,9 @@ Result<void> write(const QByteArray& bytes, const QString& fileName)
     return {};
 }
 
+bool isPdfName(const QString& fileName)
+{
+    return fileName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+}
+
 }  // namespace reportfile

@@ -12,4 +12,7 @@ namespace reportfile {
 
 Result<void> write(const QByteArray& bytes, const QString& fileName);
 
+// A report is written as PDF when its name ends in ".pdf", any case; otherwise as HTML.
+bool isPdfName(const QString& fileName);
+
 }  // namespace reportfile

@@ -367,4 +367,9 @@ CheckReportModel modelOf(const Content& c)
     return m;
 }
 
+CheckReportModel modelOf(const SavedCheck& check, QStringView paperText)
+{
+    return modelOf(contentOf(check, paperText));
+}
+
 }  // namespace report

@@ -85,6 +85,8 @@ struct CheckReportModel {
 
 // The report of `content`, section by section.
 CheckReportModel modelOf(const Content& content);
+// The report of a kept check; `paperText` as contentOf() takes it.
+CheckReportModel modelOf(const SavedCheck& check, QStringView paperText);
 
 // The report as one self-contained HTML document.
 QString html(const CheckReportModel& model);

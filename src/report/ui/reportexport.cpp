@@ -69,10 +69,7 @@ private:
 
 QString fileTypes() { return QStringLiteral("网页文件(*.html);;PDF文件(*.pdf)"); }
 
-bool isPdfName(const QString& fileName)
-{
-    return fileName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
-}
+bool isPdfName(const QString& fileName) { return reportfile::isPdfName(fileName); }
 
 QString withSuffix(const QString& fileName)
 {
