@@ -1,10 +1,13 @@
 // Prints what a re-check of an edited paper costs: the kept cut of a paper of
 // 1,000,000 characters with 1 % changed and rewritten throughout, how many
-// queries the re-check of a 1,050-piece thesis with five edits sends, and how
-// long an analysis takes to find the earlier check among the kept ones.
+// queries the re-check of a 1,050-piece thesis with five edits sends, how
+// long an analysis takes to find the earlier check among the kept ones, and
+// the pre-check of a thesis with 100 changed pieces against the summaries of
+// the results of the pieces they replace.
 
 #include "analysis/earlierversion.h"
 #include "analysis/keptcut.h"
+#include "analysis/precheck.h"
 #include "analysis/segmentation.h"
 
 #include <QElapsedTimer>
@@ -87,8 +90,9 @@ void timeRecut(const char* what, const QStringList& earlier, const QString& text
                 qlonglong(cut.pieces.size()));
 }
 
-// A kept check of `text`, every piece checked, ten results a piece.
-SavedCheck checkedCheck(const QString& text, const QString& engine)
+// A kept check of `text`, every piece checked, ten results a piece; with a
+// summary length, each result's summary holds its piece amid other text.
+SavedCheck checkedCheck(const QString& text, const QString& engine, int summaryLength = 0)
 {
     SavedCheck c;
     c.analysedText = text;
@@ -104,6 +108,12 @@ SavedCheck checkedCheck(const QString& text, const QString& engine)
             ResultLink link;
             link.title = title;
             link.url = url;
+            if (summaryLength > 0) {
+                const QString& own = c.sentences[s];
+                const qsizetype around = std::max<qsizetype>(summaryLength - own.size(), 0);
+                link.summary = prose(around / 2, quint32(s * 10 + k + 7)) + own
+                    + prose(around - around / 2, quint32(s * 10 + k + 8));
+            }
             piece.results.append(link);
             c.resultBlocks[10 * s + k] = QStringLiteral("<a data-click=\"{'F':'778317EA'}\" href=\"") + url
                 + QStringLiteral("\">") + title + QStringLiteral("</a>") + QString(300, u' ');
@@ -145,6 +155,40 @@ void thesisRecheck()
                 found && found->check.analysedText == thesis ? "found" : "NOT FOUND");
 }
 
+// The pre-check of a 1,050-piece thesis with 100 edits, every result with
+// a 300-character summary that holds its piece: each changed piece is
+// compared with the summaries of the pieces it replaces.
+void thesisPrecheck()
+{
+    const QString thesis = prose(1050 * 38, 3);
+    const SavedCheck check = checkedCheck(thesis, QStringLiteral("baidu"), 300);
+    const QString reworked = edited(thesis, 100, 12, 500);
+    const keptcut::KeptCut cut = keptcut::recut(check.sentences, reworked);
+    const auto replaced = precheck::replacedPieces(cut, check.sentences.size());
+    qsizetype comparisons = 0;
+    for (const auto& r : replaced)
+        if (r)
+            comparisons += 10 * (r->end - r->first);
+    precheck::PreCheck found;
+    const double ms = bestMs([&] { found = precheck::run(cut, check); });
+    std::printf("pre-check of that thesis with 100 edits (%lld new pieces, %lld piece-summary pairs of 300 "
+                "characters): %.1f ms, %lld still similar\n",
+                qlonglong(cut.pieces.size() - cut.keptCount()), qlonglong(comparisons), ms,
+                qlonglong(found.stillCount()));
+
+    // A chapter of 50 pieces rewritten in one stretch: each of its new pieces
+    // against the summaries of all 50 it replaces.
+    QString chapter = thesis;
+    for (qsizetype i = 500 * 38 + 17; i < 550 * 38; i += 19)
+        chapter[i] = QChar(char16_t(chapter[i].unicode() ^ 1));
+    const keptcut::KeptCut chapterCut = keptcut::recut(check.sentences, chapter);
+    const double chapterMs = bestMs([&] { found = precheck::run(chapterCut, check); });
+    std::printf("the same thesis with a chapter of 50 pieces rewritten (%lld new pieces, 25,000 pairs): "
+                "%.1f ms, %lld still similar\n",
+                qlonglong(chapterCut.pieces.size() - chapterCut.keptCount()), chapterMs,
+                qlonglong(found.stillCount()));
+}
+
 }  // namespace
 
 int main()
@@ -158,5 +202,6 @@ int main()
     timeRecut("1,000,000 characters, unchanged", earlier, paper);
     timeRecut("the analysis's own cut, for comparison", {}, paper);
     thesisRecheck();
+    thesisPrecheck();
     return 0;
 }

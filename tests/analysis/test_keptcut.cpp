@@ -345,6 +345,30 @@ private slots:
         QCOMPARE(still->summary.mid(still->runs[0].b.start, still->runs[0].b.length), kept20);
         QCOMPARE(precheck::longestRun(cut.pieces[5], *still), kept20);
 
+        // The same as comparing every new piece with every summary it replaces,
+        // also for a stretch of several new pieces.
+        const QString stretch = range(0, 10).join(QString()) + prose(5, 36) + piece(8).mid(3, 30)
+            + piece(12).left(16) + prose(9, 37) + piece(14).right(14) + range(15, kPieces).join(QString());
+        SavedCheck wider = check;
+        const KeptCut wide = keptcut::recut(wider.sentences, stretch);
+        wider.pieces[12] = {true, 30, {withSummary(piece(12) + piece(13))}};
+        wider.pieces[14] = {true, 30, {withSummary(piece(14).right(13))}};
+        const precheck::PreCheck wideFound = precheck::run(wide, wider);
+        const auto replaced = precheck::replacedPieces(wide, kPieces);
+        qsizetype stillHere = 0;
+        for (qsizetype j = 0; j < wide.pieces.size(); ++j) {
+            qsizetype longest = 0;
+            for (qsizetype i = replaced[j] ? replaced[j]->first : 0; replaced[j] && i < replaced[j]->end; ++i)
+                for (const ResultLink& result : wider.pieces[i].results)
+                    for (const matching::SharedRun& run :
+                         matching::sharedRuns(wide.pieces[j], result.summary))
+                        longest = std::max(longest, run.characters);
+            const auto& f = wideFound.pieces[j];
+            QCOMPARE(f ? f->runs[f->longest].characters : 0, longest);
+            stillHere += longest > 0;
+        }
+        QCOMPARE(stillHere, 1);  // of the two, the one holding piece 8 (kept, not replaced) is new
+
         const EarlierVersion earlier{check, cut};
         QCOMPARE(
             precheck::carriedOverText(earlier, found),
