@@ -127,8 +127,8 @@ private slots:
         const QString paper = kBody + kBody;
         SavedCheck check = checkOf(paper, {60, 30});
         const auto result = [](const QString& title, qsizetype highlighted) {
-            return ResultLink{title, u"https://example.org/"_qs + title, u"摘要"_qs.repeated(20),
-                              {{0, highlighted}}};
+            return ResultLink{
+                title, u"https://example.org/"_qs + title, u"摘要"_qs.repeated(20), {{0, highlighted}}};
         };
         check.pieces[0].results = {result(u"甲"_qs, 2), result(u"乙"_qs, 9), result(u"丙"_qs, 5),
                                    result(u"丙"_qs, 5), result(u"丁"_qs, 5), result(u"戊"_qs, 1)};
@@ -149,6 +149,43 @@ private slots:
         QVERIFY(!block2.contains(u"另有"_qs));
         // The sources table stays whole.
         QVERIFY(html.contains(u">戊</a></td>"_qs));
+    }
+
+    // The runs a piece from 20 % shares with its results' summaries: the
+    // piece underlined there, each result with its longest run, the lines for
+    // scripts; none below 20 %, and a first-format check says why it has none.
+    void sharedRunsAreUnderlined()
+    {
+        const QString paper = kBody + kBody + kBody;
+        SavedCheck check = checkOf(paper, {60, 10, 30});
+        const auto withSummary = [](const QString& title, const QString& summary) {
+            return ResultLink{title, u"https://example.org/"_qs, summary, {}};
+        };
+        check.pieces[0].results = {withSummary(u"甲"_qs, u"有人说"_qs + kBody.mid(2, 14)),
+                                   withSummary(u"乙"_qs, kBody.mid(20, 18) + u"。"_qs),
+                                   withSummary(u"丙"_qs, kBody.mid(2, 12))};
+        check.pieces[1].results = check.pieces[0].results;
+        const report::Content content = report::contentOf(check, paper);
+        const QString html = report::html(content);
+        const qsizetype first = html.indexOf(u"第 1 句，相似度"_qs);
+        const QString block = html.mid(first, html.indexOf(u"</p>"_qs, first) - first);
+        QCOMPARE(block.count(u"<u>"_qs), 2);
+        QVERIFY(block.contains(u"<span class=\"h\">"_qs + kBody.left(2) + u"</span><span class=\"h\"><u>"_qs
+                               + kBody.mid(2, 14) + u"</u></span><span class=\"h\">"_qs + kBody.mid(16, 4)
+                               + u"</span><span class=\"h\"><u>"_qs + kBody.mid(20, 18) + u"</u></span>"_qs));
+        QVERIFY(block.contains(u">甲</a> <span class=\"ho\">example.org</span> 连续相同 14 字<br>"_qs));
+        QVERIFY(block.contains(u"乙</a> <span class=\"ho\">example.org</span> 连续相同 18 字<br>"_qs));
+        QVERIFY(!block.contains(u"连续相同 12 字"_qs));
+        QVERIFY(html.contains(u"下划线：与网上内容连续13字以上相同，需要改写的部分"_qs));
+        QCOMPARE(html.count(u"<u>"_qs), 2);  // piece 3 has no results, piece 2 is below 20 %
+        const QStringList runs = report::figureLines(content).filter(QRegularExpression(u"^run\t"_qs));
+        QCOMPARE(runs, (QStringList{u"run\t1\t2\t14"_qs, u"run\t1\t20\t18"_qs}));
+
+        check.summariesKept = false;
+        const report::Content first1 = report::contentOf(check, paper);
+        QVERIFY(report::html(first1).contains(u"也无法标出与网上内容相同、需要改写的部分"_qs));
+        QVERIFY(!report::html(first1).contains(u"<u>"_qs));
+        QVERIFY(report::figureLines(first1).filter(QRegularExpression(u"^run\t"_qs)).isEmpty());
     }
 
     // The report lists the first twenty sources; scripts get them all.

@@ -83,6 +83,24 @@ private slots:
         QCOMPARE(marks[1].comment, QStringList{u"第 3 句，相似度：100%"_qs});
     }
 
+    // What the piece still shares with its results' summaries, quoted after
+    // the figure: joined over the results, in order, at most three.
+    void commentNamesWhatToRewrite()
+    {
+        SavedCheck check = checkOf(paperText());
+        check.pieces[0].results[0].summary = kFirst.left(15) + u"……"_qs;
+        check.pieces[0].results[1].summary = u"据"_qs + kFirst.mid(18, 13) + kFirst.mid(10, 6);
+        check.pieces[0].results[3].summary = kFirst.mid(10, 6);  // too short a run
+        const QList<documents::PaperMark> marks = markedpaper::marksOf(check);
+        const QString rewrite = u"需改写：“"_qs + kFirst.left(15) + u"”“"_qs + kFirst.mid(18, 13) + u"”"_qs;
+        QCOMPARE(marks[0].comment.mid(0, 3),
+                 (QStringList{u"第 1 句，相似度：20%"_qs, rewrite, u"来源：甲 https://a.example/"_qs}));
+        QCOMPARE(marks[0].comment.size(), 5);  // three sources still
+        const Result<documents::MarkedDocx> marked = markedpaper::markDocx(studentDocx(paperText()), check);
+        QVERIFY(marked);
+        QVERIFY(QString::fromUtf8(commentsOf(marked->package)).contains(rewrite));
+    }
+
     // The student's file while it is the checked paper; once edited, refused,
     // and the editor's text still gives a marked copy of its own.
     void refusesAnEditedFileAndMarksTheEditorsText()

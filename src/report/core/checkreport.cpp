@@ -4,6 +4,7 @@
 #include "analysis/comparisonsession.h"
 #include "analysis/exclusions.h"
 #include "analysis/segmentation.h"
+#include "analysis/sharedruns.h"
 #include "analysis/sitestats.h"
 #include "platform/core/gbk.h"
 #include "platform/core/numberformat.h"
@@ -125,6 +126,13 @@ Content contentOf(const SavedCheck& check, QStringView paperText)
         row.excluded = excluded.value(i, false);
         row.start = starts.value(i, -1);
         row.characters = gbk::doubleByteCount(check.sentences[i]);
+        row.textLead = std::max<qsizetype>(check.sentences[i].indexOf(row.text), 0);
+        // What the web still shows of the piece; a first-format check has no summaries.
+        if (check.summariesKept && row.checked && similarityband::colourFor(row.figure)) {
+            sharedruns::PieceRuns runs = sharedruns::ofPiece(check.sentences[i], row.results);
+            row.sharedRuns = std::move(runs.joined);
+            row.longestRun = std::move(runs.longest);
+        }
         if (row.checked) {
             ++c.checkedCount;
             if (row.excluded)
@@ -162,6 +170,9 @@ QStringList figureLines(const Content& c)
                                  QString::number(r.checked),
                                  r.figure ? withoutPercent(percent(*r.figure)) : QString()}
                          .join(u'\t'));
+    for (const PieceRow& piece : c.pieces)
+        for (const matching::Span& run : piece.sharedRuns)
+            lines.append(QStringLiteral("run\t%1\t%2\t%3").arg(piece.number).arg(run.start).arg(run.length));
     return lines;
 }
 

@@ -6,6 +6,7 @@
 
 #include "analysis/pieceresult.h"
 #include "analysis/savedcheck.h"
+#include "matching/runs.h"
 
 #include <QDateTime>
 #include <QList>
@@ -13,6 +14,7 @@
 #include <QStringView>
 
 #include <optional>
+#include <vector>
 
 namespace report {
 
@@ -25,6 +27,14 @@ struct PieceRow {
     QList<ResultLink> results;
     qsizetype start = -1;      // where it begins in the analysed text
     qsizetype characters = 0;  // its double-byte characters, as the paper's are counted
+    // A piece from the medium band, checked with summaries: the runs of 13
+    // content characters or more it shares with its results' summaries,
+    // joined over all results, in the piece as analysed (`text` begins
+    // `textLead` characters into it); and per result its longest run's
+    // content characters, 0 for none.
+    std::vector<matching::Span> sharedRuns;
+    QList<qsizetype> longestRun;
+    qsizetype textLead = 0;
 };
 
 // A source the similar pieces' results name, grouped by title as the
@@ -82,9 +92,10 @@ Content contentOf(const SavedCheck& check, QStringView paperText);
 QString html(const Content& content);
 
 // The figures for scripts: "overall", "without", "label2" and "largest"
-// lines, then one "source" line per source and one "chapter" line per
-// chapter, fields separated by tabs, figures as the report writes them
-// without "%".
+// lines, then one "source" line per source, one "chapter" line per
+// chapter and one "run" line per shared run (the piece's number, the run's
+// start and length in the piece), fields separated by tabs, figures as the
+// report writes them without "%".
 QStringList figureLines(const Content& content);
 
 // The two in one: the bytes the report window and trovalis-cli write.

@@ -2,6 +2,7 @@
 
 #include "analysis/pieceresult.h"
 #include "analysis/segmentation.h"
+#include "analysis/sharedruns.h"
 #include "report/core/checkreport.h"
 
 #include <QDir>
@@ -12,17 +13,27 @@ namespace markedpaper {
 namespace {
 
 constexpr int kSourcesPerComment = 3;
+constexpr int kRunsPerComment = 3;
 
-QStringList commentOf(qsizetype number, const PieceResult& piece)
+// The piece's number and figure, what it still shares with the web's
+// summaries ("需改写：" and the runs, quoted), and its first sources.
+QStringList commentOf(qsizetype number, const QString& sentence, const PieceResult& piece)
 {
     QStringList lines{QStringLiteral("第 ") + QString::number(number) + QStringLiteral(" 句，相似度：")
                       + report::percent(piece.figure)};
+    const QStringList runs =
+        sharedruns::quoted(sentence, sharedruns::ofPiece(sentence, piece.results).joined, kRunsPerComment);
+    if (!runs.isEmpty())
+        lines << QStringLiteral("需改写：") + runs.join(QString());
+    int sources = 0;
     for (const ResultLink& result : piece.results) {
-        if (lines.size() > kSourcesPerComment)
+        if (sources == kSourcesPerComment)
             break;
-        if (!result.title.isEmpty() || !result.url.isEmpty())
+        if (!result.title.isEmpty() || !result.url.isEmpty()) {
             lines << QStringLiteral("来源：") + result.title
                     + (result.url.isEmpty() ? QString() : u' ' + result.url);
+            ++sources;
+        }
     }
     return lines;
 }
@@ -73,7 +84,7 @@ QList<documents::PaperMark> marksOf(const SavedCheck& check)
             continue;
         const auto highlight =
             piece.figure >= similarityband::kHigh ? documents::Highlight::Red : documents::Highlight::Yellow;
-        marks.append({at, sentence.size(), highlight, commentOf(i + 1, piece)});
+        marks.append({at, sentence.size(), highlight, commentOf(i + 1, sentence, piece)});
     }
     return marks;
 }

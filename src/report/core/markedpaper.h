@@ -1,7 +1,8 @@
 #pragma once
 // The paper of a kept check as a marked .docx: each piece from the medium
 // band highlighted (red from the high band, yellow below it) with a comment
-// giving its number, its figure and up to three sources. Shared by the main
+// giving its number, its figure, the runs it still shares with its results'
+// summaries (at most three) and up to three sources. Shared by the main
 // window and trovalis-cli.
 
 #include "analysis/savedcheck.h"

@@ -245,7 +245,7 @@ QList<ShownResult> shownResults(const QList<ResultLink>& results)
 
 QString hostOf(const QString& url) { return QUrl(url.trimmed(), QUrl::TolerantMode).host(); }
 
-void appendResult(QList<Run>& runs, const ShownResult& shown, bool summariesKept)
+void appendResult(QList<Run>& runs, const ShownResult& shown, bool summariesKept, qsizetype longestRun)
 {
     const ResultLink& result = *shown.result;
     runs.append(Run::lineBreak());
@@ -263,6 +263,9 @@ void appendResult(QList<Run>& runs, const ShownResult& shown, bool summariesKept
     if (shown.count > 1)
         runs.append(
             Run::of(QStringLiteral("（相同结果 ") + QString::number(shown.count) + QStringLiteral(" 条）")));
+    if (longestRun > 0)
+        runs.append(
+            Run::of(QStringLiteral(" 连续相同 ") + QString::number(longestRun) + QStringLiteral(" 字")));
     if (result.summary.isEmpty())
         return;
     runs.append(Run::lineBreak());
@@ -281,6 +284,34 @@ void appendResult(QList<Run>& runs, const ShownResult& shown, bool summariesKept
     small(result.summary.mid(at), Tone::Plain);
 }
 
+// The piece's text, the runs it shares with its results' summaries underlined.
+void appendPieceText(QList<Run>& runs, const PieceRow& piece)
+{
+    const Tone tone = toneOf(piece);
+    const auto append = [&](qsizetype from, qsizetype to, bool underline) {
+        Run r = Run::of(piece.text.mid(from, to - from), tone);
+        r.piece = true;
+        r.underline = underline;
+        runs.append(r);
+    };
+    if (piece.sharedRuns.empty()) {
+        append(0, piece.text.size(), false);
+        return;
+    }
+    qsizetype at = 0;
+    for (const matching::Span& run : piece.sharedRuns) {
+        const qsizetype start = std::clamp<qsizetype>(run.start - piece.textLead, at, piece.text.size());
+        const qsizetype end = std::clamp<qsizetype>(run.end() - piece.textLead, start, piece.text.size());
+        if (start > at)
+            append(at, start, false);
+        if (end > start)
+            append(start, end, true);
+        at = end;
+    }
+    if (at < piece.text.size())
+        append(at, piece.text.size(), false);
+}
+
 // Paragraphs, not a table: a thousand-row table is several times slower to
 // lay out and print. Under each piece, the results with the most highlighted
 // characters; the rest counted.
@@ -295,9 +326,7 @@ Section similarSection(const Content& c)
         QList<Run> runs{Run::of(QStringLiteral("第 ") + QString::number(piece.number)
                                 + QStringLiteral(" 句，相似度：") + percent(piece.figure)),
                         Run::lineBreak()};
-        Run text = Run::of(piece.text, toneOf(piece));
-        text.piece = true;
-        runs.append(text);
+        appendPieceText(runs, piece);
         runs.append(Run::lineBreak());
         runs.append(Run::of(QStringLiteral("网上相似内容：")));
         if (piece.results.isEmpty())
@@ -308,7 +337,8 @@ Section similarSection(const Content& c)
         });
         qsizetype listed = 0;
         for (qsizetype i = 0; i < std::min(shown.size(), kResultsShown); ++i) {
-            appendResult(runs, shown[i], c.summariesKept);
+            const qsizetype index = shown[i].result - piece.results.constData();
+            appendResult(runs, shown[i], c.summariesKept, piece.longestRun.value(index));
             listed += shown[i].count;
         }
         if (listed < piece.results.size()) {
@@ -325,7 +355,11 @@ Section similarSection(const Content& c)
     }
     if (!c.summariesKept)
         s.blocks.append(paragraph(QStringLiteral("这份检测记录由较早的版本保存，没有网上相似内容的摘要，"
-                                                 "下面只列出各结果的标题和网址。"),
+                                                 "下面只列出各结果的标题和网址，也无法标出与网上内容相同、"
+                                                 "需要改写的部分。"),
+                                  Block::Style::Rule));
+    else
+        s.blocks.append(paragraph(QStringLiteral("下划线：与网上内容连续13字以上相同，需要改写的部分"),
                                   Block::Style::Rule));
     s.blocks.append(blocks);
     return s;
