@@ -102,8 +102,10 @@ SourceFile readSource(const QString& absolute, SourceFile file, const DocumentRe
         file.skipped = text.error();
     else if (after.size() != file.size || modifiedOf(after) != file.modified)
         file.skipped = QStringLiteral(u"读取时文件被改动了，请稍后再对比。");
-    else
+    else {
+        file.content = std::make_shared<const std::u32string>(matching::foldContent(*text));
         file.keys = sentenceKeys(std::move(*text));
+    }
     return file;
 }
 
@@ -121,10 +123,44 @@ QStringList Library::paths() const
 LibraryTable Library::table() const
 {
     std::vector<const std::vector<SentenceKey>*> keys;
+    std::vector<matching::Content> contents;
     keys.reserve(files.size());
-    for (const SourceFile& f : files)
+    contents.reserve(files.size());
+    for (const SourceFile& f : files) {
         keys.push_back(&f.keys);
-    return LibraryTable(keys);
+        contents.push_back(f.content);
+    }
+    return LibraryTable(keys, std::move(contents));
+}
+
+Stretch ShownSource::stretchOf(const Passage& passage, QStringView paper) const
+{
+    if (passage.level == Level::Sentence) {
+        const QStringView sentence = paper.mid(passage.paper.start, passage.paper.length);
+        const qsizetype at = sentence.isEmpty() ? -1 : QStringView(text).indexOf(sentence);
+        return at < 0 ? Stretch{} : Stretch{at, sentence.size()};
+    }
+    if (passage.sourceFirst < 0 || passage.sourceCount <= 0
+        || passage.sourceFirst + passage.sourceCount > qsizetype(folded.content.size()))
+        return {};
+    const size_t first = size_t(passage.sourceFirst);
+    const size_t last = size_t(passage.sourceFirst + passage.sourceCount - 1);
+    return {folded.starts[first], folded.ends[last] - folded.starts[first]};
+}
+
+Result<ShownSource> showSource(const Library& library, qint32 source, const DocumentReader& read)
+{
+    if (source < 0 || size_t(source) >= library.files.size())
+        return failure(QStringLiteral(u"文献库中没有这篇文献。"));
+    const SourceFile& file = library.files[size_t(source)];
+    Result<QString> text = read(QDir(library.folder).filePath(file.path));
+    if (!text)
+        return failure(text.error());
+    ShownSource shown;
+    shown.text = std::move(*text);
+    shown.folded = matching::foldText(shown.text);
+    shown.changed = !file.content || *file.content != shown.folded.content;
+    return shown;
 }
 
 Result<QString> readDocumentText(const QString& path)

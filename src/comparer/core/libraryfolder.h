@@ -5,6 +5,7 @@
 // read twice.
 
 #include "comparer/core/librarymatch.h"
+#include "matching/fold.h"
 #include "platform/core/result.h"
 
 #include <QString>
@@ -24,13 +25,14 @@ struct SourceFile {
     qint64 modified = 0;  // milliseconds since the epoch
     QString skipped;      // why it could not be read; empty when it was
     std::vector<SentenceKey> keys;
+    matching::Content content;  // its folded content characters (matching/fold.h); null when skipped
 };
 
 struct Library {
     QString folder;                 // absolute
     std::vector<SourceFile> files;  // by path
     QStringList paths() const;
-    LibraryTable table() const;  // the read files' keys; a skipped file has none
+    LibraryTable table() const;  // the read files' keys and contents; a skipped file has none
 };
 
 // A document's text as the editor would hold it (CR LF line breaks), or why
@@ -70,6 +72,21 @@ struct ReadOutcome {
 // threads. Fails only when the folder cannot be listed.
 Result<ReadOutcome> readLibrary(const QString& folder, Library earlier, const DocumentReader& read,
                                 ReadProgress& progress);
+
+// A source as the side-by-side view shows it: its text read now, and where a
+// passage stands in it.
+struct ShownSource {
+    QString text;
+    // The text differs from what the index holds (the document changed since
+    // it was read): passages may stand elsewhere or not at all.
+    bool changed = false;
+    matching::FoldedText folded;
+    // The passage's stretch in `text` (UTF-16 units): a sentence is looked for
+    // as it stands in `paper`; empty (length 0) when it is not there.
+    Stretch stretchOf(const Passage& passage, QStringView paper) const;
+};
+// Reads source `source` of `library` with `read` (readDocumentText for a window).
+Result<ShownSource> showSource(const Library& library, qint32 source, const DocumentReader& read);
 
 // --- the index on disk ---
 

@@ -5,15 +5,21 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QtEndian>
 
 #include <limits>
+#include <memory>
 
 namespace comparer::library {
 
 namespace {
 
 constexpr quint32 kMagic = 0x54524C42;  // "TRLB"
-constexpr quint32 kVersion = 3;
+// 4: each document's folded content and the library's fingerprints follow the
+// sentence table. An index of an earlier version is read as no index: every
+// document is read again.
+constexpr quint32 kVersion = 4;
+constexpr quint64 kNoContent = ~quint64(0);  // a skipped document
 
 // The keys are not kept per document: the table holds them, with the
 // document each belongs to, already sorted. A window opened the next day then
@@ -63,19 +69,59 @@ StoredLibrary loadIndex(const QString& path, const QString& folder)
             return stored;  // damaged: read everything again
     }
     quint64 tableBytes = 0;
-    in >> tableBytes;
-    if (in.status() != QDataStream::Ok || tableBytes != static_cast<quint64>(file.size() - file.pos())
-        || tableBytes > static_cast<quint64>(std::numeric_limits<int>::max()))
+    quint64 contentBytes = 0;
+    quint64 fingerprintBytes = 0;
+    in >> tableBytes >> contentBytes >> fingerprintBytes;
+    const quint64 rest = static_cast<quint64>(file.size() - file.pos());
+    if (in.status() != QDataStream::Ok || tableBytes > rest || contentBytes > rest || fingerprintBytes > rest
+        || tableBytes + contentBytes + fingerprintBytes != rest)
         return stored;
-    QByteArray bytes(static_cast<qsizetype>(tableBytes), Qt::Uninitialized);
-    if (in.readRawData(bytes.data(), static_cast<int>(bytes.size())) != bytes.size())
+    QByteArray bytes = file.read(static_cast<qint64>(tableBytes));
+    if (static_cast<quint64>(bytes.size()) != tableBytes)
         return stored;
     std::optional<LibraryTable> table = LibraryTable::fromBytes(bytes, files.size());
+    bytes = QByteArray();
     if (!table)
         return stored;
+    // Each document's content: its length in characters, then the characters (32 bits, little-endian).
+    std::vector<matching::Content> contents;
+    contents.reserve(files.size());
+    quint64 contentLeft = contentBytes;
+    for (size_t i = 0; i < files.size(); ++i) {
+        quint64 length = 0;
+        if (contentLeft < 8 || file.read(reinterpret_cast<char*>(&length), 8) != 8)
+            return stored;
+        contentLeft -= 8;
+        length = qFromLittleEndian(length);
+        if (length == kNoContent) {
+            contents.emplace_back();
+            continue;
+        }
+        if (length > contentLeft / 4)
+            return stored;
+        auto content = std::make_shared<std::u32string>(static_cast<size_t>(length), U'\0');
+        const qint64 wanted = static_cast<qint64>(length * 4);
+        if (file.read(reinterpret_cast<char*>(content->data()), wanted) != wanted)
+            return stored;
+        contentLeft -= length * 4;
+        for (char32_t& c : *content)
+            c = qFromLittleEndian(c);
+        contents.push_back(std::move(content));
+    }
+    if (contentLeft != 0)
+        return stored;
+    bytes = file.read(static_cast<qint64>(fingerprintBytes));
+    if (static_cast<quint64>(bytes.size()) != fingerprintBytes)
+        return stored;
+    std::optional<matching::RunIndex> runs = matching::RunIndex::fromBytes(contents, bytes);
+    if (!runs)
+        return stored;
+    table->setRunIndex(std::move(*runs));
     std::vector<std::vector<SentenceKey>> keys = table->keysBySource(files.size());
-    for (size_t i = 0; i < files.size(); ++i)
+    for (size_t i = 0; i < files.size(); ++i) {
         files[i].keys = std::move(keys[i]);
+        files[i].content = std::move(contents[i]);
+    }
     library.files = std::move(files);
     stored.table = std::move(table);
     return stored;
@@ -97,10 +143,29 @@ Result<void> saveIndex(const Library& library, const LibraryTable& table, const 
             writeFile(out, f);
     }
     const QByteArray entries = table.toBytes();
-    QByteArray size;
-    QDataStream(&size, QIODevice::WriteOnly) << static_cast<quint64>(entries.size());
-    if (file.write(head) != head.size() || file.write(size) != size.size()
-        || file.write(entries) != entries.size() || !file.commit())
+    const QByteArray fingerprints = table.runIndex().fingerprintBytes();
+    quint64 contentBytes = 0;
+    for (const SourceFile& f : library.files)
+        contentBytes += 8 + (f.content ? f.content->size() * 4 : 0);
+    QByteArray sizes;
+    QDataStream(&sizes, QIODevice::WriteOnly)
+        << static_cast<quint64>(entries.size()) << contentBytes << static_cast<quint64>(fingerprints.size());
+    bool written = file.write(head) == head.size() && file.write(sizes) == sizes.size()
+        && file.write(entries) == entries.size();
+    QByteArray chunk;
+    for (const SourceFile& f : library.files) {
+        if (!written)
+            break;
+        const quint64 length = f.content ? f.content->size() : kNoContent;
+        chunk.resize(8);
+        qToLittleEndian(length, chunk.data());
+        if (f.content) {
+            chunk.resize(8 + qsizetype(f.content->size()) * 4);
+            qToLittleEndian<quint32>(f.content->data(), qsizetype(f.content->size()), chunk.data() + 8);
+        }
+        written = file.write(chunk) == chunk.size();
+    }
+    if (!written || file.write(fingerprints) != fingerprints.size() || !file.commit())
         return failure(file.errorString());
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "comparer/core/localcompare.h"
 #include "comparer/core/referencesentences.h"
+#include "matching/fold.h"
 
 #include <QtEndian>
 #include <algorithm>
@@ -126,7 +127,9 @@ qint64 totalLength(const std::vector<Stretch>& joinedStretches)
 // by its head's top bits, and only the small buckets are sorted (three times
 // faster than sorting millions of entries at once, and no second copy of
 // the table). A sentence that stands twice in one source is kept once.
-LibraryTable::LibraryTable(const std::vector<const std::vector<SentenceKey>*>& keysOf)
+LibraryTable::LibraryTable(const std::vector<const std::vector<SentenceKey>*>& keysOf,
+                           std::vector<matching::Content> contents)
+    : runs_(contents.empty() ? matching::RunIndex() : matching::RunIndex(std::move(contents)))
 {
     constexpr int kBucketBits = 16;
     const auto bucketOf = [](quint64 head) { return static_cast<size_t>(head >> (61 - kBucketBits)); };
@@ -283,7 +286,15 @@ std::vector<LibraryTable::Mark> LibraryTable::marks(QStringView paper) const
     return found;
 }
 
-LibraryResult LibraryTable::findIn(QStringView paper) const
+LibraryResult LibraryTable::findIn(QStringView paper, const RunSettings& settings) const
+{
+    LibraryResult result = findSentences(paper);
+    if (!runs_.sources().empty())
+        addRuns(result, paper, settings);
+    return result;
+}
+
+LibraryResult LibraryTable::findSentences(QStringView paper) const
 {
     LibraryResult result;
     result.paperLength = paper.size();
@@ -304,12 +315,120 @@ LibraryResult LibraryTable::findIn(QStringView paper) const
         std::vector<Stretch> own;
         for (; j < bySource.size() && bySource[j].first == bySource[i].first; ++j)
             own.push_back(bySource[j].second);
-        SourceFinds finds{bySource[i].first, 0, joined(std::move(own))};
+        SourceFinds finds{bySource[i].first, 0, joined(std::move(own)), 0, 0, {}};
         finds.chars = totalLength(finds.stretches);
+        for (const Stretch& stretch : finds.stretches)
+            finds.passages.push_back({Level::Sentence, stretch, -1, 0});
         result.sources.push_back(std::move(finds));
         i = j;
     }
     return result;
+}
+
+std::vector<Stretch> outside(const std::vector<Stretch>& joinedStretches,
+                             const std::vector<Stretch>& excluded)
+{
+    std::vector<Stretch> out;
+    auto cut = excluded.begin();
+    for (const Stretch& s : joinedStretches) {
+        qsizetype from = s.start;
+        const qsizetype end = s.start + s.length;
+        while (cut != excluded.end() && cut->start + cut->length <= from)
+            ++cut;
+        for (auto c = cut; c != excluded.end() && c->start < end; ++c) {
+            if (c->start > from)
+                out.push_back({from, c->start - from});
+            from = std::max(from, c->start + c->length);
+        }
+        if (from < end)
+            out.push_back({from, end - from});
+    }
+    return out;
+}
+
+namespace {
+
+Stretch paperStretch(const matching::FoldedText& folded, qsizetype first, qsizetype count)
+{
+    return {folded.starts[size_t(first)],
+            folded.ends[size_t(first + count - 1)] - folded.starts[size_t(first)]};
+}
+
+// Passages of one level, each paper stretch once (at its first place in the source).
+void addPassages(std::vector<Passage>& passages, std::vector<Passage> found)
+{
+    std::stable_sort(found.begin(), found.end(), [](const Passage& a, const Passage& b) {
+        return a.paper.start != b.paper.start ? a.paper.start < b.paper.start
+                                              : a.paper.length < b.paper.length;
+    });
+    for (size_t i = 0; i < found.size(); ++i) {
+        if (i > 0 && found[i].paper == found[i - 1].paper)
+            continue;
+        passages.push_back(found[i]);
+    }
+}
+
+SourceFinds& findsFor(std::vector<SourceFinds>& sources, qint32 source)
+{
+    auto it = std::lower_bound(sources.begin(), sources.end(), source,
+                               [](const SourceFinds& f, qint32 s) { return f.source < s; });
+    if (it == sources.end() || it->source != source)
+        it = sources.insert(it, SourceFinds{source, 0, {}, 0, 0, {}});
+    return *it;
+}
+
+}  // namespace
+
+void LibraryTable::addRuns(LibraryResult& result, QStringView paper, const RunSettings& settings) const
+{
+    const int n = std::clamp(settings.runLength, matching::kMinRun, matching::kMaxRun);
+    result.runLength = n;
+    result.reworded = settings.thesaurus != nullptr;
+    const matching::FoldedText folded = matching::foldText(paper);
+    std::vector<std::vector<Passage>> literalOf(runs_.sources().size());
+    std::vector<std::vector<Passage>> rewordedOf(runs_.sources().size());
+    for (const matching::FoundRun& run : runs_.find(folded.content, n))
+        literalOf[size_t(run.source)].push_back(
+            {Level::Literal, paperStretch(folded, run.paper, run.length), run.at, run.length});
+    if (settings.thesaurus) {
+        for (const matching::RewordedRun& run :
+             matching::findReworded(*settings.thesaurus, runs_.sources(), folded.content, n))
+            rewordedOf[size_t(run.source)].push_back(
+                {Level::Reworded, paperStretch(folded, run.paper, run.paperLength), run.at, run.length});
+    }
+    std::vector<Stretch> allLiteral;
+    std::vector<Stretch> allReworded;
+    for (size_t s = 0; s < literalOf.size(); ++s) {
+        if (literalOf[s].empty() && rewordedOf[s].empty())
+            continue;
+        std::vector<Stretch> literal;
+        for (const Passage& p : literalOf[s])
+            literal.push_back(p.paper);
+        literal = joined(std::move(literal));
+        std::vector<Stretch> reworded;
+        for (const Passage& p : rewordedOf[s])
+            reworded.push_back(p.paper);
+        reworded = outside(joined(std::move(reworded)), literal);
+        // A reworded run that its source's literal runs cover whole is no find of its own.
+        std::erase_if(rewordedOf[s], [&](const Passage& p) { return outside({p.paper}, literal).empty(); });
+        if (literal.empty() && reworded.empty())
+            continue;
+        allLiteral.insert(allLiteral.end(), literal.begin(), literal.end());
+        allReworded.insert(allReworded.end(), reworded.begin(), reworded.end());
+        SourceFinds& finds = findsFor(result.sources, qint32(s));
+        finds.literalChars = totalLength(literal);
+        finds.rewordedChars = totalLength(reworded);
+        addPassages(finds.passages, std::move(literalOf[s]));
+        addPassages(finds.passages, std::move(rewordedOf[s]));
+        std::stable_sort(
+            finds.passages.begin(), finds.passages.end(), [](const Passage& a, const Passage& b) {
+                return a.paper.start != b.paper.start ? a.paper.start < b.paper.start : a.level < b.level;
+            });
+    }
+    result.literal = joined(std::move(allLiteral));
+    result.literalChars = totalLength(result.literal);
+    result.rewordedStretches = outside(joined(std::move(allReworded)), result.literal);
+    result.rewordedChars = totalLength(result.rewordedStretches);
 }
 
 std::vector<SourceRow> sourceRows(const LibraryResult& result, const QStringList& paths)
@@ -317,8 +436,11 @@ std::vector<SourceRow> sourceRows(const LibraryResult& result, const QStringList
     std::vector<SourceRow> rows;
     for (const SourceFinds& finds : result.sources)
         rows.push_back({finds.source, paths.value(finds.source), finds.chars,
-                        roundedPercent(finds.chars, result.paperLength)});
+                        roundedPercent(finds.chars, result.paperLength), finds.literalChars,
+                        finds.rewordedChars});
     std::sort(rows.begin(), rows.end(), [](const SourceRow& a, const SourceRow& b) {
+        if (a.literalChars != b.literalChars)
+            return a.literalChars > b.literalChars;
         return a.chars != b.chars ? a.chars > b.chars : a.path < b.path;
     });
     return rows;
@@ -327,11 +449,29 @@ std::vector<SourceRow> sourceRows(const LibraryResult& result, const QStringList
 QString libraryCaption(const LibraryResult& result)
 {
     const auto n = [](qint64 v) { return QString::number(v); };
-    return QStringLiteral(u"你的文章一共 ") + n(result.paperLength) + QStringLiteral(u" 字，其中 ")
-        + n(result.markedChars) + QStringLiteral(u" 字与文献库中 ")
-        + n(static_cast<qint64>(result.sources.size()))
+    const auto bySentence = std::count_if(result.sources.begin(), result.sources.end(),
+                                          [](const SourceFinds& f) { return f.chars > 0; });
+    QString caption = QStringLiteral(u"你的文章一共 ") + n(result.paperLength) + QStringLiteral(u" 字，其中 ")
+        + n(result.markedChars) + QStringLiteral(u" 字与文献库中 ") + n(static_cast<qint64>(bySentence))
         + QStringLiteral(u" 篇文献重复\r\n        重复部分占你的文章的： ")
         + n(roundedPercent(result.markedChars, result.paperLength)) + QStringLiteral(u" %");
+    if (result.runLength > 0)
+        caption += QStringLiteral("\r\n") + runsCaption(result);
+    return caption;
+}
+
+QString runsCaption(const LibraryResult& result)
+{
+    if (result.runLength <= 0)
+        return {};
+    const auto n = [](qint64 v) { return QString::number(v); };
+    QString line = QStringLiteral(u"        连续") + n(result.runLength) + QStringLiteral(u"字以上相同：")
+        + n(result.literalChars) + QStringLiteral(u" 字（")
+        + n(roundedPercent(result.literalChars, result.paperLength)) + QStringLiteral(u" %）");
+    if (result.reworded)
+        line += QStringLiteral(u"，疑似改写：") + n(result.rewordedChars) + QStringLiteral(u" 字（")
+            + n(roundedPercent(result.rewordedChars, result.paperLength)) + QStringLiteral(u" %）");
+    return line;
 }
 
 }  // namespace comparer::library
