@@ -6,6 +6,7 @@
 
 #include "analysis/checkkeeper.h"
 #include "analysis/comparisonsession.h"
+#include "analysis/precheck.h"
 #include "platform/core/endpoints.h"
 
 #include <QDateTime>
@@ -21,6 +22,7 @@
 
 class BrowserView;
 class QAction;
+class QDialog;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -139,8 +141,13 @@ public:
     // --- a re-check of an edited paper (form1_rework.cpp) ---
     QMenu* List1Popup = nullptr;  // List1's popup menu
     QAction* cxdb = nullptr;      // 重新对比此句
+    QAction* ckxt = nullptr;      // 查看相同之处
     void List1_ContextMenu(const QPoint& pos);
     void cxdb_Click();  // sends the piece under the popup again; its figure replaces the old one
+    // The piece under the popup beside the earlier result it still shares
+    // runs with, the runs marked in both; only for a piece the pre-check found.
+    void ckxt_Click();
+    QPointer<QDialog> sameTextWindow;  // 查看相同之处, made on first use
 
     // --- handlers: documents (form1_documents.cpp) ---
     void xinjian_Click();
@@ -210,7 +217,10 @@ private:
     void showSentences();            // List1 anew from session.sentences, coloured
     void resumeAfterRecheck();       // the piece sent again was scored
     bool skipCheckedPieces = false;  // this check compares only the pieces not yet checked
-    int popupRow = -1;               // the item the popup was opened on
+    // The pre-check of a reworked paper's new pieces, per List1 row; empty otherwise.
+    precheck::PreCheck preChecked;
+    const precheck::Finding* stillSimilar(int row) const;    // the "仍相似" piece's finding, or none
+    int popupRow = -1;                                       // the item the popup was opened on
     std::optional<std::pair<qint32, qint32>> recheckResume;  // nextIndex, lastIndex before it
     bool checkReachedEnd = false;    // this analysis's check ended with "本次对比结束！"
     bool checkSaveWarned = false;    // Label1 said this run that the check cannot be saved

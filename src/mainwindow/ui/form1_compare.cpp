@@ -12,6 +12,7 @@
 #include "analysis/sitestats.h"
 #include "analysis/verification.h"
 #include "platform/browser/browserview.h"
+#include "platform/core/markcolours.h"
 #include "platform/core/numberformat.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"
@@ -423,8 +424,14 @@ void Form1::pauseForVerification()
 void Form1::colourListItem(int row)
 {
     QListWidgetItem* item = List1->item(row);
-    if (!item || row < 0 || row >= session.pieces.size() || !session.pieces[row].checked)
+    if (!item || row < 0 || row >= session.pieces.size())
         return;
+    if (!session.pieces[row].checked) {
+        // Violet until checked: a rewrite that still shares a run with what the web showed.
+        if (stillSimilar(row))
+            item->setData(Qt::ForegroundRole, QColor(QRgb(markcolour::kReworded)));
+        return;
+    }
     const auto colour = similarityband::colourFor(session.pieces[row].figure);
     item->setData(Qt::ForegroundRole, colour ? QVariant(QColor(QRgb(*colour))) : QVariant());
 }
@@ -465,6 +472,7 @@ void Form1::offerSavedCheck()
     checkReachedEnd = false;
     pausedForVerification = false;
     skipCheckedPieces = false;
+    preChecked = {};
     recheckResume.reset();
     if (session.analysedText.isEmpty())
         return;

@@ -1,18 +1,25 @@
 // The main window's re-check of a reworked paper: the earlier check's
-// unchanged pieces carried over after an analysis, and List1's popup, which
-// sends one piece again.
+// unchanged pieces carried over after an analysis, the new pieces pre-checked
+// against what the web showed for the pieces they replace, and List1's popup,
+// which sends one piece again or shows what a piece still shares.
 
 #include "mainwindow/ui/form1.h"
 
 #include "analysis/earlierversion.h"
+#include "analysis/precheck.h"
 #include "analysis/query.h"
 #include "analysis/segmentation.h"
+#include "platform/core/markcolours.h"
+#include "platform/core/numberformat.h"
 #include "platform/widgets/dialogs.h"
+#include "platform/widgets/sidebysideview.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QVBoxLayout>
 
 #include <tuple>
 
@@ -24,7 +31,10 @@ void Form1::createList1Popup()
     cxdb->setObjectName(QStringLiteral("cxdb"));
     List1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(List1, &QListWidget::customContextMenuRequested, this, &Form1::List1_ContextMenu);
+    ckxt = List1Popup->addAction(QStringLiteral("查看相同之处"));
+    ckxt->setObjectName(QStringLiteral("ckxt"));
     connect(cxdb, &QAction::triggered, this, &Form1::cxdb_Click);
+    connect(ckxt, &QAction::triggered, this, &Form1::ckxt_Click);
 }
 
 // After an analysis that found no check of this very text: the earlier
@@ -41,11 +51,13 @@ void Form1::offerEarlierVersion()
         return;
 
     earlierversion::carryOver(*earlier, session);
+    // Offline, before anything is sent: nothing is queried or counted here.
+    preChecked = precheck::run(*earlier);
     skipCheckedPieces = true;
     showSentences();
     Label2->setText(earlierversion::overallLabel(session));
     Label2->show();
-    Label1->setText(earlierversion::carriedOverText(*earlier));
+    Label1->setText(precheck::carriedOverText(*earlier, preChecked));
     // The new text's check holds the carried results from now on.
     saveCheck(earlier->toCompare() == 0);
 }
@@ -65,6 +77,7 @@ void Form1::List1_ContextMenu(const QPoint& pos)
         return;
     popupRow = List1->row(item);
     cxdb->setEnabled(!session.autoRunning);
+    ckxt->setEnabled(stillSimilar(popupRow) != nullptr);
     List1Popup->popup(List1->viewport()->mapToGlobal(pos));
 }
 
@@ -93,4 +106,52 @@ void Form1::resumeAfterRecheck()
 {
     std::tie(session.nextIndex, session.lastIndex) = *recheckResume;
     recheckResume.reset();
+}
+
+const precheck::Finding* Form1::stillSimilar(int row) const
+{
+    if (row < 0 || row >= preChecked.pieces.size() || !preChecked.pieces[row])
+        return nullptr;
+    return &*preChecked.pieces[row];
+}
+
+namespace {
+
+std::vector<SpanMark> marksOf(const std::vector<matching::SharedRun>& runs, bool inPiece)
+{
+    std::vector<SpanMark> marks;
+    for (const matching::SharedRun& run : runs) {
+        const matching::Span span = inPiece ? run.a : run.b;
+        marks.push_back({span.start, span.length, QColor(QRgb(markcolour::kReworded))});
+    }
+    return marks;
+}
+
+}  // namespace
+
+void Form1::ckxt_Click()
+{
+    const precheck::Finding* finding = stillSimilar(popupRow);
+    if (!finding || popupRow >= session.sentences.size())
+        return;
+    if (!sameTextWindow) {
+        sameTextWindow = new QDialog(this);
+        sameTextWindow->setObjectName(QStringLiteral("sameTextWindow"));
+        sameTextWindow->setWindowTitle(QStringLiteral("查看相同之处"));
+        auto* layout = new QVBoxLayout(sameTextWindow);
+        layout->addWidget(new SideBySideView(sameTextWindow));
+        sameTextWindow->resize(760, 360);
+    }
+    const QString& piece = session.sentences[popupRow];
+    const qsizetype longest = finding->runs[size_t(finding->longest)].characters;
+    const SidePane left{QStringLiteral("第 ") + numfmt::format(qint64(popupRow) + 1)
+                            + QStringLiteral(" 句（连续相同 ") + numfmt::format(qint64(longest))
+                            + QStringLiteral(" 字）"),
+                        piece, marksOf(finding->runs, true)};
+    const SidePane right{QStringLiteral("上次网上找到的内容：") + finding->title, finding->summary,
+                         marksOf(finding->runs, false)};
+    sameTextWindow->findChild<SideBySideView*>()->showPanes(left, right);
+    sameTextWindow->show();
+    sameTextWindow->raise();
+    sameTextWindow->activateWindow();
 }
