@@ -47,6 +47,7 @@ using Command = int (*)(const QStringList& args);
 // Subcommands, one file per subsystem.
 int segment(const QStringList& args);
 int recut(const QStringList& args);
+int precheck(const QStringList& args);
 int query(const QStringList& args);
 int score(const QStringList& args);
 int stats(const QStringList& args);

@@ -1,7 +1,9 @@
 #include "app/cli/cli.h"
 
 #include "analysis/keptcut.h"
+#include "analysis/precheck.h"
 #include "analysis/query.h"
+#include "analysis/savedcheck.h"
 #include "analysis/scoring.h"
 #include "analysis/segmentation.h"
 #include "analysis/sitestats.h"
@@ -77,6 +79,49 @@ int recut(const QStringList& args)
     for (qsizetype i = 0; i < cut.pieces.size(); ++i)
         print((cut.earlierIndex[i] >= 0 ? QStringLiteral("kept\t") : QStringLiteral("new\t"))
               + cut.pieces[i]);
+    return kOk;
+}
+
+// The pre-check of a reworked paper: its kept cut against a kept check's
+// pieces, as the window makes it, each new piece compared offline with the
+// summaries of the results of the earlier pieces it replaces.
+int precheck(const QStringList& args)
+{
+    if (wantsHelp(args,
+                  QStringLiteral("usage: trovalis-cli precheck CHECK PAPER\n"
+                                 "Cuts PAPER keeping the pieces of CHECK (a saved check) that stand\n"
+                                 "unchanged in it and compares each new piece with the summaries of the\n"
+                                 "results of the earlier pieces it replaces. Prints the summary line, then\n"
+                                 "one line per piece: kept, new or still (a run of 13 characters or more\n"
+                                 "still shared), a tab, the piece; for still, a tab and the longest run.")))
+        return kOk;
+    const Result<QStringList> files =
+        expectArguments(args, {QStringLiteral("CHECK"), QStringLiteral("PAPER")});
+    if (!files)
+        return usageError(files.error());
+    const Result<SavedCheck> check = savedcheck::read(files->at(0));
+    if (!check)
+        return inputError(
+            QStringLiteral("%1 is not a usable saved check: %2").arg(files->at(0), check.error()));
+    const Result<QString> paper = readPaper(files->at(1));
+    if (!paper)
+        return inputError(paper.error());
+    const segmentation::Analysis analysis = segmentation::analyse(*paper);
+    const keptcut::KeptCut cut = keptcut::recut(check->sentences, analysis.analysedText);
+    const precheck::PreCheck found = precheck::run(cut, *check);
+    if (!check->summariesKept)
+        printErr(QStringLiteral("%1 was kept without the results' summaries: nothing to compare with")
+                     .arg(files->at(0)));
+    print(segmentation::summary(analysis.doubleByteCount, cut.pieces.size()));
+    for (qsizetype i = 0; i < cut.pieces.size(); ++i) {
+        const QString& piece = cut.pieces[i];
+        if (cut.earlierIndex[i] >= 0)
+            print(QStringLiteral("kept\t") + piece);
+        else if (const auto& finding = found.pieces[i])
+            print(QStringLiteral("still\t") + piece + u'\t' + precheck::longestRun(piece, *finding));
+        else
+            print(QStringLiteral("new\t") + piece);
+    }
     return kOk;
 }
 

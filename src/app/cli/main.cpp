@@ -16,6 +16,7 @@ const char* kHelp = "usage: trovalis-cli COMMAND [ARGS]\n"
                     "commands:\n"
                     "  segment PAPER                          cut a paper into sentences\n"
                     "  recut PIECES PAPER                     cut an edited paper, keeping earlier pieces\n"
+                    "  precheck CHECK PAPER                   pre-check a reworked paper offline\n"
                     "  query [--engine baidu|wenku|zhiwang] SENTENCE\n"
                     "                                         the query and URL for one sentence\n"
                     "  score SENTENCE PAGE                    score a result page\n"
@@ -40,14 +41,23 @@ const char* kHelp = "usage: trovalis-cli COMMAND [ARGS]\n"
 const std::map<QString, cli::Command>& commands()
 {
     static const std::map<QString, cli::Command> table{
-        {QStringLiteral("segment"), cli::segment},   {QStringLiteral("recut"), cli::recut},
-        {QStringLiteral("query"), cli::query},       {QStringLiteral("score"), cli::score},
-        {QStringLiteral("stats"), cli::stats},       {QStringLiteral("compare"), cli::compare},
-        {QStringLiteral("rewrite"), cli::rewrite},   {QStringLiteral("thesaurus-page"), cli::thesaurusPage},
-        {QStringLiteral("manifest"), cli::manifest}, {QStringLiteral("unzip"), cli::unzip},
-        {QStringLiteral("verify"), cli::verify},     {QStringLiteral("doc2text"), cli::doc2text},
-        {QStringLiteral("library"), cli::library},   {QStringLiteral("verification"), cli::verificationPage},
-        {QStringLiteral("report"), cli::report},     {QStringLiteral("mark"), cli::mark},
+        {QStringLiteral("segment"), cli::segment},
+        {QStringLiteral("recut"), cli::recut},
+        {QStringLiteral("precheck"), cli::precheck},
+        {QStringLiteral("query"), cli::query},
+        {QStringLiteral("score"), cli::score},
+        {QStringLiteral("stats"), cli::stats},
+        {QStringLiteral("compare"), cli::compare},
+        {QStringLiteral("rewrite"), cli::rewrite},
+        {QStringLiteral("thesaurus-page"), cli::thesaurusPage},
+        {QStringLiteral("manifest"), cli::manifest},
+        {QStringLiteral("unzip"), cli::unzip},
+        {QStringLiteral("verify"), cli::verify},
+        {QStringLiteral("doc2text"), cli::doc2text},
+        {QStringLiteral("library"), cli::library},
+        {QStringLiteral("verification"), cli::verificationPage},
+        {QStringLiteral("report"), cli::report},
+        {QStringLiteral("mark"), cli::mark},
     };
     return table;
 }
