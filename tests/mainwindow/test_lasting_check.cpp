@@ -11,60 +11,34 @@
 #include "platform/browser/browserview.h"
 #include "platform/core/numberformat.h"
 #include "platform/widgets/dialogs.h"
-#include "platform/widgets/richeditor.h"
-#include "support/fixtureserver.h"
-#include "support/resultpages.h"
+#include "support/taggedcheck.h"
 #include "support/testdata.h"
 
 #include <QAction>
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
-#include <QMutex>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
-#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <optional>
-
-using namespace resultpages;
 
 namespace {
 
 constexpr int kPieces = 12;
 
-QString tagFor(int piece) { return u"P"_qs + QString::number(piece + 1).rightJustified(2, u'0'); }
+// Twelve pieces of 38 characters, tagged P01 to P12.
+QString paper() { return taggedcheck::paper(kPieces); }
 
-// Twelve pieces of 38 characters, each starting with an ASCII tag that the
-// query keeps as it is, so that the server can tell them apart.
-QString paper()
-{
-    QString text;
-    for (int i = 0; i < kPieces; ++i)
-        text += tagFor(i) + filler(35);
-    return text;
-}
-
-// The tag of a search query, or an empty text.
-QString tagOfQuery(const QString& query)
-{
-    const qsizetype at = query.indexOf(u"wd=P"_qs);
-    return at < 0 ? QString() : query.mid(at + 3, 3);
-}
-
-// Pages scoring 60 %, 25 % and 5 % in turn (228, 95 and 19 highlighted of 380):
-// red, orange and uncoloured pieces.
-QByteArray resultPageFor(const QString& tag)
+// Pieces scoring 60 %, 25 % and 5 % in turn: red, orange and uncoloured.
+double figureOf(const QString& tag)
 {
     const int n = tag.mid(1).toInt();
-    QList<resultpages::Result> results = numberedResults(3);
-    results[0].title = tag + u"的网站"_qs;
-    results[1].snippet = highlight(n % 3 == 1 ? 228 : n % 3 == 2 ? 95 : 19);
-    return page(body(results));
+    return n % 3 == 1 ? 60 : n % 3 == 2 ? 25 : 5;
 }
 
 QByteArray verificationPage()
@@ -76,39 +50,39 @@ QByteArray verificationPage()
         "<p>拖动左侧滑块使图片为正</p></div></body></html>");
 }
 
-// The search service: ordinary pages for the first `blockAfter` queries, then
-// its verification page (as a 302 to a captcha path on the same server, or
-// as a 200 answer to the query itself) until the switch `passed` is flipped.
-struct SearchService {
+// The search service's block: ordinary pages for the first `after` queries
+// (counted since the queries were last taken), then its verification page (as
+// a 302 to a captcha path on the same server, or as a 200 answer to the query
+// itself) until the switch `passed` is flipped.
+struct Block {
     enum class Form { Redirect, Page };
-    std::atomic<int> blockAfter{1 << 30};
+    std::atomic<int> after{1 << 30};
     std::atomic<bool> passed{false};
-    std::atomic<int> queries{0};
     Form form = Form::Page;
 
-    void install(FixtureServer& server)
+    void install(taggedcheck::SearchService& service)
     {
-        server.serve(u"/static/captcha/tuxing.html"_qs, verificationPage());
-        server.setFallback([this](const QString& path, const QString& query) {
+        service.server().serve(u"/static/captcha/tuxing.html"_qs, verificationPage());
+        service.setInterceptor([this](int n) -> std::optional<FixtureServer::Reply> {
+            if (n <= after || passed)
+                return std::nullopt;
             FixtureServer::Reply r;
-            if (path != u"/s")
-                return r;
-            const int n = ++queries;
-            if (n > blockAfter && !passed) {
-                if (form == Form::Redirect) {
-                    r.status = 302;
-                    r.headers.append(qMakePair(QByteArray("Location"),
-                                               QByteArray("/static/captcha/tuxing.html?ak=1&backurl=%2Fs")));
-                } else {
-                    r.body = verificationPage();
-                }
-                return r;
+            if (form == Form::Redirect) {
+                r.status = 302;
+                r.headers.append(qMakePair(QByteArray("Location"),
+                                           QByteArray("/static/captcha/tuxing.html?ak=1&backurl=%2Fs")));
+            } else {
+                r.body = verificationPage();
             }
-            r.body = resultPageFor(tagOfQuery(query));
             return r;
         });
     }
 };
+
+void analyse(Form1& form) { taggedcheck::analyse(form, paper()); }
+
+// Runs automatically to the end; the closing message is answered.
+void runToTheEnd(Form1& form) { QVERIFY(taggedcheck::runToTheEnd(form)); }
 
 // What a run left to see: Label2 and the colour of every list item.
 struct Outcome {
@@ -135,45 +109,15 @@ QString pauseText(int piece)
 class TestLastingCheck : public QObject {
     Q_OBJECT
 private:
-    std::unique_ptr<FixtureServer> server;
-    std::unique_ptr<SearchService> service;
-    QTemporaryDir socketDir;
+    std::unique_ptr<taggedcheck::SearchService> service;
+    std::unique_ptr<Block> block;
     QTemporaryDir profileDir;
     std::unique_ptr<QTemporaryDir> dataDir;
     std::optional<Outcome> unblocked;
 
     std::unique_ptr<Form1> makeForm(const QString& dataFolder)
     {
-        Endpoints e = Endpoints::builtIn();
-        e.baiduBase = server->base();
-        e.vendorWebBase = server->base();
-        auto form = std::make_unique<Form1>(e);
-        form->executableName = u"trovalis-test"_qs;
-        form->instanceServerName = socketDir.filePath(u"instance"_qs);
-        form->getProcessList = [] { return QString(); };
-        form->endProgram = [] {};
-        form->dataFolder = dataFolder;
-        form->engine_Click(form->baidu);
-        form->resize(900, 600);
-        form->show();
-        return form;
-    }
-
-    static void analyse(Form1& form)
-    {
-        form.RichTextBox1->setText(paper());
-        form.Command1_Click();
-    }
-
-    // Runs automatically to the end; the closing message is answered.
-    static void runToTheEnd(Form1& form)
-    {
-        dialogs::queueAnswer(dialogs::Answer::Ok);
-        form.Command3_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(!form.session.autoRunning, 60000);
-        const auto shown = dialogs::takeShownMessages();
-        QVERIFY(std::any_of(shown.begin(), shown.end(),
-                            [](const dialogs::Shown& m) { return m.text == u"本次对比结束！"_qs; }));
+        return taggedcheck::formAgainst(*service, dataFolder);
     }
 
     // Label2 and colours of the same paper checked without any block.
@@ -197,9 +141,9 @@ private slots:
     void init()
     {
         dialogs::reset();
-        server = std::make_unique<FixtureServer>();
-        service = std::make_unique<SearchService>();
-        service->install(*server);
+        service = std::make_unique<taggedcheck::SearchService>(figureOf);
+        block = std::make_unique<Block>();
+        block->install(*service);
         dataDir = std::make_unique<QTemporaryDir>();
     }
 
@@ -220,17 +164,17 @@ private slots:
     void verificationPausesTheRunAtItsPiece_data()
     {
         QTest::addColumn<int>("form");
-        QTest::newRow("302 to a captcha path") << int(SearchService::Form::Redirect);
-        QTest::newRow("200 page with the markers") << int(SearchService::Form::Page);
+        QTest::newRow("302 to a captcha path") << int(Block::Form::Redirect);
+        QTest::newRow("200 page with the markers") << int(Block::Form::Page);
     }
 
     void verificationPausesTheRunAtItsPiece()
     {
         QFETCH(int, form);
         const Outcome expected = unblockedOutcome();
-        service->form = SearchService::Form(form);
-        service->blockAfter = 5;
-        service->queries = 0;
+        block->form = Block::Form(form);
+        block->after = 5;
+        service->takeQueried();
         auto f = makeForm(dataDir->path());
         analyse(*f);
         f->Command3_Click();
@@ -251,14 +195,14 @@ private slots:
 
         // No retry follows: the ticks of the stopped run send nothing.
         QTest::qWait(2500);
-        QCOMPARE(service->queries.load(), 6);
+        QCOMPARE(service->queries(), 6);
         QCOMPARE(f->Label1->text(), pauseText(6));
 
         // The user passes the check; the service then shows its results for
         // the query the block interrupted. That page is not scored: it would
         // be taken for the piece before.
-        service->passed = true;
-        f->WebBrowser1->navigate(server->url(u"/s?wd=P06"_qs));
+        block->passed = true;
+        f->WebBrowser1->navigate(service->server().url(u"/s?wd=P06"_qs));
         QTRY_VERIFY_WITH_TIMEOUT(
             !f->WebBrowser1->busy() && f->WebBrowser1->bodyText().contains(u"P06的网站"_qs), 15000);
         QTest::qWait(200);
@@ -276,7 +220,7 @@ private slots:
 
     void manualCompareAnsweredByVerification()
     {
-        service->blockAfter = 0;
+        block->after = 0;
         auto f = makeForm(dataDir->path());
         analyse(*f);
         f->Command2_Click();
@@ -287,7 +231,7 @@ private slots:
         QVERIFY(!QFile::exists(checkPath()));
 
         // Passed: the next Compare sends piece 1 again and scores its page.
-        service->passed = true;
+        block->passed = true;
         f->Command2_Click();
         QTRY_VERIFY_WITH_TIMEOUT(f->Label2->text().startsWith(u"本句相似度：60%"_qs), 15000);
         QCOMPARE(f->session.pageCount, 2);
@@ -295,7 +239,7 @@ private slots:
         QCOMPARE(f->List1->item(0)->data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
         // The piece's results, their links made absolute against the page's address.
         QCOMPARE(f->session.pieces[0].results.value(0),
-                 (ResultLink{u"P01的网站"_qs, server->base() + u"/link?url=1"_qs}));
+                 (ResultLink{u"P01的网站"_qs, service->server().base() + u"/link?url=1"_qs}));
     }
 
     void closedMidRunGoesOnWhereItStood()
@@ -337,7 +281,7 @@ private slots:
         QCOMPARE(after.colours, expected.colours);
         // Each piece searched once over the two starts, but for the one in
         // flight when the first window closed.
-        QVERIFY(service->queries.load() >= kPieces && service->queries.load() <= kPieces + 1);
+        QVERIFY(service->queries() >= kPieces && service->queries() <= kPieces + 1);
 
         // A piece picked again after the end is scored, and the check stays finished.
         again->List1->setCurrentRow(0);

@@ -8,40 +8,30 @@
 #include "platform/browser/browserview.h"
 #include "platform/core/numberformat.h"
 #include "platform/widgets/dialogs.h"
-#include "platform/widgets/richeditor.h"
-#include "support/fixtureserver.h"
 #include "support/resultpages.h"
+#include "support/taggedcheck.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QMutex>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
-#include <atomic>
-#include <map>
 #include <memory>
 
-using namespace resultpages;
+using resultpages::filler;
+using taggedcheck::analyse;
+using taggedcheck::runToTheEnd;
 
 namespace {
 
 constexpr int kPieces = 16;
 
-QString tagFor(int piece) { return u"P"_qs + QString::number(piece + 1).rightJustified(2, u'0'); }
+QString tagFor(int piece) { return taggedcheck::tag(piece); }
 
-// Sixteen pieces of 38 characters, each starting with an ASCII tag that the
-// query keeps as it is, so that the server can tell them apart.
-QString paper()
-{
-    QString text;
-    for (int i = 0; i < kPieces; ++i)
-        text += tagFor(i) + filler(35);
-    return text;
-}
+// Sixteen pieces of 38 characters, tagged P01 to P16.
+QString paper() { return taggedcheck::paper(kPieces); }
 
 // A sentence added after piece 6, and the first ten characters of piece 15
 // reworded (its tag with them): 17 pieces, two of them new.
@@ -53,60 +43,16 @@ QString reworkedPaper()
         + text.mid(14 * 38 + 10);
 }
 
-// The tag of a search query, or an empty text.
-QString tagOfQuery(const QString& query)
+// Figures by tag: P pieces 60, 25 and 5 % in turn, R 25 %, N 60 %.
+double figureOf(const QString& tag)
 {
-    const qsizetype at = query.indexOf(u"wd="_qs);
-    return at < 0 ? QString() : query.mid(at + 3, 3);
+    if (tag.startsWith(u'N'))
+        return 60;
+    if (tag.startsWith(u'R'))
+        return 25;
+    const int n = tag.mid(1).toInt();
+    return n % 3 == 1 ? 60 : n % 3 == 2 ? 25 : 5;
 }
-
-// Figures by tag: P pieces 60, 25 and 5 % in turn, R 25 %, N 60 %; the
-// figure of a tag can be changed while the test runs.
-struct SearchService {
-    QMutex mutex;
-    std::map<QString, int> figureOverride;
-    QStringList queried;  // tags, in order
-    std::atomic<int> delayMs{0};
-
-    static int figureOf(const QString& tag)
-    {
-        if (tag.startsWith(u'N'))
-            return 60;
-        if (tag.startsWith(u'R'))
-            return 25;
-        const int n = tag.mid(1).toInt();
-        return n % 3 == 1 ? 60 : n % 3 == 2 ? 25 : 5;
-    }
-
-    void install(FixtureServer& server)
-    {
-        server.setFallback([this](const QString& path, const QString& query) {
-            FixtureServer::Reply r;
-            if (path != u"/s")
-                return r;
-            const QString tag = tagOfQuery(query);
-            int figure = figureOf(tag);
-            {
-                QMutexLocker lock(&mutex);
-                queried << tag;
-                if (const auto o = figureOverride.find(tag); o != figureOverride.end())
-                    figure = o->second;
-            }
-            // Highlighted characters of a 38-character piece: 3.8 per percent.
-            QList<resultpages::Result> results = numberedResults(3);
-            results[0].title = tag + u"的网站"_qs;
-            results[1].snippet = highlight(figure * 38 / 10);
-            r.body = page(body(results));
-            r.delayMs = delayMs;
-            return r;
-        });
-    }
-    QStringList takeQueried()
-    {
-        QMutexLocker lock(&mutex);
-        return std::exchange(queried, {});
-    }
-};
 
 QString overallLine(double sum, int pieces)
 {
@@ -116,10 +62,10 @@ QString overallLine(double sum, int pieces)
 // Sum of the figures of the reworked paper's 17 pieces, each counted once.
 double reworkedSum()
 {
-    double sum = SearchService::figureOf(u"N01"_qs) + SearchService::figureOf(u"R15"_qs);
+    double sum = figureOf(u"N01"_qs) + figureOf(u"R15"_qs);
     for (int i = 0; i < kPieces; ++i)
         if (i != 14)
-            sum += SearchService::figureOf(tagFor(i));
+            sum += figureOf(tagFor(i));
     return sum;
 }
 
@@ -128,51 +74,18 @@ double reworkedSum()
 class TestRecheck : public QObject {
     Q_OBJECT
 private:
-    std::unique_ptr<FixtureServer> server;
-    std::unique_ptr<SearchService> service;
-    QTemporaryDir socketDir;
+    std::unique_ptr<taggedcheck::SearchService> service;
     QTemporaryDir profileDir;
     std::unique_ptr<QTemporaryDir> dataDir;
 
-    std::unique_ptr<Form1> makeForm()
-    {
-        Endpoints e = Endpoints::builtIn();
-        e.baiduBase = server->base();
-        e.vendorWebBase = server->base();
-        auto form = std::make_unique<Form1>(e);
-        form->executableName = u"trovalis-test"_qs;
-        form->instanceServerName = socketDir.filePath(u"instance"_qs);
-        form->getProcessList = [] { return QString(); };
-        form->endProgram = [] {};
-        form->dataFolder = dataDir->path();
-        form->engine_Click(form->baidu);
-        form->resize(900, 600);
-        form->show();
-        return form;
-    }
-
-    static void analyse(Form1& form, const QString& text)
-    {
-        form.RichTextBox1->setText(text);
-        form.Command1_Click();
-    }
-
-    static void runToTheEnd(Form1& form)
-    {
-        dialogs::queueAnswer(dialogs::Answer::Ok);
-        form.Command3_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(!form.session.autoRunning, 60000);
-        const auto shown = dialogs::takeShownMessages();
-        QVERIFY(std::any_of(shown.begin(), shown.end(),
-                            [](const dialogs::Shown& m) { return m.text == u"本次对比结束！"_qs; }));
-    }
+    std::unique_ptr<Form1> makeForm() { return taggedcheck::formAgainst(*service, dataDir->path()); }
 
     // The paper checked to its end, kept on disk.
     void checkThePaper()
     {
         auto first = makeForm();
         analyse(*first, paper());
-        runToTheEnd(*first);
+        QVERIFY(runToTheEnd(*first));
         first->checkKeeper.waitUntilWritten();
         QCOMPARE(service->takeQueried().size(), kPieces);
     }
@@ -194,9 +107,7 @@ private slots:
     void init()
     {
         dialogs::reset();
-        server = std::make_unique<FixtureServer>();
-        service = std::make_unique<SearchService>();
-        service->install(*server);
+        service = std::make_unique<taggedcheck::SearchService>(figureOf);
         dataDir = std::make_unique<QTemporaryDir>();
     }
 
@@ -224,7 +135,7 @@ private slots:
         QCOMPARE(f->Label2->text(), overallLine(reworkedSum() - 60 - 25, 15));
         QCOMPARE(f->session.pageCount, 16);
 
-        runToTheEnd(*f);
+        QVERIFY(runToTheEnd(*f));
         QCOMPARE(service->takeQueried(), (QStringList{u"N01"_qs, u"R15"_qs}));
         // Every piece counted once, as a full run over the kept cut would.
         QCOMPARE(f->Label2->text(), u"本句相似度：25%\r\n\r\n"_qs + overallLine(reworkedSum(), kPieces + 1));
@@ -241,7 +152,7 @@ private slots:
     void closedInTheSecondRunGoesOn()
     {
         checkThePaper();
-        service->delayMs = 300;
+        service->setDelay(300);
         {
             auto f = makeForm();
             dialogs::queueAnswer(dialogs::Answer::Yes);
@@ -259,7 +170,7 @@ private slots:
         QCOMPARE(asked[0].text, u"这篇论文上次检测到第 16 句（共 17 句），是否继续上次的检测？"_qs);
         QCOMPARE(again->List1->count(), kPieces + 1);
         QCOMPARE(again->List1->item(6)->text(), u"7-"_qs + kAdded);
-        runToTheEnd(*again);
+        QVERIFY(runToTheEnd(*again));
         const QStringList queried = service->takeQueried();
         QCOMPARE(queried.first(), u"N01"_qs);
         QCOMPARE(queried.last(), u"R15"_qs);
@@ -294,12 +205,12 @@ private slots:
     {
         auto f = makeForm();
         analyse(*f, paper());
-        runToTheEnd(*f);
+        QVERIFY(runToTheEnd(*f));
         service->takeQueried();
         const qint32 nextIndex = f->session.nextIndex;
 
         // Piece 2 (25 %) comes back at 60 % now.
-        service->figureOverride[u"P02"_qs] = 60;
+        service->setFigure(u"P02"_qs, 60);
         f->List1_ContextMenu(f->List1->visualItemRect(f->List1->item(1)).center());
         QVERIFY(f->List1Popup->isVisible());
         QVERIFY(f->cxdb->isEnabled());
@@ -310,7 +221,7 @@ private slots:
         QCOMPARE(service->takeQueried(), QStringList{u"P02"_qs});
         double sum = 0;
         for (int i = 0; i < kPieces; ++i)
-            sum += i == 1 ? 60 : SearchService::figureOf(tagFor(i));
+            sum += i == 1 ? 60 : figureOf(tagFor(i));
         QCOMPARE(f->Label2->text(), u"本句相似度：60%\r\n\r\n"_qs + overallLine(sum, kPieces));
         QCOMPARE(f->session.pageCount, kPieces + 1);
         QCOMPARE(f->session.nextIndex, nextIndex);

@@ -9,8 +9,8 @@
 #include "mainwindow/ui/form1.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"
-#include "support/fixtureserver.h"
 #include "support/resultpages.h"
+#include "support/taggedcheck.h"
 
 #include <QAction>
 #include <QLabel>
@@ -19,26 +19,17 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
-using resultpages::body;
 using resultpages::filler;
-using resultpages::highlight;
-using resultpages::numberedResults;
-using resultpages::page;
 
 namespace {
 
-// Tags the server tells the pieces by: AAA 60 %, BBB 20 %, the short last piece 8.9 %.
+// Tags the server tells the pieces by: AAA 60 %, BBB 20 %, the short untagged
+// last piece 8 characters highlighted of its 9 × 10 (8.9 %).
 const QString kA = u"AAA"_qs + filler(35);
 const QString kB = u"BBB"_qs + filler(35).mid(1) + u"乙"_qs;
 const QString kC = u"结论部分的文字"_qs;
 
-QByteArray pageFor(const QString& query)
-{
-    QList<resultpages::Result> results = numberedResults(3);
-    const int highlighted = query.contains(u"wd=AAA"_qs) ? 228 : query.contains(u"wd=BBB"_qs) ? 76 : 8;
-    results[0].snippet = highlight(highlighted);
-    return page(body(results));
-}
+double figureOf(const QString& tag) { return tag == u"AAA" ? 60 : tag == u"BBB" ? 20 : 2.1; }
 
 // The paper as a student's file: a run boundary inside the first piece, a
 // bold run across the first two, a table, and a footnote.
@@ -101,35 +92,14 @@ QString highlightedText(const QByteArray& documentXml)
 }
 
 struct Run {
-    FixtureServer server;
+    taggedcheck::SearchService service{figureOf};
     QTemporaryDir dir;
-    std::unique_ptr<Form1> form;
-
-    Run()
-    {
-        server.setFallback([](const QString& path, const QString& query) {
-            FixtureServer::Reply r;
-            r.body = path == u"/s" ? pageFor(query) : QByteArray();
-            return r;
-        });
-        Endpoints e = Endpoints::builtIn();
-        e.baiduBase = server.base();
-        e.vendorWebBase = server.base();
-        form = std::make_unique<Form1>(e);
-        form->getProcessList = [] { return QString(); };
-        form->endProgram = [] {};
-        form->dataFolder = dir.filePath(u"data"_qs);
-        form->engine_Click(form->baidu);
-        form->show();
-    }
+    std::unique_ptr<Form1> form = taggedcheck::formAgainst(service, dir.filePath(u"data"_qs));
 
     bool analyseAndRun()
     {
         form->Command1_Click();
-        dialogs::queueAnswer(dialogs::Answer::Ok);  // "本次对比结束！"
-        form->Command3_Click();
-        return QTest::qWaitFor(
-            [this] { return form->session.pieces.value(0).checked && !form->session.autoRunning; }, 60000);
+        return taggedcheck::runToTheEnd(*form) && form->session.pieces.value(0).checked;
     }
 };
 

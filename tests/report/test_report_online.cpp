@@ -8,8 +8,8 @@
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"
 #include "support/clirunner.h"
-#include "support/fixtureserver.h"
 #include "support/resultpages.h"
+#include "support/taggedcheck.h"
 
 #include <QAction>
 #include <QFile>
@@ -27,18 +27,13 @@ using namespace resultpages;
 
 namespace {
 
-// Tags the server tells the pieces by; the third piece is a quotation.
+// Tags the server tells the pieces by, with their figures: AAA 10 %, BBB
+// 20 %; the third piece is a quotation, half of it highlighted.
 const QString kA = u"AAA"_qs + filler(35);
 const QString kB = u"BBB"_qs + filler(35).mid(1) + u"乙"_qs;
 const QString kC = u"“CCC结论显示相似度”"_qs;
 
-QByteArray pageFor(const QString& query)
-{
-    QList<resultpages::Result> results = numberedResults(2);
-    const int highlighted = query.contains(u"wd=AAA"_qs) ? 38 : query.contains(u"wd=BBB"_qs) ? 76 : 60;
-    results[1].snippet = highlight(highlighted);
-    return page(body(results));
-}
+double figureOf(const QString& tag) { return tag == u"AAA" ? 10 : tag == u"BBB" ? 20 : 15; }
 
 // A paper of seven 38-character pieces, each tagged P1 to P7 (two ASCII
 // characters, so 36 characters a piece as the paper counts them): a
@@ -67,10 +62,10 @@ const PiecePage kPiecePages[] = {
     {228, {u"来源丁"_qs}},                              // 60 %, reference list
 };
 
-QByteArray evidencePageFor(const QString& query)
+QByteArray evidencePageFor(const QString& tag)
 {
     for (int p = 0; p < 7; ++p) {
-        if (!query.contains(u'P' + QString::number(p + 1)))
+        if (tag != u'P' + QString::number(p + 1))
             continue;
         QList<resultpages::Result> results;
         for (const QString& source : kPiecePages[p].sources)
@@ -102,32 +97,6 @@ QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// A search server on 127.0.0.1 whose result pages `pageFor` makes.
-void serveResults(FixtureServer& server, QByteArray (*pageFor)(const QString& query))
-{
-    server.setFallback([pageFor](const QString& path, const QString& query) {
-        FixtureServer::Reply r;
-        r.body = path == u"/s" ? pageFor(query) : QByteArray();
-        return r;
-    });
-}
-
-// The main window searching `server`, its data kept in `dir`, shown.
-std::unique_ptr<Form1> formAgainst(const FixtureServer& server, const QTemporaryDir& dir)
-{
-    Endpoints e = Endpoints::builtIn();
-    e.baiduBase = server.base();
-    e.vendorWebBase = server.base();
-    auto form = std::make_unique<Form1>(e);
-    form->getProcessList = [] { return QString(); };
-    form->endProgram = [] {};
-    form->dataFolder = dir.filePath(u"data"_qs);
-    form->engine_Click(form->baidu);
-    form->resize(900, 600);
-    form->show();
-    return form;
-}
-
 }  // namespace
 
 class TestReportOnline : public QObject {
@@ -137,13 +106,11 @@ private slots:
     {
         SKIP_WITHOUT_CLI();
         dialogs::reset();
-        FixtureServer server;
-        serveResults(server, pageFor);
+        const taggedcheck::SearchService service(figureOf);
         QTemporaryDir dir;
-        const auto window = formAgainst(server, dir);
+        const auto window = taggedcheck::formAgainst(service, dir.filePath(u"data"_qs));
         Form1& form = *window;
-        form.RichTextBox1->setText(kA + kB + u"\r\n"_qs + kC);
-        form.Command1_Click();
+        taggedcheck::analyse(form, kA + kB + u"\r\n"_qs + kC);
         form.refreshReportMenu();
         QVERIFY(!form.ckbg->isEnabled());  // nothing checked yet
 
@@ -195,17 +162,15 @@ private slots:
     {
         SKIP_WITHOUT_CLI();
         dialogs::reset();
-        FixtureServer server;
-        serveResults(server, evidencePageFor);
+        taggedcheck::SearchService service;
+        service.setPages(evidencePageFor);
         QTemporaryDir dir;
-        const auto window = formAgainst(server, dir);
+        const auto window = taggedcheck::formAgainst(service, dir.filePath(u"data"_qs));
         Form1& form = *window;
-        form.RichTextBox1->setText(evidencePaper());
-        form.Command1_Click();
+        taggedcheck::analyse(form, evidencePaper());
         QCOMPARE(form.session.sentences.size(), 7);
-        dialogs::queueAnswer(dialogs::Answer::Ok);  // "本次对比结束！"
-        form.Command3_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(form.session.pieces[6].checked && !form.session.autoRunning, 60000);
+        QVERIFY(taggedcheck::runToTheEnd(form));
+        QVERIFY(form.session.pieces[6].checked);
 
         const QString exported = dir.filePath(u"report.html"_qs);
         dialogs::queueFileName(exported);
