@@ -4,8 +4,10 @@
 #include "comparer/core/libraryfolder.h"
 #include "comparer/core/localcompare.h"
 #include "documents/core/documentfiles.h"
+#include "matching/runs.h"
 #include "support/testdata.h"
 
+#include <QDataStream>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -84,6 +86,60 @@ QString randomText(QRandomGenerator& random, int length)
     return s;
 }
 
+// Prose over a few dozen ideographs, some of which have traditional forms,
+// so that copies with their punctuation, words or script changed are likely.
+QString randomProse(QRandomGenerator& random, int length)
+{
+    static const QString letters =
+        u(u"我们这发说国学时会对的是在了研究城市化进程生态环境影响日益显著需要重视");
+    static const QString marks = u(u"，。、；！ \r\n");
+    QString s;
+    for (int i = 0; i < length; ++i)
+        s += random.bounded(6) == 0 ? marks[random.bounded(marks.size())]
+                                    : letters[random.bounded(letters.size())];
+    return s;
+}
+
+// What a student does to a copied passage: a character replaced, punctuation
+// changed, a filler word put in, or written in traditional characters.
+QString edited(QRandomGenerator& random, QString text)
+{
+    static const QString simplified = u(u"们这发说国学时会对");
+    static const QString traditional = u(u"們這發說國學時會對");
+    switch (random.bounded(4)) {
+    case 0:
+        if (!text.isEmpty())
+            text[random.bounded(text.size())] = u'某';
+        break;
+    case 1:
+        text.replace(u'，', u'、').replace(u'。', u'；');
+        break;
+    case 2:
+        text.insert(random.bounded(text.size() + 1), u(u"其实"));
+        break;
+    default:
+        for (QChar& c : text) {
+            if (const qsizetype at = simplified.indexOf(c); at >= 0)
+                c = traditional[at];
+        }
+    }
+    return text;
+}
+
+LibraryTable tableOf(const QStringList& sources)
+{
+    std::vector<std::vector<SentenceKey>> keys;
+    std::vector<matching::Content> contents;
+    for (const QString& s : sources) {
+        keys.push_back(sentenceKeys(s));
+        contents.push_back(std::make_shared<const std::u32string>(matching::foldContent(s)));
+    }
+    std::vector<const std::vector<SentenceKey>*> pointers;
+    for (const auto& k : keys)
+        pointers.push_back(&k);
+    return LibraryTable(pointers, contents);
+}
+
 void write(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -144,6 +200,114 @@ private slots:
                 qInfo() << "round" << round << paper << sources;
             QVERIFY(!QTest::currentTestFailed());
         }
+    }
+
+    // The literal level equals the pairwise search run source by source.
+    void runsAsThePairwiseSearchFindsThem()
+    {
+        QRandomGenerator random(13);
+        for (int round = 0; round < 80; ++round) {
+            const int n = random.bounded(matching::kMinRun, 21);
+            QStringList sources;
+            for (int i = random.bounded(1, 5); i > 0; --i)
+                sources << randomProse(random, random.bounded(300));
+            QString paper = randomProse(random, random.bounded(40));
+            for (int piece = random.bounded(5); piece > 0; --piece) {
+                const QString& from = sources[random.bounded(sources.size())];
+                paper += edited(random, from.mid(random.bounded(from.size() + 1), random.bounded(20, 90)));
+                paper += randomProse(random, random.bounded(20));
+            }
+            const LibraryResult result = tableOf(sources).findIn(paper, {n, nullptr});
+            QCOMPARE(result.runLength, n);
+            std::vector<Stretch> all;
+            for (qsizetype s = 0; s < sources.size(); ++s) {
+                std::vector<Stretch> own;
+                for (const matching::SharedRun& run : matching::sharedRuns(paper, sources[s], n))
+                    own.push_back({run.a.start, run.a.length});
+                own = joined(std::move(own));
+                all.insert(all.end(), own.begin(), own.end());
+                const auto finds = std::find_if(result.sources.begin(), result.sources.end(),
+                                                [&](const SourceFinds& f) { return f.source == s; });
+                QCOMPARE(finds == result.sources.end() ? 0 : finds->literalChars, totalLength(own));
+                if (finds == result.sources.end())
+                    continue;
+                const std::u32string content = matching::foldContent(sources[s]);
+                for (const Passage& p : finds->passages) {
+                    if (p.level != Level::Literal)
+                        continue;
+                    QVERIFY(p.sourceCount >= n);
+                    QCOMPARE(matching::foldContent(QStringView(paper).mid(p.paper.start, p.paper.length)),
+                             content.substr(size_t(p.sourceFirst), size_t(p.sourceCount)));
+                }
+            }
+            QVERIFY(result.literal == joined(all));
+            QCOMPARE(result.literalChars, totalLength(result.literal));
+            QVERIFY(!result.reworded);
+            QVERIFY(result.rewordedStretches.empty());
+        }
+    }
+
+    // A copy as it stands, one with other punctuation and a word put in, one
+    // in traditional characters, one rewritten from the thesaurus: the levels,
+    // their colours, the caption and the rows by the rules.
+    void threeLevels()
+    {
+        const QString copied = u(u"城市化进程对生态环境的影响日益显著");           // 17
+        const QString traditional = u(u"数字经济为传统产业转型升级提供了新动能");  // 19
+        const QStringList sources{u(u"前言。") + copied + u(u"。另有一句。"),
+                                  u(u"开头，高校扩招使毕业生就业压力逐年增大明显，另外，") + traditional
+                                      + u(u"。"),
+                                  u(u"研究表明适度运动能够提高睡眠质量和学习效率。")};
+        const QString paper = u(u"我的文字。") + copied + u(u"。高校扩招、使毕业生就业压力逐年其实增大明显。")
+            + u(u"數字經濟為傳統產業轉型升級提供了新動能。")
+            + u(u"探究显示适度运动能够提升睡眠质量和学习效率。");
+        RunSettings settings;
+        settings.thesaurus = std::make_shared<const matching::Synonyms>(
+            QStringList{u(u"研究,探究"), u(u"表明,显示"), u(u"提高,提升")});
+        const LibraryResult result = tableOf(sources).findIn(paper, settings);
+        const auto at = [&](const QString& text) { return paper.indexOf(text); };
+        // Sentences: the copy is one of its source's sentences.
+        QVERIFY(result.stretches == (std::vector<Stretch>{{at(copied), 18}}));
+        // Literal: the copy; 高校扩招 … 逐年 (14, with the 、 between); the
+        // traditional sentence whole. 增大明显 is too short.
+        QVERIFY(
+            result.literal
+            == (std::vector<Stretch>{{at(copied), 17}, {at(u(u"高校扩招")), 15}, {at(u(u"數字經濟")), 19}}));
+        QCOMPARE(result.literalChars, 51);
+        QVERIFY(result.rewordedStretches == (std::vector<Stretch>{{at(u(u"探究显示")), 21}}));
+        QVERIFY(outside(result.literal, result.stretches)
+                == (std::vector<Stretch>{{at(u(u"高校扩招")), 15}, {at(u(u"數字經濟")), 19}}));
+        QCOMPARE(runsCaption(result),
+                 u(u"        连续13字以上相同：51 字（")
+                     + QString::number(comparer::roundedPercent(51, paper.size()))
+                     + u(u" %），疑似改写：21 字（")
+                     + QString::number(comparer::roundedPercent(21, paper.size())) + u(u" %）"));
+        QVERIFY(libraryCaption(result).endsWith(u(u" 篇文献重复\r\n        重复部分占你的文章的： ")
+                                                + QString::number(comparer::roundedPercent(18, paper.size()))
+                                                + u(u" %\r\n") + runsCaption(result)));
+        const std::vector<SourceRow> rows = sourceRows(result, {"a.txt", "b.txt", "c.txt"});
+        QCOMPARE(rows.size(), size_t(3));
+        QCOMPARE(rows[0].path, QStringLiteral("b.txt"));
+        QCOMPARE(rows[0].literalChars, 34);
+        QCOMPARE(rows[1].path, QStringLiteral("a.txt"));
+        QCOMPARE(rows[1].chars, 18);
+        QCOMPARE(rows[1].literalChars, 17);
+        QCOMPARE(rows[2].path, QStringLiteral("c.txt"));
+        QCOMPARE(rows[2].rewordedChars, 21);
+        // The reworded passage, and where it stands in its source.
+        const SourceFinds& c = result.sources.back();
+        QCOMPARE(c.passages.size(), size_t(1));
+        QCOMPARE(c.passages[0].level, Level::Reworded);
+        ShownSource shown;
+        shown.text = sources[2];
+        shown.folded = matching::foldText(shown.text);
+        QCOMPARE(shown.stretchOf(c.passages[0], paper), (Stretch{0, 21}));
+        // Without a thesaurus the line ends after the literal share, and N is what was asked.
+        const LibraryResult plain = tableOf(sources).findIn(paper, {matching::kMaxRun + 7, nullptr});
+        QCOMPARE(plain.runLength, matching::kMaxRun);
+        QVERIFY(plain.literal.empty());
+        QCOMPARE(runsCaption(plain), u(u"        连续50字以上相同：0 字（0 %）"));
+        QCOMPARE(tableOf(sources).findIn(paper, {3, nullptr}).runLength, matching::kMinRun);
     }
 
     void captionAndRows()
@@ -347,6 +511,81 @@ private slots:
         bytes[bytes.size() - 2] = char(0x7F);  // the last entry's source beyond the documents
         testdata::writeFile(path, bytes);
         QVERIFY(!loadIndex(path, library.folder).table);
+    }
+
+    // The index keeps the contents and fingerprints; one of the earlier
+    // version is read as none, so every document is read again. The
+    // side-by-side view reads a source anew and says when it changed.
+    void indexKeepsRunsAndEarlierOnesAreRebuilt()
+    {
+        QTemporaryDir dir;
+        QTemporaryDir data;
+        const QString copied = u(u"城市化进程对生态环境的影响日益显著");
+        write(dir.filePath(QStringLiteral("a.txt")), (u(u"前言，") + copied + u(u"！")).toUtf8());
+        write(dir.filePath(QStringLiteral("b.txt")), u(u"与此无关的另一篇文献。").toUtf8());
+        ReadProgress progress;
+        Result<ReadOutcome> read = readLibrary(dir.path(), Library{}, readDocumentText, progress);
+        QVERIFY(read);
+        const Library& library = read->library;
+        const QString path = indexPath(data.path(), library.folder);
+        QVERIFY(saveIndex(library, library.table(), path));
+        const StoredLibrary loaded = loadIndex(path, library.folder);
+        QVERIFY(loaded.table);
+        QCOMPARE(*loaded.library.files[0].content, matching::foldContent(u(u"前言") + copied));
+        const QString paper = u(u"论文：") + copied + u(u"。");
+        const LibraryResult result = loaded.table->findIn(paper);
+        QVERIFY(result.literal == (std::vector<Stretch>{{3, 17}}));
+        QVERIFY(result.literal == library.table().findIn(paper).literal);
+        QCOMPARE(result.sources.size(), size_t(1));
+        const Passage passage = result.sources[0].passages.at(0);
+        QCOMPARE(passage.level, Level::Literal);
+
+        Result<ShownSource> shown = showSource(loaded.library, 0, readDocumentText);
+        QVERIFY(shown);
+        QVERIFY(!shown->changed);
+        QCOMPARE(shown->text.mid(shown->stretchOf(passage, paper).start, 17), copied);
+        write(dir.filePath(QStringLiteral("a.txt")), (u(u"改过了。") + copied).toUtf8());
+        shown = showSource(loaded.library, 0, readDocumentText);
+        QVERIFY(shown && shown->changed);
+        QVERIFY(!showSource(loaded.library, 7, readDocumentText));
+
+        // The same documents under an index of the earlier version.
+        QByteArray earlier;
+        {
+            QDataStream out(&earlier, QIODevice::WriteOnly);
+            out << quint32(0x54524C42) << quint32(3) << library.folder << quint64(library.files.size());
+            for (const SourceFile& f : library.files)
+                out << f.path << f.size << f.modified << f.skipped;
+            out << quint64(0);
+        }
+        testdata::writeFile(path, earlier);
+        StoredLibrary old = loadIndex(path, library.folder);
+        QVERIFY(old.library.files.empty() && !old.table);
+        Result<ReadOutcome> again =
+            readLibrary(dir.path(), std::move(old.library), readDocumentText, progress);
+        QVERIFY(again);
+        QCOMPARE(again->filesRead, 2);
+        QVERIFY(again->library.files[1].content);
+    }
+
+    // Ten megabytes of one character, a paper of punctuation alone.
+    void badInputGivesCorrectResults()
+    {
+        QTemporaryDir dir;
+        write(dir.filePath(QStringLiteral("same.txt")), QString(10 * 1024 * 1024 / 3, u'啊').toUtf8());
+        write(dir.filePath(QStringLiteral("b.txt")), u(u"别的文字在这里，一句又一句。").toUtf8());
+        ReadProgress progress;
+        Result<ReadOutcome> read = readLibrary(dir.path(), Library{}, readDocumentText, progress);
+        QVERIFY(read);
+        const LibraryTable table = read->library.table();
+        const QString paper = u(u"开头") + QString(30, u'啊') + u(u"。别的文字在这里，一句又");
+        const LibraryResult result = table.findIn(paper, {matching::kMinRun, nullptr});
+        QVERIFY(result.literal == (std::vector<Stretch>{{2, 30}, {33, 11}}));
+        QCOMPARE(result.sources.size(), size_t(2));
+        const LibraryResult none = table.findIn(u(u"，。！？……——\r\n"));
+        QVERIFY(none.literal.empty() && none.sources.empty());
+        QCOMPARE(runsCaption(none), u(u"        连续13字以上相同：0 字（0 %）"));
+        QCOMPARE(table.findIn(QString()).literalChars, 0);
     }
 };
 
