@@ -102,6 +102,30 @@ private slots:
         QCOMPARE(clirunner::run({u"recut"_qs, piecesFile}).exitCode, 2);
         QCOMPARE(clirunner::run({u"recut"_qs, dir.filePath(u"absent.txt"_qs), paper}).exitCode, 1);
     }
+
+    // precheck: a usage error, and a check that is absent, not JSON or cut
+    // short, with one line each and nothing on stdout.
+    void precheckRefusesWhatIsNoCheck()
+    {
+        QTemporaryDir dir;
+        const QString paper = dir.filePath(u"paper.txt"_qs);
+        const QString garbage = dir.filePath(u"garbage.json"_qs);
+        const QString cut = dir.filePath(u"cut.json"_qs);
+        for (const auto& [path, bytes] :
+             {std::pair{paper, u"第一句话。"_qs.toUtf8()}, std::pair{garbage, QByteArray("not a check")},
+              std::pair{cut, QByteArray("{\"analysedText\":\"第一")}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        QCOMPARE(clirunner::run({u"precheck"_qs, paper}).exitCode, 2);
+        for (const QString& check : {dir.filePath(u"absent.json"_qs), garbage, cut}) {
+            const clirunner::Run process = clirunner::run({u"precheck"_qs, check, paper});
+            QCOMPARE(process.exitCode, 1);
+            QVERIFY(process.out.isEmpty());
+            QCOMPARE(process.err.count(u'\n'), 1);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCliSegment)

@@ -7,6 +7,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -87,6 +90,39 @@ private slots:
         const Run r = clirunner::run({"compare", paper, file("ref.txt", sentence.toUtf8())});
         QCOMPARE(r.exitCode, 0);
         QVERIFY2(r.out.endsWith("0\t7\n9\t7\n19\t7\n"), qPrintable(r.out));
+    }
+
+    // A command that reads no PDF starts with QtCore alone: no Qt Gui, PDF,
+    // Network or DBus is loaded (the dynamic loader names every library it
+    // loads). A PDF loads the PDF part beside the program.
+    void loadsQtCoreAloneUntilAPdfIsRead()
+    {
+        const auto loaded = [](const QStringList& args) {
+            QProcess process;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("LD_DEBUG", "files");
+            process.setProcessEnvironment(environment);
+            process.start(clirunner::path(), args);
+            process.waitForFinished(60000);
+            QStringList names;  // "file=NAME [0];  needed by …" or "…dynamically loaded by …"
+            static const QRegularExpression loadedFile(QStringLiteral("\\bfile=(\\S+)"));
+            for (auto m = loadedFile.globalMatch(QString::fromLocal8Bit(process.readAllStandardError()));
+                 m.hasNext();)
+                names << QFileInfo(m.next().captured(1)).fileName();
+            names.removeDuplicates();
+            return names;
+        };
+        const QString paper = file("paper.txt", QString::fromUtf16(u"甲乙丙丁戊己。").toUtf8());
+        for (const QStringList& args : {QStringList{"compare", paper, paper}, QStringList{"--version"},
+                                        QStringList{"doc2text", paper}}) {
+            const QStringList names = loaded(args);
+            QVERIFY2(names.contains("libQt6Core.so.6"), qPrintable(names.join(' ')));
+            QCOMPARE(names.filter("libQt6"), QStringList{"libQt6Core.so.6"});
+            QVERIFY2(names.filter("trovalis-pdf").isEmpty(), qPrintable(names.join(' ')));
+        }
+        const QStringList pdf = loaded({"doc2text", file("x.pdf", "%PDF-1.4\nnothing more")});
+        QVERIFY2(!pdf.filter("trovalis-pdf").isEmpty() && pdf.contains("libQt6Pdf.so.6"),
+                 qPrintable(pdf.join(' ')));
     }
 };
 

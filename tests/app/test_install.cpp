@@ -161,8 +161,10 @@ private slots:
                                    "share/metainfo",
                                    "share/metainfo/org.trovalis.Trovalis.metainfo.xml",
                                    "trovalis",
-                                   "trovalis-cli"};
+                                   "trovalis-cli",
+                                   "trovalis-pdf.so"};
         // `up` is not among them: trovalis carries it and writes it out at a hand-over.
+        // trovalis-pdf.so is trovalis-cli's PDF part, loaded when a PDF is read or written.
         QCOMPARE(tree(folder_), expected);
         QVERIFY(QFileInfo(installed("trovalis")).isExecutable());
         for (const char* name : {"THESAURUS-LICENSE.txt", "THESAURUS-CITATION.bib"})
@@ -173,6 +175,11 @@ private slots:
         const Run version = run(installed("trovalis-cli"), {"--version"});
         QCOMPARE(version.exitCode, 0);
         QVERIFY2(version.out.contains(version::caption().section(u'V', -1)), qPrintable(version.out));
+        // It finds its PDF part beside it: the PDF engine reads a damaged PDF and says so.
+        testdata::writeFile(root_.filePath(QStringLiteral("x.pdf")), "%PDF-1.4\nnothing more");
+        const Run pdf = run(installed("trovalis-cli"), {"doc2text", root_.filePath(QStringLiteral("x.pdf"))});
+        QCOMPARE(pdf.exitCode, 1);
+        QVERIFY2(pdf.out.contains(QStringLiteral("PDF 文件已损坏")), qPrintable(pdf.out));
     }
 
     void windowIcon()

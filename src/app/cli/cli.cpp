@@ -1,5 +1,7 @@
 #include "app/cli/cli.h"
 
+#include "analysis/savedcheck.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
@@ -61,6 +63,14 @@ Result<QString> readUtf8File(const QString& path)
     if (decoder.hasError())
         return failure(QStringLiteral("%1 is not valid UTF-8").arg(path));
     return text;
+}
+
+Result<SavedCheck> readCheck(const QString& path)
+{
+    Result<SavedCheck> check = savedcheck::read(path);
+    if (!check)
+        return failure(QStringLiteral("%1 is not a usable saved check: %2").arg(path, check.error()));
+    return check;
 }
 
 Result<QString> readPaper(const QString& path)

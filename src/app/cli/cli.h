@@ -6,6 +6,11 @@
 #include <QString>
 #include <QStringList>
 
+struct SavedCheck;
+namespace report {
+struct CheckReportModel;
+}
+
 namespace cli {
 
 constexpr int kOk = 0;
@@ -23,6 +28,9 @@ Result<QString> readUtf8File(const QString& path);
 // Reads a paper: UTF-8, line breaks made CR LF as the editor reports them.
 Result<QString> readPaper(const QString& path);
 Result<QByteArray> readBytes(const QString& path);
+// Reads a kept check (the file the program keeps to continue a check); the
+// reason names the file and says that it is not a usable saved check.
+Result<SavedCheck> readCheck(const QString& path);
 
 void print(const QString& text);           // UTF-8 to stdout, then LF
 void printRaw(const QString& text);        // UTF-8 to stdout, nothing added
@@ -43,6 +51,18 @@ QString flagValue(const QStringList& args, const QString& flag);  // empty if ab
 bool hasFlag(const QStringList& args, const QString& flag);
 
 using Command = int (*)(const QStringList& args);
+
+// The PDF part (app/pdfpart), loaded from the program's folder the first time
+// a PDF is read or written, so that every other command starts with QtCore
+// alone. usePdfPart() makes documents read PDFs through it.
+void usePdfPart();
+// True for a command line that writes a PDF ("report CHECK OUT.pdf"; args
+// without the program's name): it runs inside the part's QGuiApplication.
+bool writesPdf(const QStringList& args);
+// Runs body(context) inside the part's QGuiApplication; without the part, says
+// why on stderr and gives kBadInput.
+int runInGuiApplication(int& argc, char** argv, int (*body)(void* context), void* context);
+Result<void> writeReportPdf(const report::CheckReportModel& model, const QString& path);
 
 // Subcommands, one file per subsystem.
 int segment(const QStringList& args);

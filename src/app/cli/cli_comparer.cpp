@@ -1,7 +1,6 @@
 #include "app/cli/cli.h"
 
 #include "documents/core/documentfiles.h"
-#include "documents/pdf/pdfreader.h"
 
 #include "comparer/core/localcompare.h"
 #include "comparer/core/rewrite.h"
@@ -154,7 +153,6 @@ int doc2text(const QStringList& args)
     const Result<QStringList> files = expectArguments(args, {QStringLiteral("FILE")});
     if (!files)
         return usageError(files.error());
-    pdf::install();
     const Result<documents::LoadedDocument> loaded = documents::loadDocumentFile(files->first());
     if (!loaded)
         return inputError(loaded.error());

@@ -1,7 +1,6 @@
 #include "app/cli/cli.h"
 
 #include "comparer/core/libraryfolder.h"
-#include "documents/pdf/pdfreader.h"
 
 #include <QDir>
 
@@ -65,7 +64,6 @@ int library(const QStringList& args)
     const Result<QString> paper = readPaper(arguments->at(0));
     if (!paper)
         return inputError(paper.error());
-    pdf::install();
     keepFreedMemoryForTheNextFile();
     ReadProgress progress;
     const Result<ReadOutcome> read = readLibrary(arguments->at(1), Library{}, readDocumentText, progress);

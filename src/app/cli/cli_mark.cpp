@@ -21,9 +21,9 @@ int mark(const QStringList& args)
     if (!arguments)
         return usageError(arguments.error());
     const QStringList& files = *arguments;
-    const Result<SavedCheck> check = savedcheck::read(files[0]);
+    const Result<SavedCheck> check = readCheck(files[0]);
     if (!check)
-        return inputError(QStringLiteral("%1 is not a usable saved check: %2").arg(files[0], check.error()));
+        return inputError(check.error());
     const Result<QByteArray> docx = readBytes(files[1]);
     if (!docx)
         return inputError(docx.error());

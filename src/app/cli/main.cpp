@@ -10,33 +10,34 @@
 
 namespace {
 
-const char* kHelp = "usage: trovalis-cli COMMAND [ARGS]\n"
-                    "       trovalis-cli --version\n"
-                    "\n"
-                    "commands:\n"
-                    "  segment PAPER                          cut a paper into sentences\n"
-                    "  recut PIECES PAPER                     cut an edited paper, keeping earlier pieces\n"
-                    "  precheck CHECK PAPER                   pre-check a reworked paper offline\n"
-                    "  query [--engine baidu|wenku|zhiwang] SENTENCE\n"
-                    "                                         the query and URL for one sentence\n"
-                    "  score SENTENCE PAGE                    score a result page\n"
-                    "  stats TITLES                           rank result titles by occurrence\n"
-                    "  compare PAPER REFERENCE [--cumulative] compare a paper with a reference text\n"
-                    "  rewrite THESAURUS PAPER [--seed N]     rewrite a paper from a thesaurus\n"
-                    "  thesaurus-page BODY OUT                turn a thesaurus page into a thesaurus file\n"
-                    "  manifest FILE                          read an update manifest\n"
-                    "  unzip ARCHIVE DEST                     unpack an archive as an update does\n"
-                    "  verify FILE [--key PUBLICKEY]          check FILE.minisig as the update client does\n"
-                    "  doc2text FILE                          open a document as the File menu does\n"
-                    "  library PAPER FOLDER                   compare a paper with a folder of documents\n"
-                    "  verification URL PAGE                  is a saved page a verification page?\n"
-                    "  report CHECK OUT                       write the check report of a saved check\n"
-                    "  mark CHECK DOCX OUT                    write DOCX marked from a saved check\n"
-                    "  report --figures CHECK                 print the check report's figures\n"
-                    "\n"
-                    "Each command takes --help. After --, every argument is an argument, also one\n"
-                    "that begins with \"-\": trovalis-cli query -- \"--abc\".\n"
-                    "--version prints the program's version.";
+const char* kHelp =
+    "usage: trovalis-cli COMMAND [ARGS]\n"
+    "       trovalis-cli --version\n"
+    "\n"
+    "commands:\n"
+    "  segment PAPER                          cut a paper into sentences\n"
+    "  recut PIECES PAPER                     cut an edited paper, keeping earlier pieces\n"
+    "  precheck CHECK PAPER                   pre-check a reworked paper offline\n"
+    "  query [--engine baidu|wenku|zhiwang] SENTENCE\n"
+    "                                         the query and URL for one sentence\n"
+    "  score SENTENCE PAGE                    score a result page\n"
+    "  stats TITLES                           rank result titles by occurrence\n"
+    "  compare PAPER REFERENCE [--cumulative] compare a paper with a reference text\n"
+    "  rewrite THESAURUS PAPER [--seed N]     rewrite a paper from a thesaurus\n"
+    "  thesaurus-page BODY OUT                turn a thesaurus page into a thesaurus file\n"
+    "  manifest FILE                          read an update manifest\n"
+    "  unzip ARCHIVE DEST                     unpack an archive as an update does\n"
+    "  verify FILE [--key PUBLICKEY]          check FILE.minisig as the update client does\n"
+    "  doc2text FILE                          open a document as the File menu does\n"
+    "  library PAPER FOLDER                   compare a paper with a folder of documents\n"
+    "  verification URL PAGE                  is a saved page a verification page?\n"
+    "  report CHECK OUT                       write the check report of a saved check\n"
+    "  mark CHECK DOCX OUT                    write DOCX marked from a saved check\n"
+    "  report --figures CHECK                 print the check report's figures\n"
+    "\n"
+    "Each command takes --help. After --, every argument is an argument, also one\n"
+    "that begins with \"-\": trovalis-cli query -- \"--abc\".\n"
+    "--version prints the program's version.";
 
 const std::map<QString, cli::Command>& commands()
 {
@@ -62,12 +63,10 @@ const std::map<QString, cli::Command>& commands()
     return table;
 }
 
-}  // namespace
-
-int main(int argc, char* argv[])
+// The command line of the application object that exists when it is called.
+int run(void*)
 {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty() || args.first() == QLatin1String("--help")) {
         cli::print(QString::fromUtf8(kHelp));
         return args.isEmpty() ? cli::kUsage : cli::kOk;
@@ -84,4 +83,20 @@ int main(int argc, char* argv[])
     }
     cli::setCommandName(name);
     return it->second(args);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    // Writing a PDF lays out text, which takes Qt Gui: the PDF part makes the
+    // application then. Every other command starts with QtCore alone.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    cli::usePdfPart();
+    if (cli::writesPdf(args))
+        return cli::runInGuiApplication(argc, argv, run, nullptr);
+    QCoreApplication app(argc, argv);
+    return run(nullptr);
 }
