@@ -11,6 +11,22 @@
 #include "support/resultpages.h"
 #include "support/taggedcheck.h"
 
+// The pre-check of a reworked paper and what the kept check then reports.
+#include "documents/core/memoryzip.h"
+#include "platform/core/markcolours.h"
+#include "platform/widgets/richeditor.h"
+#include "platform/widgets/sidebysideview.h"
+#include "report/core/checkreport.h"
+#include "report/core/markedpaper.h"
+#include "support/clirunner.h"
+#include "support/testdata.h"
+
+#include <QDialog>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+
+#include <algorithm>
+
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
@@ -241,6 +257,114 @@ private slots:
         QVERIFY(!f->cxdb->isEnabled());
         f->List1Popup->close();
         f->Command4_Click();
+    }
+
+    // The rework pre-checked against the summaries the first check kept (each
+    // piece's text after its tag): piece 3 keeps 20 of those characters, piece
+    // 6 (the last) is rewritten enough. Only piece 3 is violet and offers 查看相同之处;
+    // nothing is sent until the run, which sends both. The new check's report,
+    // marked paper and trovalis-cli name the runs worked out here.
+    void reworkedPiecesArePreCheckedOffline()
+    {
+        constexpr int kCount = 6;
+        const QString body = filler(35);  // every piece's text after its tag, and every summary
+        service->setPages([](const QString& tag) {
+            QList<resultpages::Result> results = resultpages::numberedResults(3);
+            results[0].title = tag + u"的网站"_qs;
+            // Highlighted as taggedcheck::figurePage does; the summary begins with the body.
+            const int highlighted = qRound(figureOf(tag) * 3.8);
+            results[1].snippet = u"<em>"_qs + filler(highlighted) + u"</em>"_qs
+                + filler(std::max(35, highlighted)).mid(highlighted);
+            return resultpages::page(resultpages::body(results));
+        });
+        const QString original = taggedcheck::paper(kCount);
+        const QString still = u"R03"_qs + body.left(20) + u"春夏秋冬东南西北金木水火土日月"_qs;
+        const QString rewritten =
+            u"R06星辰山川湖海风雨雷电花草树木鸟兽虫鱼江河湖泊高山平原森林草地天空白云雪"_qs;
+        const QString reworked = original.left(2 * 38) + still + original.mid(3 * 38, 2 * 38) + rewritten;
+        {
+            auto first = makeForm();
+            analyse(*first, original);
+            QVERIFY(runToTheEnd(*first));
+            first->checkKeeper.waitUntilWritten();
+        }
+        service->takeQueried();
+
+        auto f = makeForm();
+        dialogs::queueAnswer(dialogs::Answer::Yes);
+        analyse(*f, reworked);
+        QCOMPARE(dialogs::takeShownMessages().size(), 1);
+        QCOMPARE(f->Label1->text(),
+                 u"已沿用 4 句的结果，还需对比 2 句。"
+                 u"其中 1 句与上次网上找到的内容仍有连续13字以上相同，建议先改写。"_qs);
+        QCOMPARE(f->List1->item(2)->text(), u"3-"_qs + still);  // the text is the query: unchanged
+        const QColor violet(QRgb(markcolour::kReworded));
+        QCOMPARE(f->List1->item(2)->data(Qt::ForegroundRole).value<QColor>(), violet);
+        QVERIFY(!f->List1->item(5)->data(Qt::ForegroundRole).isValid());
+        QVERIFY(service->queried().isEmpty());
+
+        f->List1_ContextMenu(f->List1->visualItemRect(f->List1->item(5)).center());
+        QVERIFY(!f->ckxt->isEnabled());
+        f->List1Popup->close();
+        f->List1_ContextMenu(f->List1->visualItemRect(f->List1->item(2)).center());
+        QVERIFY(f->ckxt->isEnabled());
+        f->ckxt->trigger();
+        f->List1Popup->close();
+        QVERIFY(f->sameTextWindow && f->sameTextWindow->isVisible());
+        const auto* view = f->sameTextWindow->findChild<SideBySideView*>();
+        QCOMPARE(view->left->toPlainText(), still);
+        QCOMPARE(view->right->toPlainText(), body);
+        using Side = SideBySideView::Side;
+        QCOMPARE(view->markAt(Side::Left, 3), violet);
+        QCOMPARE(view->markAt(Side::Left, 22), violet);
+        QVERIFY(!view->markAt(Side::Left, 23).isValid() && !view->markAt(Side::Left, 2).isValid());
+        QCOMPARE(view->markAt(Side::Right, 19), violet);
+        QVERIFY(!view->markAt(Side::Right, 20).isValid());
+        QVERIFY(service->queried().isEmpty());
+
+        QVERIFY(runToTheEnd(*f));
+        QCOMPARE(service->takeQueried(), (QStringList{u"R03"_qs, u"R06"_qs}));
+        QCOMPARE(f->List1->item(2)->data(Qt::ForegroundRole).value<QColor>(), QColor(230, 120, 0));
+        f->checkKeeper.waitUntilWritten();
+
+        // The new check: every piece from 20 % shares its text after the tag
+        // with its summaries (35 characters), piece 3 only its 20.
+        const QString checkPath = savedcheck::pathFor(savedcheck::folderIn(dataDir->path()), reworked);
+        const auto kept = savedcheck::read(checkPath);
+        QVERIFY(kept);
+        QStringList runLines;
+        for (int i = 0; i < kCount; ++i) {
+            const QString tag = i == 2 ? u"R03"_qs : i == 5 ? u"R06"_qs : tagFor(i);
+            if (figureOf(tag) >= 20 && i != 5)
+                runLines << u"run\t%1\t3\t%2"_qs.arg(i + 1).arg(i == 2 ? 20 : 35);
+        }
+        const report::Content content = report::contentOf(*kept, kept->paperText);
+        QCOMPARE(report::figureLines(content).filter(QRegularExpression(u"^run\t"_qs)), runLines);
+        const QString html = report::html(content);
+        QVERIFY(html.contains(u"<u>"_qs + body.left(20) + u"</u>"_qs));
+        QVERIFY(html.contains(u"连续相同 20 字"_qs));
+        const auto marked = markedpaper::markText(f->RichTextBox1->text(), *kept);
+        QVERIFY(marked);
+        const auto comments =
+            documents::MemoryZip::open(marked->package)->readAll(u"word/comments.xml"_qs, 1 << 20);
+        QVERIFY(QString::fromUtf8(*comments).contains(u"需改写：“"_qs + body.left(20) + u"”"_qs));
+
+        // trovalis-cli: the same run lines, and the pre-check against the first check.
+        const clirunner::Run figures = clirunner::run({u"report"_qs, u"--figures"_qs, checkPath});
+        QCOMPARE(figures.exitCode, 0);
+        QVERIFY(figures.out.endsWith(runLines.join(u'\n') + u'\n'));
+        const QString paperFile = dataDir->filePath(u"reworked.txt"_qs);
+        testdata::writeFile(paperFile, reworked.toUtf8());
+        const clirunner::Run pre =
+            clirunner::run({u"precheck"_qs,
+                            savedcheck::pathFor(savedcheck::folderIn(dataDir->path()), original), paperFile});
+        QCOMPARE(pre.exitCode, 0);
+        QStringList lines = pre.out.split(u'\n');
+        QCOMPARE(lines.size(), kCount + 2);
+        QVERIFY(lines.takeFirst().startsWith(u"本文共 "_qs));
+        QCOMPARE(lines[2], u"still\t"_qs + still + u'\t' + body.left(20));
+        QCOMPARE(lines[5], u"new\t"_qs + rewritten);
+        QCOMPARE(lines[0], u"kept\t"_qs + original.left(38));
     }
 };
 
