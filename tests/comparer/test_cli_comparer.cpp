@@ -92,14 +92,58 @@ private slots:
         const Run r = run({"library", paper, folder});
         QCOMPARE(r.exitCode, 0);
         const QStringList lines = r.out.split(u'\n');
-        QCOMPARE(lines.size(), 9);
-        QCOMPARE(lines.mid(0, 4).join(u'\n'),
+        QCOMPARE(lines.size(), 12);
+        // 网页上的另一句话。CR LF 第一篇文献里的一句话 stands in b.html as 18
+        // content characters in a row.
+        QCOMPARE(lines.mid(0, 5).join(u'\n'),
                  u(u"你的文章一共 42 字，其中 31 字与文献库中 2 篇文献重复\r\n"
-                   u"        重复部分占你的文章的： 74 %\n"
+                   u"        重复部分占你的文章的： 74 %\r\n"
+                   u"        连续13字以上相同：21 字（50 %）\n"
                    u"source\tsub/b.html\t31\t74\n"
                    u"source\ta.txt\t22\t52"));
-        QVERIFY(lines[4].startsWith("skipped\tbroken.docx\t") && lines[4].size() > 25);
-        QCOMPARE(lines.mid(5).join(u'\n'), QStringLiteral("3\t11\n20\t9\n31\t11\n"));
+        QVERIFY(lines[5].startsWith("skipped\tbroken.docx\t") && lines[5].size() > 25);
+        QCOMPARE(lines.mid(6).join(u'\n'),
+                 QStringLiteral("3\t11\n20\t9\n31\t11\nliteral\t20\t21\nruns\tsub/b.html\t21\t0\n"));
+    }
+
+    // A copy with its punctuation changed and a word put in, one in
+    // traditional characters, one rewritten from the thesaurus; --run and
+    // --thesaurus change what is found.
+    void libraryRuns()
+    {
+        const QString folder = dir_.filePath("runs");
+        file("runs/a.txt",
+             u(u"开头，高校扩招使毕业生就业压力逐年增大明显，另外，数字经济为传统产业转型升级提供了新动能。")
+                 .toUtf8());
+        file("runs/b.txt", u(u"研究表明适度运动能够提高睡眠质量和学习效率。").toUtf8());
+        const QString thesaurus =
+            file("runs-ciku.txt", gbk::encode(u(u"1\r\n研究,探究\r\n表明,显示\r\n提高,提升\r\n")));
+        // 0 我的文字。 5 高校扩招、使毕业生就业压力逐年其实增大明显。 27 數字經濟…新動能。 47 探究显示…学习效率。
+        const QString paper =
+            file("runs-paper.txt",
+                 u(u"我的文字。高校扩招、使毕业生就业压力逐年其实增大明显。"
+                   u"數字經濟為傳統產業轉型升級提供了新動能。探究显示适度运动能够提升睡眠质量和学习效率。")
+                     .toUtf8());
+        const Run plain = run({"library", paper, folder});
+        QCOMPARE(plain.exitCode, 0);
+        QCOMPARE(plain.out,
+                 u(u"你的文章一共 69 字，其中 0 字与文献库中 0 篇文献重复\r\n"
+                   u"        重复部分占你的文章的： 0 %\r\n"
+                   u"        连续13字以上相同：34 字（49 %）\n"
+                   u"literal\t5\t15\nliteral\t27\t19\n"
+                   u"runs\ta.txt\t34\t0\n"));
+        const Run reworded = run({"library", "--run", "8", "--thesaurus", thesaurus, paper, folder});
+        QCOMPARE(reworded.exitCode, 0);
+        QCOMPARE(reworded.out,
+                 u(u"你的文章一共 69 字，其中 0 字与文献库中 0 篇文献重复\r\n"
+                   u"        重复部分占你的文章的： 0 %\r\n"
+                   u"        连续8字以上相同：43 字（62 %），疑似改写：12 字（17 %）\n"
+                   u"literal\t5\t15\nliteral\t27\t19\nliteral\t59\t9\n"
+                   u"reworded\t47\t12\n"
+                   u"runs\ta.txt\t34\t0\nruns\tb.txt\t9\t12\n"));
+        const Run longest = run({"library", "--run", "50", paper, folder});
+        QCOMPARE(longest.exitCode, 0);
+        QVERIFY(longest.out.endsWith(u(u"        连续50字以上相同：0 字（0 %）\n")));
     }
 
     void badInput_data()
@@ -120,6 +164,14 @@ private slots:
             << QStringList{"library", "@paper", "/nonexistent/folder"} << 1;
         QTest::newRow("library: no document in the folder")
             << QStringList{"library", "@paper", "@emptydir"} << 1;
+        QTest::newRow("library: run below 8")
+            << QStringList{"library", "--run", "7", "@paper", "@emptydir"} << 2;
+        QTest::newRow("library: run not a number")
+            << QStringList{"library", "--run", "13x", "@paper", "@emptydir"} << 2;
+        QTest::newRow("library: missing thesaurus")
+            << QStringList{"library", "--thesaurus", "/nonexistent/ciku.txt", "@paper", "@emptydir"} << 1;
+        QTest::newRow("library: damaged thesaurus")
+            << QStringList{"library", "--thesaurus", "@bad", "@paper", "@emptydir"} << 1;
         QTest::newRow("thesaurus-page: unwritable")
             << QStringList{"thesaurus-page", "@goodpage", "/nonexistent/ciku.txt"} << 1;
     }

@@ -49,6 +49,8 @@ Result<QStringList> expectArguments(const QStringList& args, const QStringList& 
                                     const QStringList& plainFlags = {});
 QString flagValue(const QStringList& args, const QString& flag);  // empty if absent
 bool hasFlag(const QStringList& args, const QString& flag);
+// A thesaurus (GBK, as ciku.txt) as the rewrite reads it: its lines, or why not.
+Result<QStringList> readThesaurusLines(const QString& path);
 
 using Command = int (*)(const QStringList& args);
 

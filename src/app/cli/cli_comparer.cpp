@@ -77,6 +77,18 @@ int compare(const QStringList& args)
     return kOk;
 }
 
+Result<QStringList> readThesaurusLines(const QString& path)
+{
+    const Result<comparer::Thesaurus> thesaurus = comparer::readThesaurus(path);
+    if (!thesaurus)
+        return failure(QStringLiteral("cannot read %1: %2").arg(path, thesaurus.error()));
+    if (thesaurus->state == comparer::Thesaurus::State::Missing)
+        return failure(QStringLiteral("thesaurus not found: %1").arg(path));
+    if (thesaurus->state == comparer::Thesaurus::State::Damaged)
+        return failure(QStringLiteral("%1 is not valid GBK text").arg(path));
+    return thesaurus->lines;
+}
+
 int rewrite(const QStringList& args)
 {
     if (wantsHelp(args,
@@ -97,17 +109,13 @@ int rewrite(const QStringList& args)
             return usageError(QStringLiteral("--seed needs a non-negative integer"));
         random = comparer::seededRandom(seed);
     }
-    const Result<comparer::Thesaurus> thesaurus = comparer::readThesaurus(files[0]);
+    const Result<QStringList> thesaurus = readThesaurusLines(files[0]);
     if (!thesaurus)
-        return inputError(QStringLiteral("cannot read %1: %2").arg(files[0], thesaurus.error()));
-    if (thesaurus->state == comparer::Thesaurus::State::Missing)
-        return inputError(QStringLiteral("thesaurus not found: %1").arg(files[0]));
-    if (thesaurus->state == comparer::Thesaurus::State::Damaged)
-        return inputError(QStringLiteral("%1 is not valid GBK text").arg(files[0]));
+        return inputError(thesaurus.error());
     const Result<QString> paper = readPaper(files[1]);
     if (!paper)
         return inputError(paper.error());
-    const comparer::RewriteResult result = comparer::rewriteText(*paper, thesaurus->lines, random);
+    const comparer::RewriteResult result = comparer::rewriteText(*paper, *thesaurus, random);
     printRaw(result.text);
     printErr(QStringLiteral("found %1").arg(result.found));
     return kOk;

@@ -4,6 +4,10 @@
 
 #include <QDir>
 
+#include <algorithm>
+#include <iterator>
+#include <memory>
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -35,11 +39,11 @@ void keepFreedMemoryForTheNextFile()
 #endif
 }
 
-QByteArray stretchLines(const std::vector<Stretch>& stretches)
+QByteArray stretchLines(const std::vector<Stretch>& stretches, const QByteArray& prefix = {})
 {
     QByteArray lines;
     for (const Stretch& s : stretches)
-        lines += QByteArray::number(s.start) + '\t' + QByteArray::number(s.length) + '\n';
+        lines += prefix + QByteArray::number(s.start) + '\t' + QByteArray::number(s.length) + '\n';
     return lines;
 }
 
@@ -49,18 +53,39 @@ int library(const QStringList& args)
 {
     if (wantsHelp(args,
                   QStringLiteral(
-                      "usage: trovalis-cli library PAPER FOLDER\n"
+                      "usage: trovalis-cli library [--run N] [--thesaurus FILE] PAPER FOLDER\n"
                       "Compares PAPER with every document below FOLDER (.txt, .rtf, .doc, .docx,\n"
                       ".wps, .odt, .pdf, .htm, .html; none whose name begins with \".\"), reading\n"
                       "each one, as the comparer's library comparison does. Prints the caption,\n"
                       "then source\\tPATH\\tCHARS\\tSHARE per source found, skipped\\tPATH\\treason per\n"
                       "document that could not be read, then the marked stretches of the paper\n"
-                      "(start, a tab, length), sorted and joined.")))
+                      "(start, a tab, length), sorted and joined. Then literal\\tSTART\\tLENGTH for\n"
+                      "the runs of N (8 to 50, default 13) or more content characters the paper\n"
+                      "shares with a source, joined; with --thesaurus (a ciku.txt, GBK),\n"
+                      "reworded\\tSTART\\tLENGTH for the runs that match once words of one line\n"
+                      "are taken as equal, outside the literal ones; and runs\\tPATH\\tLITERAL\\tREWORDED\n"
+                      "per source with a run, sorted as the window's table.")))
         return kOk;
     const Result<QStringList> arguments =
-        expectArguments(args, {QStringLiteral("PAPER"), QStringLiteral("FOLDER")});
+        expectArguments(args, {QStringLiteral("PAPER"), QStringLiteral("FOLDER")},
+                        {QStringLiteral("--run"), QStringLiteral("--thesaurus")});
     if (!arguments)
         return usageError(arguments.error());
+    RunSettings settings;
+    if (hasFlag(args, QStringLiteral("--run"))) {
+        bool ok = false;
+        settings.runLength = flagValue(args, QStringLiteral("--run")).toInt(&ok);
+        if (!ok || settings.runLength < matching::kMinRun || settings.runLength > matching::kMaxRun)
+            return usageError(QStringLiteral("--run takes a whole number from %1 to %2")
+                                  .arg(matching::kMinRun)
+                                  .arg(matching::kMaxRun));
+    }
+    if (hasFlag(args, QStringLiteral("--thesaurus"))) {
+        const Result<QStringList> lines = readThesaurusLines(flagValue(args, QStringLiteral("--thesaurus")));
+        if (!lines)
+            return inputError(lines.error());
+        settings.thesaurus = std::make_shared<const matching::Synonyms>(*lines);
+    }
     const Result<QString> paper = readPaper(arguments->at(0));
     if (!paper)
         return inputError(paper.error());
@@ -75,9 +100,17 @@ int library(const QStringList& args)
             QStringLiteral("%1 holds no document to compare with (.txt, .rtf, .doc, .docx, .wps, "
                            ".odt, .pdf, .htm, .html)")
                 .arg(QDir::toNativeSeparators(arguments->at(1))));
-    const LibraryResult result = library.table().findIn(*paper);
+    const LibraryResult result = library.table().findIn(*paper, settings);
     print(libraryCaption(result));
-    for (const SourceRow& row : sourceRows(result, library.paths()))
+    const std::vector<SourceRow> rows = sourceRows(result, library.paths());
+    // The sources whose sentences were found, in the order they always had.
+    std::vector<SourceRow> bySentence;
+    std::copy_if(rows.begin(), rows.end(), std::back_inserter(bySentence),
+                 [](const SourceRow& row) { return row.chars > 0; });
+    std::sort(bySentence.begin(), bySentence.end(), [](const SourceRow& a, const SourceRow& b) {
+        return a.chars != b.chars ? a.chars > b.chars : a.path < b.path;
+    });
+    for (const SourceRow& row : bySentence)
         print(QStringLiteral("source\t%1\t%2\t%3")
                   .arg(row.path, QString::number(row.chars), QString::number(row.share)));
     for (const SourceFile& file : library.files) {
@@ -85,6 +118,13 @@ int library(const QStringList& args)
             print(QStringLiteral("skipped\t%1\t%2").arg(file.path, oneLine(file.skipped)));
     }
     printBytes(stretchLines(result.stretches));
+    printBytes(stretchLines(result.literal, "literal\t"));
+    printBytes(stretchLines(result.rewordedStretches, "reworded\t"));
+    for (const SourceRow& row : rows) {
+        if (row.literalChars > 0 || row.rewordedChars > 0)
+            print(QStringLiteral("runs\t%1\t%2\t%3")
+                      .arg(row.path, QString::number(row.literalChars), QString::number(row.rewordedChars)));
+    }
     return kOk;
 }
 
