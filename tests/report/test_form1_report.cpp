@@ -2,18 +2,26 @@
 // when its items are enabled, the report window, the export through the file
 // dialog, and the similar pieces coloured in one undo step.
 
+#include "analysis/savedcheck.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/richeditor.h"
+#include "report/core/checkreport.h"
 #include "report/ui/reportwindow.h"
+#include "support/clirunner.h"
+#include "support/fixtureserver.h"
+#include "support/resultpages.h"
 
 #include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -36,6 +44,17 @@ std::unique_ptr<Form1> analysedForm(const QString& paper)
     form->Command1_Click();
     form->session.pieces.resize(form->session.sentences.size());
     return form;
+}
+
+// The PDF's text by pdftotext, without spaces and line breaks: pdftotext
+// tells spaces from the gaps between letters.
+QString pdfText(const QString& path)
+{
+    QProcess p;
+    p.start(u"pdftotext"_qs, {u"-enc"_qs, u"UTF-8"_qs, path, u"-"_qs});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput()).remove(QRegularExpression(u"\\s+"_qs));
 }
 
 // The colour of the character at text position `at` of the editor.
@@ -156,7 +175,7 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
     }
 
-    // The window stays usable while the engine prints, and says what it is doing.
+    // The window stays usable while the PDF is made, and says what it is doing.
     void pdfExportShowsItsProgress()
     {
         auto form = analysedForm(kBody + kOther);
@@ -167,7 +186,7 @@ private slots:
         QStringList seen;
         QTimer watch;
         connect(&watch, &QTimer::timeout, [&] { seen.append(form->Label1->text()); });
-        watch.start(50);
+        watch.start(0);  // each time the window's events run
         dialogs::queueFileName(dir.filePath(u"报告.pdf"_qs));
         form->dcbg_Click();
         watch.stop();
@@ -175,6 +194,91 @@ private slots:
         QVERIFY(QFile::exists(dir.filePath(u"报告.pdf"_qs)));
         QVERIFY2(!seen.filter(u"正在"_qs).isEmpty(), qPrintable(seen.join(u'\n')));
         QCOMPARE(form->Label1->text(), u"之前的进度"_qs);
+    }
+
+    // The PDF of a real automatic run against a search server on 127.0.0.1:
+    // the window's, read back, and trovalis-cli's of the check the run kept,
+    // the same text.
+    void pdfOfARealRunAndTheCli()
+    {
+        SKIP_WITHOUT_CLI();
+        if (QStandardPaths::findExecutable(u"pdftotext"_qs).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed; scripts/deps.sh installs it");
+        FixtureServer server;
+        server.setFallback([](const QString& path, const QString&) {
+            // Five results; the second, fourth and fifth with highlighted text.
+            QList<resultpages::Result> results = resultpages::numberedResults(5);
+            results[1].snippet = resultpages::filler(20) + resultpages::highlight(120);
+            results[3].snippet = resultpages::highlight(30);
+            results[4].snippet = resultpages::highlight(10);
+            FixtureServer::Reply r;
+            r.body = path == u"/s"_qs ? resultpages::page(resultpages::body(results)) : QByteArray();
+            return r;
+        });
+        QTemporaryDir dir;
+        Endpoints e = Endpoints::builtIn();
+        e.baiduBase = server.base();
+        e.vendorWebBase = server.base();
+        Form1 form(e);
+        form.getProcessList = [] { return QString(); };
+        form.endProgram = [] {};
+        form.dataFolder = dir.filePath(u"data"_qs);
+        form.engine_Click(form.baidu);
+        form.show();
+        form.RichTextBox1->setText(u"第一章 绪论\r\n"_qs + kBody + u"\r\n第二章 方法\r\n"_qs + kOther);
+        form.Command1_Click();
+        dialogs::queueAnswer(dialogs::Answer::Ok);  // "本次对比结束！"
+        form.Command3_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!form.session.pieces.isEmpty() && form.session.pieces.last().checked
+                                     && !form.session.autoRunning,
+                                 60000);
+
+        QCOMPARE(dialogs::takeShownMessages().size(), 1);  // "本次对比结束！"
+
+        const QString windowPdf = dir.filePath(u"窗口.pdf"_qs);
+        dialogs::queueFileName(windowPdf);
+        form.dcbg_Click();
+        const auto shown = dialogs::takeShownMessages();
+        QVERIFY2(shown.isEmpty(), qPrintable(shown.value(0).text));
+        const QString text = pdfText(windowPdf);
+        const QString kept =
+            savedcheck::pathFor(savedcheck::folderIn(form.dataFolder), form.session.analysedText);
+        const Result<SavedCheck> check = savedcheck::read(kept);
+        QVERIFY(check);
+        const report::Content c = report::contentOf(*check, check->paperText);
+        for (const QString& part :
+             {u"总体相似度："_qs + c.overall, u"去除引用和参考文献后的相似度："_qs + c.overallWithout,
+              u"单篇最大相似比："_qs + c.largestShare, u"第1页/共"_qs})
+            QVERIFY2(text.contains(part), qPrintable(part + u" in: "_qs + text));
+        QVERIFY(c.chapters && c.chapters->size() == 2);
+        for (const report::ChapterRow& row : *c.chapters) {
+            const QString line = QStringList{row.title,
+                                             QString::number(row.characters),
+                                             QString::number(row.pieces),
+                                             QString::number(row.checked),
+                                             report::percent(*row.figure),
+                                             QString::number(row.high),
+                                             QString::number(row.medium)}
+                                     .join(QString())
+                                     .remove(u' ');
+            QVERIFY2(text.contains(line), qPrintable(line + u" in: "_qs + text));
+        }
+        // Under each piece from 20 %: the three results with the most highlighted text, the rest counted.
+        QCOMPARE(text.count(u"另有2条结果"_qs),
+                 int(std::count_if(c.pieces.begin(), c.pieces.end(),
+                                   [](const auto& p) { return p.checked && p.figure >= 20; })));
+        QVERIFY(text.count(u"另有2条结果"_qs) >= 1);
+        const qsizetype similar = text.indexOf(u"网上相似内容"_qs);
+        const QString first = text.mid(similar, text.indexOf(u"另有"_qs, similar) - similar);
+        QVERIFY2(first.indexOf(u"标题2"_qs) < first.indexOf(u"标题4"_qs)
+                     && first.indexOf(u"标题4"_qs) < first.indexOf(u"标题5"_qs)
+                     && !first.contains(u"标题1"_qs) && first.indexOf(u"标题2"_qs) >= 0,
+                 qPrintable(first));
+
+        const QString cliPdf = dir.filePath(u"cli.PDF"_qs);
+        const clirunner::Run run = clirunner::run({u"report"_qs, kept, cliPdf});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(pdfText(cliPdf), text);
     }
 
     void viewOpensTheReportWindow()

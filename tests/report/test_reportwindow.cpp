@@ -5,6 +5,7 @@
 #include "hardening/scratchdisk.h"
 #include "platform/widgets/dialogs.h"
 #include "report/core/checkreport.h"
+#include "report/pdf/reportpdf.h"
 #include "report/ui/reportexport.h"
 #include "report/ui/reportwindow.h"
 
@@ -56,6 +57,7 @@ struct Sample {
         check.savedAt = QDateTime(QDate(2026, 5, 20), QTime(14, 0));
     }
     QByteArray html() const { return report::htmlBytes(check, paper); }
+    report::CheckReportModel model() const { return report::modelOf(check, paper); }
 };
 
 QString pageText(QWebEngineView* view)
@@ -69,6 +71,10 @@ QString pageText(QWebEngineView* view)
     (void)QTest::qWaitFor([&] { return done; }, 20000);
     return text;
 }
+
+// pdftotext tells spaces from the gaps between letters: the tests compare
+// text without them.
+QString squeezed(QString text) { return text.remove(QRegularExpression(u"\\s+"_qs)); }
 
 QString pdfText(const QString& path)
 {
@@ -132,7 +138,7 @@ private slots:
         const Sample sample;
         QTemporaryDir dir;
         const QString htmlPath = dir.filePath(u"报告.html"_qs);
-        QVERIFY(reportexport::write(sample.html(), htmlPath));
+        QVERIFY(reportexport::write(sample.model(), htmlPath));
         QFile html(htmlPath);
         QVERIFY(html.open(QIODevice::ReadOnly));
         QCOMPARE(html.readAll(), sample.html());
@@ -140,21 +146,54 @@ private slots:
         const QString pdfPath = dir.filePath(u"报告.PDF"_qs);
         QStringList progress;
         const auto written =
-            reportexport::write(sample.html(), pdfPath, [&](const QString& text) { progress.append(text); });
+            reportexport::write(sample.model(), pdfPath, [&](const QString& text) { progress.append(text); });
         QVERIFY2(written, qPrintable(written.error()));
-        // The stages as a window shows them, the seconds counted from the start.
-        QCOMPARE(progress.value(0), u"正在排版检测报告……已用 0 秒"_qs);
-        QVERIFY2(progress.filter(QRegularExpression(u"^正在生成 PDF……已用 \\d+ 秒$"_qs)).size() >= 1,
-                 qPrintable(progress.join(u'\n')));
+        // The stages as a window shows them, each page counted.
+        QCOMPARE(progress.value(0), u"正在排版检测报告……"_qs);
+        const QRegularExpressionMatch last =
+            QRegularExpression(u"^正在生成 PDF……第 (\\d+) / \\1 页$"_qs).match(progress.last());
+        QVERIFY2(last.hasMatch(), qPrintable(progress.join(u'\n')));
         QFile pdf(pdfPath);
         QVERIFY(pdf.open(QIODevice::ReadOnly));
         QVERIFY(pdf.read(5) == "%PDF-");
         const QString text = pdfText(pdfPath);
         for (const QString& part :
-             {u"论文相似度检测报告"_qs, u"49.2%"_qs, u"38%"_qs, u"2026-05-20 14:00:00"_qs})
-            QVERIFY2(text.contains(part), qPrintable(part + u" in: "_qs + text.left(400)));
+             {u"论文相似度检测报告"_qs, u"49.2%"_qs, u"38%"_qs, u"2026-05-20 14:00:00"_qs,
+              u"第 %1 页 / 共 %1 页"_qs.arg(last.captured(1)), sample.paper.left(12)})
+            QVERIFY2(squeezed(text).contains(squeezed(part)),
+                     qPrintable(part + u" in: "_qs + text.left(400)));
         QCOMPARE(dir.path(), QFileInfo(pdfPath).path());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary left
+    }
+
+    // Text no layout expects: a correct PDF all the same, its words in order.
+    void pdfOfAwkwardText()
+    {
+        if (QStandardPaths::findExecutable(u"pdftotext"_qs).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed; scripts/deps.sh installs it");
+        Sample sample;
+        QString odd = u"控制\x01\x1b\u202e符号 abc def \U000F0000 שלום عربي"_qs;
+        odd += QChar(0xD800);  // a lone surrogate
+        sample.check.pieces[0].results = {
+            {odd, u"https://example.org/a(b)c\\d"_qs, odd + u"后文"_qs, {{0, 4}}}};
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"odd.pdf"_qs);
+        QVERIFY(report::writePdf(sample.model(), path));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        // The link's address kept whole inside the PDF's string.
+        QVERIFY(file.readAll().contains("/URI (https://example.org/a%28b%29c%5Cd)"));
+        const QString text = pdfText(path);
+        QVERIFY2(text.contains(u"abc def"_qs), qPrintable(text));  // not turned around
+        QVERIFY(squeezed(text).contains(u"第1页/共"_qs));
+
+        // Nothing checked: the report says so.
+        for (PieceResult& piece : sample.check.pieces)
+            piece = {};
+        QVERIFY(report::writePdf(sample.model(), path));
+        const QString unchecked = pdfText(path);
+        QVERIFY2(squeezed(unchecked).contains(u"没有相似度20%及以上的句子。"_qs), qPrintable(unchecked));
+        QVERIFY(squeezed(unchecked).contains(u"已对比0句"_qs));
     }
 
     void fullDiskAndReadOnlyFolderLeaveNoFile_data()
@@ -180,7 +219,7 @@ private slots:
             filler.write(QByteArray(40 * 1024, 'x'));
         });
         const QStringList before = disk.entries();
-        const auto written = reportexport::write(sample.html(), disk.file(name));
+        const auto written = reportexport::write(sample.model(), disk.file(name));
         QVERIFY(!written);
         QVERIFY2(written.error().contains(name), qPrintable(written.error()));
         QCOMPARE(disk.entries(), before);

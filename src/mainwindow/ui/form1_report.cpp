@@ -10,6 +10,7 @@
 #include "report/core/checkreport.h"
 #include "report/core/markedpaper.h"
 #include "report/core/reportfile.h"
+#include "report/core/reportmodel.h"
 #include "report/ui/reportexport.h"
 #include "report/ui/reportwindow.h"
 
@@ -35,6 +36,17 @@ QString engineName(const Form1& f)
     if (f.longyuan->isChecked())
         return QStringLiteral("longyuan");
     return QStringLiteral("baidu");
+}
+
+// The report of the live check. It is the check kept on disk after the last
+// scored page, so it shows that check's time, and trovalis-cli writes the
+// same report from that file.
+report::CheckReportModel reportModel(const Form1& f)
+{
+    SavedCheck check = savedcheck::fromSession(f.session, f.Label2->text(), engineName(f), false);
+    check.paperText = f.RichTextBox1->text();
+    check.savedAt = f.checkTime(check);
+    return report::modelOf(check, check.paperText);
 }
 
 bool isWordXmlDocument(const QString& fileName)
@@ -101,16 +113,7 @@ void Form1::refreshReportMenu()
         item->setEnabled(enabled);
 }
 
-// The report of the live check. It is the check kept on disk after the last
-// scored page, so it shows that check's time, and trovalis-cli writes the
-// same bytes from that file.
-QByteArray Form1::reportHtml() const
-{
-    SavedCheck check = savedcheck::fromSession(session, Label2->text(), engineName(*this), false);
-    check.paperText = RichTextBox1->text();
-    check.savedAt = checkTime(check);
-    return report::htmlBytes(check, check.paperText);
-}
+QByteArray Form1::reportHtml() const { return report::html(reportModel(*this)).toUtf8(); }
 
 QDateTime Form1::checkTime(const SavedCheck& live) const
 {
@@ -148,13 +151,12 @@ void Form1::dcbg_Click()
     if (fileName.isEmpty())
         return;
     fileName = reportexport::withSuffix(fileName);
-    const QByteArray html = reportHtml();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // The engine takes seconds over a long paper's PDF while the window stays
-    // usable; the progress label says what it is doing meanwhile.
+    // A long paper's PDF takes a second or two, made on a worker thread while
+    // the window stays usable; the progress label says how far it is.
     const QString progressBefore = Label1->text();
-    const Result<void> written =
-        reportexport::write(html, fileName, [this](const QString& text) { Label1->setText(text); });
+    const Result<void> written = reportexport::write(reportModel(*this), fileName,
+                                                     [this](const QString& text) { Label1->setText(text); });
     Label1->setText(progressBefore);
     QApplication::restoreOverrideCursor();
     if (!written)
