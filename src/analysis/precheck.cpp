@@ -43,27 +43,6 @@ QList<std::optional<Replaced>> replacedPieces(const keptcut::KeptCut& cut, qsize
 
 namespace {
 
-// Calls `f` with the hash of every window of kDefaultRun folded content
-// characters, in order.
-template <typename F> void forEachWindow(std::u32string_view content, F&& f)
-{
-    constexpr qsizetype kWidth = matching::kDefaultRun;
-    constexpr quint64 kBase = 1000003;
-    if (qsizetype(content.size()) < kWidth)
-        return;
-    quint64 top = 1;  // kBase to the power kWidth - 1
-    for (qsizetype i = 1; i < kWidth; ++i)
-        top *= kBase;
-    quint64 hash = 0;
-    for (qsizetype i = 0; i < qsizetype(content.size()); ++i) {
-        if (i >= kWidth)
-            hash -= top * content[size_t(i - kWidth)];
-        hash = hash * kBase + content[size_t(i)];
-        if (i + 1 >= kWidth)
-            f(hash);
-    }
-}
-
 struct Pair {
     qsizetype piece;    // in the cut
     qsizetype earlier;  // the earlier piece
@@ -83,7 +62,7 @@ void compareStretch(const keptcut::KeptCut& cut, qsizetype from, qsizetype to, c
 {
     std::unordered_map<quint64, std::vector<qsizetype>> piecesOf;
     for (qsizetype j = from; j < to; ++j)
-        forEachWindow(matching::foldContent(cut.pieces[j]), [&](quint64 hash) {
+        sharedruns::forEachWindow(matching::foldContent(cut.pieces[j]), [&](quint64 hash) {
             std::vector<qsizetype>& pieces = piecesOf[hash];
             if (pieces.empty() || pieces.back() != j)
                 pieces.push_back(j);
@@ -96,7 +75,7 @@ void compareStretch(const keptcut::KeptCut& cut, qsizetype from, qsizetype to, c
         if (!was.checked)
             continue;
         for (qsizetype r = 0; r < was.results.size(); ++r)
-            forEachWindow(matching::foldContent(was.results[r].summary), [&](quint64 hash) {
+            sharedruns::forEachWindow(matching::foldContent(was.results[r].summary), [&](quint64 hash) {
                 if (const auto found = piecesOf.find(hash); found != piecesOf.end())
                     for (const qsizetype j : found->second)
                         pairs.push_back({j, i, r});
