@@ -104,6 +104,13 @@ private slots:
         QVERIFY(lines[5].startsWith("skipped\tbroken.docx\t") && lines[5].size() > 25);
         QCOMPARE(lines.mid(6).join(u'\n'),
                  QStringLiteral("3\t11\n20\t9\n31\t11\nliteral\t20\t21\nruns\tsub/b.html\t21\t0\n"));
+        // --run 0: whole sentences alone, the lines as they were before runs.
+        const Run sentences = run({"library", "--run", "0", paper, folder});
+        QCOMPARE(sentences.exitCode, 0);
+        QStringList before = lines;
+        before.removeAt(2);
+        before[1].chop(1);
+        QCOMPARE(sentences.out, before.mid(0, 8).join(u'\n') + u'\n');
     }
 
     // A copy with its punctuation changed and a word put in, one in

@@ -64,7 +64,8 @@ int library(const QStringList& args)
                       "shares with a source, joined; with --thesaurus (a ciku.txt, GBK),\n"
                       "reworded\\tSTART\\tLENGTH for the runs that match once words of one line\n"
                       "are taken as equal, outside the literal ones; and runs\\tPATH\\tLITERAL\\tREWORDED\n"
-                      "per source with a run, sorted as the window's table.")))
+                      "per source with a run, sorted as the window's table. --run 0 looks for\n"
+                      "whole sentences alone and prints the lines before the third caption line.")))
         return kOk;
     const Result<QStringList> arguments =
         expectArguments(args, {QStringLiteral("PAPER"), QStringLiteral("FOLDER")},
@@ -75,8 +76,9 @@ int library(const QStringList& args)
     if (hasFlag(args, QStringLiteral("--run"))) {
         bool ok = false;
         settings.runLength = flagValue(args, QStringLiteral("--run")).toInt(&ok);
-        if (!ok || settings.runLength < matching::kMinRun || settings.runLength > matching::kMaxRun)
-            return usageError(QStringLiteral("--run takes a whole number from %1 to %2")
+        if (!ok || (settings.runLength != 0 && settings.runLength < matching::kMinRun)
+            || settings.runLength > matching::kMaxRun)
+            return usageError(QStringLiteral("--run takes a whole number from %1 to %2, or 0")
                                   .arg(matching::kMinRun)
                                   .arg(matching::kMaxRun));
     }
@@ -91,7 +93,8 @@ int library(const QStringList& args)
         return inputError(paper.error());
     keepFreedMemoryForTheNextFile();
     ReadProgress progress;
-    const Result<ReadOutcome> read = readLibrary(arguments->at(1), Library{}, readDocumentText, progress);
+    const Result<ReadOutcome> read =
+        readLibrary(arguments->at(1), Library{}, readDocumentText, progress, settings.runLength != 0);
     if (!read)
         return inputError(read.error());
     const Library& library = read->library;

@@ -94,7 +94,7 @@ QString withCrLf(const QString& text)
 
 qint64 modifiedOf(const QFileInfo& info) { return info.lastModified().toMSecsSinceEpoch(); }
 
-SourceFile readSource(const QString& absolute, SourceFile file, const DocumentReader& read)
+SourceFile readSource(const QString& absolute, SourceFile file, const DocumentReader& read, bool foldContent)
 {
     Result<QString> text = read(absolute);
     const QFileInfo after(absolute);
@@ -103,7 +103,8 @@ SourceFile readSource(const QString& absolute, SourceFile file, const DocumentRe
     else if (after.size() != file.size || modifiedOf(after) != file.modified)
         file.skipped = QStringLiteral(u"读取时文件被改动了，请稍后再对比。");
     else {
-        file.content = std::make_shared<const std::u32string>(matching::foldContent(*text));
+        if (foldContent)
+            file.content = std::make_shared<const std::u32string>(matching::foldContent(*text));
         file.keys = sentenceKeys(std::move(*text));
     }
     return file;
@@ -204,7 +205,7 @@ Result<QStringList> listDocuments(const QString& folder)
 }
 
 Result<ReadOutcome> readLibrary(const QString& folder, Library earlier, const DocumentReader& read,
-                                ReadProgress& progress)
+                                ReadProgress& progress, bool foldContent)
 {
     const Result<QStringList> listed = listDocuments(folder);
     if (!listed)
@@ -236,7 +237,7 @@ Result<ReadOutcome> readLibrary(const QString& folder, Library earlier, const Do
                 std::unique_lock lock(oneAtATime, std::defer_lock);
                 if (needsConverter(paths[i]))
                     lock.lock();
-                done[static_cast<size_t>(i)] = readSource(absolute, std::move(file), read);
+                done[static_cast<size_t>(i)] = readSource(absolute, std::move(file), read, foldContent);
                 ++filesRead;
             }
             ++progress.done;

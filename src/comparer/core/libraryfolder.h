@@ -69,9 +69,10 @@ struct ReadOutcome {
 // Reads every document of `folder`; a file whose size and modification time
 // are those `earlier` holds is taken from it unread (moved, not copied).
 // Several files are read at once: `read` must bear being called from several
-// threads. Fails only when the folder cannot be listed.
+// threads. Fails only when the folder cannot be listed. Without `foldContent`
+// the files keep their sentence keys alone (no runs can be looked for).
 Result<ReadOutcome> readLibrary(const QString& folder, Library earlier, const DocumentReader& read,
-                                ReadProgress& progress);
+                                ReadProgress& progress, bool foldContent = true);
 
 // A source as the side-by-side view shows it: its text read now, and where a
 // passage stands in it.

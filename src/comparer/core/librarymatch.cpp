@@ -289,7 +289,7 @@ std::vector<LibraryTable::Mark> LibraryTable::marks(QStringView paper) const
 LibraryResult LibraryTable::findIn(QStringView paper, const RunSettings& settings) const
 {
     LibraryResult result = findSentences(paper);
-    if (!runs_.sources().empty())
+    if (settings.runLength > 0 && !runs_.sources().empty())
         addRuns(result, paper, settings);
     return result;
 }

@@ -92,7 +92,7 @@ struct LibraryResult {
 
 // How a check looks for runs.
 struct RunSettings {
-    int runLength = matching::kDefaultRun;  // N, kept within matching::kMinRun..kMaxRun
+    int runLength = matching::kDefaultRun;  // N, kept within matching::kMinRun..kMaxRun; 0: no runs
     // The thesaurus (ciku.txt's lines, as readThesaurus gives them, made into
     // Synonyms once); none: no reworded level.
     std::shared_ptr<const matching::Synonyms> thesaurus;
