@@ -3,7 +3,8 @@
 // update servers of its own on 127.0.0.1:
 //   main-window.png    the main window after an automatic run
 //   comparer.png       the comparer after compare and mark
-//   report-window.png  the check report (where the build has one)
+//   report-window.png  the check report (where the build has one), at its sources and chapters
+//   report-pdf.png     the first page of the report's PDF (pdftoppm)
 //   update-window.png  the update window offering a newer version
 // Usage: screenshots OUTDIR, under an X server (scripts/screenshots.sh runs it
 // under Xvfb). Exit status 1 when a window could not be taken.
@@ -15,6 +16,7 @@
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/programicon.h"
 #include "platform/widgets/richeditor.h"
+#include "report/ui/reportwindow.h"
 #include "support/fixtureserver.h"
 #include "support/resultpages.h"
 #include "support/updatesigning.h"
@@ -27,10 +29,13 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <cstdio>
 #include <functional>
@@ -38,14 +43,18 @@
 
 namespace {
 
-// A short paper of the kind the program is made for.
-const QString kPaper = QStringLiteral(u"城市绿地是城市生态系统的重要组成部分，也是居民日常休闲的主要场所。"
+// A short paper of the kind the program is made for, in chapters.
+const QString kPaper = QStringLiteral(u"城市绿地与居民健康\r\n"
+                                      u"第一章 绪论\r\n"
+                                      u"城市绿地是城市生态系统的重要组成部分，也是居民日常休闲的主要场所。"
                                       u"近年来，越来越多的研究开始关注绿地与居民健康之间的关系。"
                                       u"本文以某市三个城区为例，调查了居民的日常活动和身体状况。\r\n"
+                                      u"第二章 调查与结果\r\n"
                                       u"调查共发放问卷六百份，收回有效问卷五百二十份。"
                                       u"结果表明，住所附近绿地面积较大的居民，每周户外活动的时间明显更长。"
                                       u"绿地的可达性对老年人和儿童的影响尤其显著。"
                                       u"此外，绿地的质量与居民的心理感受也有密切的联系。\r\n"
+                                      u"第三章 建议\r\n"
                                       u"文章最后从规划和管理两个方面提出了改进建议，供有关部门参考。");
 
 // The comparer's reference: two of the paper's sentences among others.
@@ -238,6 +247,13 @@ int main(int argc, char* argv[])
             QTest::qWait(100);
             window = newWindow(before);
         }
+        if (auto* reportWindow = qobject_cast<ReportWindow*>(window)) {
+            // Where the report says where the figure comes from: its sources and chapters.
+            reportWindow->resize(900, 760);
+            QTest::qWait(1500);
+            reportWindow->view()->page()->runJavaScript(
+                QStringLiteral("window.scrollTo(0, document.querySelectorAll('h2')[1].offsetTop - 8)"));
+        }
         if (window) {
             ok &= shoot(window, out.filePath(QStringLiteral("report-window.png")));
             window->close();
@@ -247,6 +263,24 @@ int main(int argc, char* argv[])
         }
     } else {
         std::printf("report-window.png: this build has no \"查看检测报告\"; not taken\n");
+    }
+
+    // The first page of the report's PDF, exported as the student exports it.
+    if (QAction* exportReport = actionNamed(&form1, QStringLiteral(u"导出检测报告…"))) {
+        const QString pdf = folder.filePath(QStringLiteral("report.pdf"));
+        dialogs::queueFileName(pdf);
+        exportReport->trigger();
+        QProcess pdftoppm;
+        pdftoppm.start(QStringLiteral("pdftoppm"),
+                       {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"),
+                        QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"),
+                        QStringLiteral("-singlefile"), pdf, out.filePath(QStringLiteral("report-pdf"))});
+        if (!pdftoppm.waitForFinished(60000) || pdftoppm.exitCode() != 0) {
+            std::fprintf(stderr, "screenshots: pdftoppm could not read the report's PDF\n");
+            ok = false;
+        } else {
+            std::printf("%s\n", qPrintable(out.filePath(QStringLiteral("report-pdf.png"))));
+        }
     }
 
     // The comparer after compare and mark against a reference holding two of the sentences.

@@ -505,6 +505,8 @@ private:
     {
         const Item& item = placed.item;
         if (item.layout) {
+            // Text without a colour of its own is drawn in the pen's.
+            painter.setPen(Qt::black);
             const QTextLine line = item.layout->lineAt(item.line);
             line.draw(&painter, placed.origin + item.at - QPointF(0, line.y()));
         } else if (!item.box.isNull()) {
