@@ -218,7 +218,11 @@ private slots:
                          u"source\t来源乙\t2\t72\t28.57"_qs, u"source\t来源丙\t1\t36\t14.29"_qs,
                          u"source\t来源丁\t1\t36\t14.29"_qs, u"chapter\t前置部分\t36\t1\t1\t60"_qs,
                          u"chapter\t第一章 绪论\t72\t2\t2\t15"_qs, u"chapter\t第二章 方法\t72\t2\t2\t25"_qs,
-                         u"chapter\t第三章 结论\t36\t1\t1\t30"_qs, u"chapter\t参考文献\t36\t1\t1\t60"_qs}));
+                         u"chapter\t第三章 结论\t36\t1\t1\t30"_qs, u"chapter\t参考文献\t36\t1\t1\t60"_qs,
+                         // Each piece from 20 % shares its text after the tag with its first
+                         // summary: after the chapter heading that begins it, up to the highlight.
+                         u"run\t1\t2\t36"_qs, u"run\t2\t7\t31"_qs, u"run\t4\t7\t31"_qs, u"run\t6\t7\t31"_qs,
+                         u"run\t7\t6\t32"_qs}));
 
         // The same check in the first format: still reported, saying it has no summaries.
         QJsonObject old = QJsonDocument::fromJson(readAll(kept)).object();
