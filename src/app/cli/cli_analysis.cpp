@@ -99,10 +99,9 @@ int precheck(const QStringList& args)
         expectArguments(args, {QStringLiteral("CHECK"), QStringLiteral("PAPER")});
     if (!files)
         return usageError(files.error());
-    const Result<SavedCheck> check = savedcheck::read(files->at(0));
+    const Result<SavedCheck> check = readCheck(files->at(0));
     if (!check)
-        return inputError(
-            QStringLiteral("%1 is not a usable saved check: %2").arg(files->at(0), check.error()));
+        return inputError(check.error());
     const Result<QString> paper = readPaper(files->at(1));
     if (!paper)
         return inputError(paper.error());
