@@ -365,6 +365,10 @@ private slots:
         QCOMPARE(lines[2], u"still\t"_qs + still + u'\t' + body.left(20));
         QCOMPARE(lines[5], u"new\t"_qs + rewritten);
         QCOMPARE(lines[0], u"kept\t"_qs + original.left(38));
+
+        // Another analysis replaces the list: the window of its piece goes.
+        analyse(*f, original);
+        QVERIFY(!f->sameTextWindow->isVisible());
     }
 };
 

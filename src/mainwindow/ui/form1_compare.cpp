@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -473,6 +474,8 @@ void Form1::offerSavedCheck()
     pausedForVerification = false;
     skipCheckedPieces = false;
     preChecked = {};
+    if (sameTextWindow)
+        sameTextWindow->close();  // it showed a piece of the list just replaced
     recheckResume.reset();
     if (session.analysedText.isEmpty())
         return;
