@@ -6,10 +6,13 @@
 //   report-window.png  the check report (where the build has one), at its sources and chapters
 //   report-pdf.png     the first page of the report's PDF (pdftoppm)
 //   update-window.png  the update window offering a newer version
+//   library-window.png "文献库对比": a folder's sources, one picked, one of its finds side by side
 // Usage: screenshots OUTDIR, under an X server (scripts/screenshots.sh runs it
 // under Xvfb). Exit status 1 when a window could not be taken.
 
+#include "comparer/core/thesauruspage.h"
 #include "comparer/ui/form2.h"
+#include "comparer/ui/librarywindow.h"
 #include "mainwindow/ui/form1.h"
 #include "platform/browser/browserview.h"
 #include "platform/core/gbk.h"
@@ -26,11 +29,13 @@
 #include <QApplication>
 #include <QAtomicInt>
 #include <QDir>
+#include <QFile>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -291,6 +296,68 @@ int main(int argc, char* argv[])
     form2Window.Command1_Click();
     ok &= shoot(&form2Window, out.filePath(QStringLiteral("comparer.png")));
     form2Window.close();
+
+    // "文献库对比" against a folder of four sources holding the paper's passages:
+    // one as it stands, one with a word put in, one in traditional characters,
+    // one reworded from a thesaurus line.
+    {
+        const QString copied =
+            QStringLiteral(u"城市化进程中农村劳动力大量流入城市，带来了许多新的社会问题。");
+        const QString inserted =
+            QStringLiteral(u"互联网技术的快速发展改变了人们获取信息的方式，也深刻影响着传统"
+                           u"媒体在新时代的生存空间与发展方向。");
+        const QString reworded = QStringLiteral(u"研究人员采用新的方法分析了大量数据，得出了重要的结论。");
+        const QString paper = QStringLiteral(u"我的论文从这里开始，先交代写作的缘起。") + copied
+            + QStringLiteral(u"下面是我自己的看法。") + inserted
+            + QStringLiteral(u"这一点值得注意。经济全球化对发展中国家的产业结构产生了深远的影响。"
+                             u"我认为还需要更多的证据。")
+            + reworded + QStringLiteral(u"以上就是全部内容。");
+        const QString sources = folder.filePath(QStringLiteral("文献库"));
+        const QString program = folder.filePath(QStringLiteral("program"));
+        QDir().mkpath(sources);
+        QDir().mkpath(program);
+        comparer::writeThesaurusFile(program + QStringLiteral("/ciku.txt"),
+                                     {QStringLiteral(u"采用,使用,运用"), QStringLiteral(u"方法,办法,手段"),
+                                      QStringLiteral(u"数据,资料"), QStringLiteral(u"重要,关键,主要")});
+        const auto write = [&](const QString& name, const QString& text) {
+            QFile file(sources + u'/' + name);
+            if (file.open(QIODevice::WriteOnly))
+                file.write(text.toUtf8());
+        };
+        write(QStringLiteral(u"城市化与农村劳动力.txt"),
+              QStringLiteral(u"前面的话与论文无关。") + copied + QStringLiteral(u"后面还有别的句子。"));
+        write(QStringLiteral(u"媒体的生存空间.txt"),
+              QStringLiteral(
+                  u"开头的一段文字与论文无关。互联网技术的快速发展改变了人们获取信息的方式、也深刻影响着"
+                  u"传统纸质媒体在新时代的生存空间与发展方向。"));
+        write(QStringLiteral(u"全球化与产业结构.txt"),
+              QStringLiteral(
+                  u"以下引自一篇文章：經濟全球化對發展中國家的產業結構產生了深遠的影響。文章到此为止。"));
+        write(QStringLiteral(u"研究方法.txt"),
+              QStringLiteral(u"前言部分与论文无关。研究人员使用新的办法分析了大量资料，"
+                             u"得出了关键的结论。后面的内容也不相同。"));
+        Form2 library(form1.endpoints, [&] { return paper; });
+        library.dataFolder = folder.filePath(QStringLiteral("library-data"));
+        library.programFolder = program;
+        library.open();
+        dialogs::queueFileName(sources);
+        library.Command4_Click();
+        if (LibraryWindow* window = library.libraryWindow) {
+            library.move(2000, 0);  // off the screen: without a window manager it would cover the window
+            window->move(0, 0);
+            window->resize(900, 720);
+            window->sources->cellClicked(0, 0);
+            if (window->passages->count() > 0)
+                window->passages->itemClicked(window->passages->item(0));
+            ok &= shoot(window, out.filePath(QStringLiteral("library-window.png")));
+            window->close();
+        } else {
+            std::fprintf(stderr, "screenshots: \"文献库对比\" opened no window\n");
+            ok = false;
+        }
+        library.close();
+        dialogs::takeShownMessages();
+    }
 
     // The update window, once the server offers a newer build and the user says yes.
     signing::serveSigned(vendor, QStringLiteral("/trvs/UpdateInfor.inf"), manifest(version::kBuildNumber + 1),
