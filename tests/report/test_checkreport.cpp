@@ -3,6 +3,7 @@
 
 #include "analysis/segmentation.h"
 #include "report/core/checkreport.h"
+#include "report/core/reportmodel.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -269,6 +270,60 @@ private slots:
         QVERIFY(!html.contains(QRegularExpression(u"<[a-z]+[^>]*\\ssrc="_qs)));
         QVERIFY(!html.contains(u"<link"_qs));
         QVERIFY(!html.contains(u"@import"_qs));
+    }
+
+    // How the HTML writes each kind of run: the report's markup depends on it.
+    void modelRunsAsHtml()
+    {
+        using report::Run;
+        using report::Tone;
+        Run number;
+        number.kind = Run::Kind::Number;
+        number.text = u"7"_qs;
+        Run piece = Run::of(u"句<子>"_qs, Tone::High);
+        piece.piece = true;
+        piece.excluded = true;
+        Run plainPiece = Run::of(u"平"_qs);
+        plainPiece.piece = true;
+        Run link = Run::of(u"题"_qs);
+        link.href = u"https://example.org/?a=1&b=2"_qs;
+        Run shared = Run::of(u"同"_qs, Tone::Medium);
+        shared.underline = true;
+        Run address = Run::of(QString(31, u'a'));
+        address.wrapsAddress = true;
+        const auto small = [](const QString& text, Tone tone) {
+            Run r = Run::of(text, tone);
+            r.small = true;
+            return r;
+        };
+        report::Block paragraph{report::Block::Kind::Paragraph,
+                                report::Block::Style::Piece,
+                                {number, piece, plainPiece, Run::lineBreak(), link, shared, address,
+                                 Run::lineBreak(), small(u"摘"_qs, Tone::Plain),
+                                 small(u"红"_qs, Tone::Evidence), Run::lineBreak(),
+                                 small(u"又"_qs, Tone::Plain)},
+                                {},
+                                {}};
+        report::Block table{report::Block::Kind::Table,
+                            report::Block::Style::Plain,
+                            {},
+                            {u"甲"_qs, u"乙"_qs},
+                            {{{{Run::of(u"一"_qs)}, false}, {{Run::of(u"2"_qs)}, true}}}};
+        report::Block list{
+            report::Block::Kind::List, report::Block::Style::Plain, {}, {}, {{{{link}, false}}}};
+        report::CheckReportModel model;
+        model.sections = {{{paragraph}}, {{table, list}}};
+        const QString html = report::html(model);
+        const QString body = html.mid(html.indexOf(u"<body>\n"_qs) + 7);
+        QCOMPARE(
+            body,
+            u"<p class=\"pc\"><sup>7</sup><span class=\"h x\">句&lt;子&gt;</span><span>平</span><br>"
+            "<a href=\"https://example.org/?a=1&amp;b=2\">题</a><span class=\"m\"><u>同</u></span>"
+            "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa<wbr>a<br><span class=\"sm\">摘<span class=\"e\">红</span></span>"
+            "<br><span class=\"sm\">又</span></p>\n"
+            "<table class=\"t\"><tr><th>甲</th><th>乙</th></tr><tr><td>一</td><td class=\"n\">2</td></tr>"
+            "</table><ol class=\"sites\"><li><a href=\"https://example.org/?a=1&amp;b=2\">题</a></li></ol>"
+            "</body></html>\n"_qs);
     }
 
     // A damaged check (fewer piece results than pieces) still gives a report.

@@ -196,6 +196,81 @@ private slots:
         QVERIFY(squeezed(unchecked).contains(u"已对比0句"_qs));
     }
 
+    // Page breaks: a heading never the last line of a page, a table carried
+    // over repeats its header row; every link an annotation; the font embedded.
+    void pdfPagesAndFonts()
+    {
+        if (QStandardPaths::findExecutable(u"pdftotext"_qs).isEmpty()
+            || QStandardPaths::findExecutable(u"pdffonts"_qs).isEmpty())
+            QSKIP("pdftotext and pdffonts (poppler-utils) are not installed; scripts/deps.sh installs them");
+        using report::Block;
+        using report::Run;
+        const auto paragraph = [](int n) {
+            return Block{Block::Kind::Paragraph,
+                         Block::Style::Plain,
+                         {Run::of(u"段落"_qs + QString::number(n) + u"。"_qs + kBody.repeated(2))},
+                         {},
+                         {}};
+        };
+        const auto heading = [](int n) {
+            return Block{Block::Kind::Heading,
+                         Block::Style::Plain,
+                         {Run::of(u"标题"_qs + QString::number(n))},
+                         {},
+                         {}};
+        };
+        Run link = Run::of(u"链接"_qs);
+        link.href = u"https://example.org/"_qs;
+        Block table{Block::Kind::Table, Block::Style::Plain, {}, {u"表头甲"_qs, u"表头乙"_qs}, {}};
+        for (int r = 0; r < 60; ++r)
+            table.rows.append({{{Run::of(u"row"_qs + QString::number(r))}, false}, {{link}, true}});
+        // Headings after one paragraph more each time, so that one of them falls at every height of a page.
+        report::CheckReportModel model;
+        model.paperTitle = u"论文题目"_qs;
+        model.checkedAt = u"2026-05-20 14:00:00"_qs;
+        report::Section section;
+        for (int n = 0; n < 40; ++n) {
+            section.blocks.append(heading(n));
+            for (int p = 0; p < n % 7; ++p)
+                section.blocks.append(paragraph(p));
+        }
+        section.blocks.append(heading(99));
+        section.blocks.append(table);
+        model.sections = {section};
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"pages.pdf"_qs);
+        QVERIFY(report::writePdf(model, path));
+        const QStringList pages = pdfText(path).split(u'\f', Qt::SkipEmptyParts);
+        QVERIFY(pages.size() > 5);
+        bool tableContinued = false;
+        for (int p = 0; p < pages.size(); ++p) {
+            QStringList lines = pages[p].split(u'\n', Qt::SkipEmptyParts);
+            QVERIFY2(squeezed(lines.takeLast()) == u"第%1页/共%2页"_qs.arg(p + 1).arg(pages.size()),
+                     qPrintable(pages[p]));
+            QVERIFY2(!lines.isEmpty() && !lines.last().startsWith(u"标题"_qs), qPrintable(pages[p]));
+            QVERIFY(pages[p].contains(u"论文题目"_qs) && pages[p].contains(u"2026-05-20 14:00:00"_qs));
+            if (p > 0 && pages[p].contains(u"row"_qs) && pages[p - 1].contains(u"row"_qs)) {
+                tableContinued = true;
+                QVERIFY2(pages[p].indexOf(u"表头甲"_qs) < pages[p].indexOf(u"row"_qs), qPrintable(pages[p]));
+            }
+        }
+        QVERIFY(tableContinued);
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count("/Subtype /Link"), 60);
+        QProcess fonts;
+        fonts.start(u"pdffonts"_qs, {path});
+        QVERIFY(fonts.waitForFinished(30000));
+        const QString listed = QString::fromUtf8(fonts.readAllStandardOutput());
+        // name, type, encoding, embedded, subset, to Unicode: embedded and searchable.
+        const QRegularExpression embedded(
+            QRegularExpression::escape(QString(report::pdfFontFamily()).remove(u' '))
+            + u".*\\syes\\s+\\S+\\s+yes\\s"_qs);
+        QVERIFY2(listed.contains(embedded), qPrintable(listed));
+    }
+
     void fullDiskAndReadOnlyFolderLeaveNoFile_data()
     {
         QTest::addColumn<int>("kind");
