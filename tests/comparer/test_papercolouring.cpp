@@ -57,7 +57,7 @@ private slots:
 
         // One mark over the break between the second and third paragraph,
         // where the first window ends; one inside the last paragraph.
-        colourPaper(&document, {{90000, 90020}, {39990, 40010}}, true, noEvents);
+        colourPaper(&document, {{90000, 90020, {}}, {39990, 40010, {}}}, true, noEvents);
         QCOMPARE(colourAt(&document, 105), kBlack);
         QCOMPARE(colourAt(&document, 39989), kBlack);
         QCOMPARE(colourAt(&document, 39990), kRed);
@@ -80,7 +80,7 @@ private slots:
         QTextDocument document;
         document.setPlainText(paragraphs(3));
         paint(&document, 5, 10, kRed);
-        colourPaper(&document, {{50000, 50006}}, false, noEvents);
+        colourPaper(&document, {{50000, 50006, {}}}, false, noEvents);
         QCOMPARE(colourAt(&document, 5), kRed);
         QCOMPARE(colourAt(&document, 20), QColor());
         QCOMPARE(colourAt(&document, 50000), kRed);
@@ -90,13 +90,13 @@ private slots:
     void emptyPaperAndMarksPastTheEnd()
     {
         QTextDocument empty;
-        colourPaper(&empty, {{0, 6}}, true, noEvents);
+        colourPaper(&empty, {{0, 6, {}}}, true, noEvents);
         QVERIFY(empty.isEmpty());
 
         // The paper may have changed since the marks were found.
         QTextDocument document;
         document.setPlainText(QStringLiteral(u"甲乙丙丁"));
-        colourPaper(&document, {{2, 40}, {30, 36}}, true, noEvents);
+        colourPaper(&document, {{2, 40, {}}, {30, 36, {}}}, true, noEvents);
         QCOMPARE(colourAt(&document, 1), kBlack);
         QCOMPARE(colourAt(&document, 3), kRed);
         QCOMPARE(document.toPlainText(), QStringLiteral(u"甲乙丙丁"));

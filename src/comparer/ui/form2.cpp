@@ -1,5 +1,6 @@
 #include "comparer/ui/form2.h"
 
+#include "comparer/core/runlength.h"
 #include "comparer/core/thesauruspage.h"
 #include "comparer/ui/librarywindow.h"
 #include "comparer/ui/papercolouring.h"
@@ -110,9 +111,11 @@ void Form2::createControls()
     twips::setGeometry(Command2, 7695, 6690, 870, 465);
     Command3 = new QPushButton(QStringLiteral(u"下载词库"), this);
     twips::setGeometry(Command3, 8640, 6690, 525, 465);
-    // Left of 对比并标注, over the end of Label1's lines that the report never reaches.
+    // Right of 累计标注, between the editors and the buttons below: Label1's
+    // third line (the library's runs) reaches under the button row, so nothing
+    // of ours may stand over the label.
     Command4 = new QPushButton(QStringLiteral(u"文献库对比"), this);
-    twips::setGeometry(Command4, 4980, 6675, 1200, 465);
+    twips::setGeometry(Command4, 7620, 6375, 1545, 285);
     libraryWindow = new LibraryWindow(this);
 
     // The two browsers are never seen: 15 x 15 twips, not moved by the layout.
@@ -126,6 +129,8 @@ void Form2::createControls()
     connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &Form2::Command4_Click);
     connect(libraryWindow, &LibraryWindow::sourceClicked, this, &Form2::libraryWindow_SourceClicked);
+    connect(libraryWindow, &LibraryWindow::passageClicked, this, &Form2::libraryWindow_PassageClicked);
+    connect(libraryWindow, &LibraryWindow::runLengthChanged, this, &Form2::libraryWindow_RunLengthChanged);
     connect(RichTextBox1, &RichEditor::mouseDown, this, &Form2::RichTextBox1_MouseDown);
     for (RichEditor* editor : {RichTextBox1, RichTextBox2})
         connect(editor, &RichEditor::fileDropped, this,
@@ -181,6 +186,8 @@ void Form2::Form_Load()
     Label1->clear();
     Check1->setChecked(false);
     RichTextBox1->setText(mainPaper_ ? mainPaper_() : QString());
+    runLength_ = comparer::library::keptRunLength(dataFolder);  // the library's N as last chosen
+    libraryWindow->setRunLength(runLength_);
 }
 
 void Form2::closeEvent(QCloseEvent* event)
@@ -218,8 +225,9 @@ void Form2::layoutForOuterSize(int w, int h)
     twips::setLeft(Command3, w - 800);
     twips::setTop(Check1, h - 1350);
     twips::setLeft(Check1, w - 2500);
-    twips::setTop(Command4, h - 1100);
-    twips::setLeft(Command4, w - 4560);
+    twips::setTop(Command4, h - 1400);
+    twips::setLeft(Command4, w - 1440);
+    twips::setWidth(Command4, 1165);
 }
 
 // --- compare and mark ---
@@ -254,7 +262,8 @@ void Form2::markOccurrences(const comparer::CompareResult& result, bool resetMar
     for (const comparer::SentenceMarks& sentence : result.sentences) {
         for (const qsizetype start : sentence.starts) {
             marks.push_back({RichTextBox1->documentPosition(static_cast<int>(start)),
-                             RichTextBox1->documentPosition(static_cast<int>(start + sentence.length))});
+                             RichTextBox1->documentPosition(static_cast<int>(start + sentence.length)),
+                             {}});
             last = &sentence;
             lastStart = start;
         }

@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class BrowserView;
@@ -23,6 +24,10 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class RichEditor;
+struct PaperMark;
+namespace matching {
+class Synonyms;
+}
 
 class Form2 : public QWidget {
     Q_OBJECT
@@ -93,7 +98,9 @@ public:
     void qx_Click();
     void WebBrowser1_DownloadBegin();
     void WebBrowser1_DownloadComplete();
-    void libraryWindow_SourceClicked(qint32 source);  // that source's marks in a colour of their own
+    void libraryWindow_SourceClicked(qint32 source);     // that source's marks in a colour of their own
+    void libraryWindow_PassageClicked(int index);        // beside the source's text
+    void libraryWindow_RunLengthChanged(int runLength);  // kept, and the paper checked again with it
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -108,9 +115,11 @@ private:
     // The library comparison's steps (form2_library.cpp).
     std::optional<comparer::library::ReadOutcome> readLibraryLettingEventsThrough(const QString& folder);
     void keepLibrary(comparer::library::ReadOutcome outcome);
+    void checkAgainstLibrary(const QString& indexProblem);
     void showLibraryResult();
-    void colourStretches(const std::vector<comparer::library::Stretch>& stretches, bool resetMarks,
-                         const QColor& colour);
+    std::vector<PaperMark> paperMarks(const std::vector<comparer::library::Stretch>& stretches,
+                                      const QColor& colour) const;
+    std::shared_ptr<const matching::Synonyms> thesaurusFor(const QString& path, QString& problem);
     QString thesaurusPath() const;
 
     std::function<QString()> mainPaper_;
@@ -122,5 +131,18 @@ private:
     comparer::library::Library library_;
     std::optional<comparer::library::LibraryTable> libraryTable_;
     comparer::library::LibraryResult libraryResult_;
+    QString libraryPaper_;         // the paper as last checked against the library
+    bool libraryChecked_ = false;  // the library at hand was read whole and the paper checked
     qint32 highlightedSource_ = -1;
+    int runLength_ = matching::kDefaultRun;  // N of the library's runs, as kept in the data folder
+    // The source whose finds are shown beside it, read when first shown.
+    std::optional<std::pair<qint32, comparer::library::ShownSource>> shownSource_;
+    // ciku.txt made into word classes, again only when the file changes.
+    struct ThesaurusCache {
+        QString path;
+        qint64 size = -1;
+        qint64 modified = -1;
+        std::shared_ptr<const matching::Synonyms> synonyms;
+        QString problem;
+    } thesaurusCache_;
 };

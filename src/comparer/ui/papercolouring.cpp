@@ -72,7 +72,8 @@ void colourPaper(QTextDocument* document, std::vector<PaperMark> marks, bool res
             const int from = std::max(marks[i].from, start);
             const int to = std::min(marks[i].to, end);
             if (from < to)
-                colourRange(cursor, from, to, marked);
+                colourRange(cursor, from, to,
+                            marks[i].colour.isValid() ? colourFormat(marks[i].colour) : marked);
         }
         while (unfinished < marks.size() && marks[unfinished].to <= end)
             ++unfinished;

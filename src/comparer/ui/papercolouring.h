@@ -15,9 +15,10 @@ class QTextDocument;
 struct PaperMark {
     int from = 0;  // document positions, `to` exclusive
     int to = 0;
+    QColor colour;  // none: the colour colourPaper is given
 };
 
 // The marks are red unless another colour is given (a source picked in the
-// library's table stands out from the other marks).
+// library's table stands out from the other marks), each mark's own first.
 void colourPaper(QTextDocument* document, std::vector<PaperMark> marks, bool resetMarks,
                  const std::function<void()>& letEventsThrough, const QColor& colour = QColor(255, 0, 0));

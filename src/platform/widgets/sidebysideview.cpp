@@ -141,6 +141,7 @@ void SideBySideView::fill(Side side, const SidePane& pane)
     const bool isLeft = side == Side::Left;
     QPlainTextEdit* editor = isLeft ? left : right;
     (isLeft ? leftCaption : rightCaption)->setText(pane.caption);
+    shown_[isLeft ? 0 : 1].text = pane.text;
     std::vector<int>& positions = shown_[isLeft ? 0 : 1].documentPosition;
     editor->setPlainText(shownText(pane.text, positions));
 

@@ -50,6 +50,7 @@ public:
     // The colour of the mark over a position of that pane's text; invalid where
     // none is (what a user sees, for tests and the status bar alike).
     QColor markAt(Side side, qsizetype position) const;
+    const QString& textOf(Side side) const { return shown_[side == Side::Left ? 0 : 1].text; }  // as given
 
     QLabel* leftCaption = nullptr;
     QLabel* rightCaption = nullptr;
@@ -67,6 +68,7 @@ protected:
 
 private:
     struct Shown {
+        QString text;
         std::vector<int> documentPosition;  // per text position, and one past the end
     };
     void fill(Side side, const SidePane& pane);
