@@ -14,6 +14,7 @@ packages=(
   libreoffice-writer-nogui        # .doc text antiword cannot read; reads our RTF in tests
   similarity-tester               # sim_text, the comparer benchmark's peer
   manpages-zh                     # Chinese prose for the comparer benchmark
+  fortunes-zh                     # Chinese sayings and poems, the comparer benchmark's second text
   qt6-translations-l10n           # Qt's own buttons and dialogs in Chinese
   xvfb xauth imagemagick          # screenshots
   libqt6svg6                      # the windows' icon is an SVG

@@ -6,6 +6,14 @@
 #include <QStringDecoder>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#include <sys/mman.h>
+#endif
 
 namespace cli {
 
@@ -65,6 +73,52 @@ Result<QString> readUtf8File(const QString& path)
     return text;
 }
 
+void reserveHeap(qint64 bytes)
+{
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+    // The largest threshold glibc takes: buffers below it come from the heap.
+    constexpr size_t kMapped = 32 * 1024 * 1024;
+    constexpr size_t kBlock = kMapped / 2;
+    constexpr uintptr_t kLarge = 2 * 1024 * 1024;  // a large page
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_MMAP_THRESHOLD, kMapped);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    // What comes next from the heap starts on a large page's boundary: the
+    // memory before it stays taken and untouched, so that no allocation
+    // lands on small pages there.
+    void* probe = std::malloc(kBlock);
+    if (!probe)
+        return;
+    const auto next = reinterpret_cast<uintptr_t>(probe);
+    std::free(probe);
+    const uintptr_t boundary = (next + kLarge - 1) & ~(kLarge - 1);
+    [[maybe_unused]] static void* volatile heldBack = nullptr;  // kept for good, never written
+    if (boundary - next > 64)
+        heldBack = std::malloc(boundary - next - 32);
+    // The heap grown once by the blocks the run will need, side by side, then
+    // given back to it: they stay in the heap, marked for large pages.
+    std::vector<char*> blocks;
+    for (qint64 left = std::min<qint64>(bytes, qint64(1) << 32); left > 0; left -= qint64(kBlock)) {
+        char* block = static_cast<char*>(std::malloc(kBlock));
+        // Side by side in one heap, or not at all.
+        if (!block || (!blocks.empty() && (block < blocks.back() || block - blocks.back() > qint64(kMapped))))
+            break;
+        blocks.push_back(block);
+    }
+#ifdef MADV_HUGEPAGE
+    if (!blocks.empty()) {
+        const uintptr_t end = (reinterpret_cast<uintptr_t>(blocks.back()) + kBlock) & ~(kLarge - 1);
+        if (end > boundary)
+            madvise(reinterpret_cast<void*>(boundary), end - boundary, MADV_HUGEPAGE);
+    }
+#endif
+    for (char* block : blocks)
+        std::free(block);
+#else
+    Q_UNUSED(bytes);
+#endif
+}
+
 Result<SavedCheck> readCheck(const QString& path)
 {
     Result<SavedCheck> check = savedcheck::read(path);
@@ -79,20 +133,22 @@ Result<QString> readPaper(const QString& path)
     if (!read)
         return read;
     QString text = std::move(*read);
-    // A line feed without its carriage return gets one, in place, from the end.
+    // A line feed without its carriage return gets one, in place: from the
+    // end, each line moves up by the carriage returns still to come.
     qsizetype bare = 0;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        bare += text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r');
+    for (qsizetype i = text.indexOf(u'\n'); i >= 0; i = text.indexOf(u'\n', i + 1))
+        bare += i == 0 || text[i - 1] != u'\r';
     if (bare == 0)
         return text;
-    const qsizetype length = text.size();
-    text.resize(length + bare);
+    qsizetype end = text.size();  // what is still to move lies before
+    text.resize(end + bare);
     QChar* chars = text.data();
-    for (qsizetype i = length - 1, out = length + bare - 1; i >= 0; --i) {
-        const QChar c = chars[i];
-        chars[out--] = c;
-        if (c == u'\n' && (i == 0 || chars[i - 1] != u'\r'))
-            chars[out--] = u'\r';
+    while (bare > 0) {
+        const qsizetype feed = QStringView(chars, end).lastIndexOf(u'\n');
+        std::memmove(chars + feed + bare, chars + feed, static_cast<size_t>(end - feed) * sizeof(QChar));
+        if (feed == 0 || chars[feed - 1] != u'\r')
+            chars[feed + --bare] = u'\r';
+        end = feed;
     }
     return text;
 }

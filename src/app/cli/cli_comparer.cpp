@@ -2,39 +2,80 @@
 
 #include "documents/core/documentfiles.h"
 
+#include <QFileInfo>
+
 #include "comparer/core/localcompare.h"
 #include "comparer/core/rewrite.h"
 #include "comparer/core/thesauruspage.h"
 
+#include <cstring>
 #include <future>
+#include <unordered_map>
 
 namespace cli {
 
 namespace {
 
-// "start, a tab, length" per mark. A paper may have hundreds of thousands of
-// marks: the lines are written straight into one buffer.
-QByteArray markLines(const comparer::CompareResult& result)
+// "start, a tab, length" per mark, to stdout. A paper may have millions of
+// marks: they go out through one small buffer, and the lines of a sentence
+// that the reference holds more than once (its marks one list, shared) are
+// made once and written again.
+void printMarkLines(const comparer::CompareResult& result)
 {
-    QByteArray lines;
-    char digits[24];
-    const auto append = [&](qsizetype n) {
-        char* end = digits + sizeof digits;
-        char* p = end;
+    constexpr qsizetype kLine = 2 * 20 + 2;  // two numbers of up to 20 digits
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    qsizetype used = 0;
+    const auto flush = [&] {
+        std::fwrite(buffer.constData(), 1, static_cast<size_t>(used), stdout);
+        used = 0;
+    };
+    const auto number = [](char* out, qsizetype n) {
+        char digits[20];
+        char* p = digits + sizeof digits;
         do
             *--p = char('0' + n % 10);
         while ((n /= 10) > 0);
-        lines.append(p, end - p);
+        const qsizetype length = digits + sizeof digits - p;
+        std::memcpy(out, p, static_cast<size_t>(length));
+        return length;
     };
+    // The lines of `count` marks of `length` characters from `starts` on.
+    const auto lines = [&](const qsizetype* starts, qsizetype count, qsizetype length, char* out) {
+        char* p = out;
+        for (const qsizetype* start = starts; start < starts + count; ++start) {
+            p += number(p, *start);
+            *p++ = '\t';
+            p += number(p, length);
+            *p++ = '\n';
+        }
+        return p - out;
+    };
+    std::unordered_map<const qsizetype*, QByteArray> shared;
     for (const comparer::SentenceMarks& sentence : result.sentences) {
-        for (const qsizetype start : sentence.starts) {
-            append(start);
-            lines.append('\t');
-            append(sentence.length);
-            lines.append('\n');
+        if (sentence.starts.isEmpty())
+            continue;
+        if (!sentence.starts.isDetached()) {
+            QByteArray& made = shared[sentence.starts.constData()];
+            if (made.isEmpty()) {
+                made.resize(sentence.starts.size() * kLine);
+                made.truncate(
+                    lines(sentence.starts.constData(), sentence.starts.size(), sentence.length, made.data()));
+            }
+            flush();
+            std::fwrite(made.constData(), 1, static_cast<size_t>(made.size()), stdout);
+            continue;
+        }
+        for (qsizetype from = 0; from < sentence.starts.size();) {
+            const qsizetype count = std::min(sentence.starts.size() - from, (buffer.size() - used) / kLine);
+            if (count == 0) {
+                flush();
+                continue;
+            }
+            used += lines(sentence.starts.constData() + from, count, sentence.length, buffer.data() + used);
+            from += count;
         }
     }
-    return lines;
+    flush();
 }
 
 }  // namespace
@@ -50,6 +91,10 @@ int compare(const QStringList& args)
         args, {QStringLiteral("PAPER"), QStringLiteral("REFERENCE")}, {}, {QStringLiteral("--cumulative")});
     if (!files)
         return usageError(files.error());
+    // The texts as UTF-16, the reference's sentences and trie, the marks and
+    // the tables that grow to hold them come to a few times the files' bytes
+    // (only what is touched is taken).
+    reserveHeap(6 * (QFileInfo((*files)[0]).size() + QFileInfo((*files)[1]).size()) + (16 << 20));
     // The reference is read and made ready on a second thread while the paper is read.
     using Prepared = std::pair<qsizetype, comparer::PreparedReference>;
     auto preparing = std::async(std::launch::async, [path = (*files)[1]]() -> Result<Prepared> {
@@ -73,7 +118,7 @@ int compare(const QStringList& args)
         comparer::compareReport(paper.size(), referenceLength, result.run, result.run.chars);
     if (!report.isEmpty())
         print(report);
-    printBytes(markLines(result));
+    printMarkLines(result);
     return kOk;
 }
 
