@@ -13,7 +13,6 @@
 #include <QTextLayout>
 
 #include <memory>
-#include <optional>
 #include <vector>
 
 namespace report {
