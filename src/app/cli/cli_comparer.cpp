@@ -10,6 +10,8 @@
 
 #include <cstring>
 #include <future>
+
+#include <fcntl.h>
 #include <unordered_map>
 
 namespace cli {
@@ -22,6 +24,11 @@ namespace {
 // made once and written again.
 void printMarkLines(const comparer::CompareResult& result)
 {
+#ifdef F_SETPIPE_SZ
+    // Into a pipe, megabytes of lines would wait for the reader every 64 KB.
+    if (result.run.segments > 100000)
+        fcntl(fileno(stdout), F_SETPIPE_SZ, 1 << 20);  // fails, harmlessly, on anything else
+#endif
     constexpr qsizetype kLine = 2 * 20 + 2;  // two numbers of up to 20 digits
     QByteArray buffer(1 << 16, Qt::Uninitialized);
     qsizetype used = 0;
