@@ -135,6 +135,25 @@ private slots:
         QVERIFY(!QFile::exists(out));
     }
 
+    // A name ending in ".pdf", any case, gets the PDF; a folder that is not
+    // there gets one line and no file.
+    void writesPdfByName()
+    {
+        SKIP_WITHOUT_CLI();
+        QTemporaryDir dir;
+        const QString check = dir.filePath(u"check.json"_qs);
+        QVERIFY(savedcheck::write(sampleCheck(), check));
+        const QString out = dir.filePath(u"报告.Pdf"_qs);
+        const auto run = clirunner::run({u"report"_qs, check, out});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(readAll(out).startsWith("%PDF-"));
+        const auto failed = clirunner::run({u"report"_qs, check, dir.filePath(u"没有/report.PDF"_qs)});
+        QCOMPARE(failed.exitCode, 1);
+        QVERIFY2(failed.err.trimmed().split(u'\n').last().contains(u"report.PDF"_qs), qPrintable(failed.err));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{u"check.json"_qs, u"报告.Pdf"_qs}));
+    }
+
     void unwritableOutAndUsage()
     {
         SKIP_WITHOUT_CLI();
