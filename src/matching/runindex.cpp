@@ -1,5 +1,8 @@
 #include "matching/runindex.h"
 
+#include "matching/papersearch.h"
+#include "matching/parallel.h"
+
 #include <QtEndian>
 
 #include <algorithm>
@@ -10,44 +13,6 @@
 #include <unordered_map>
 
 namespace matching {
-
-namespace {
-
-quint32 gramHash(const char32_t* p)
-{
-    quint64 h = 0x243F6A8885A308D3ULL;
-    for (int i = 0; i < kGram; ++i)
-        h = (h ^ p[i]) * 0x9E3779B97F4A7C15ULL;
-    h ^= h >> 29;
-    h *= 0xBF58476D1CE4E5B9ULL;
-    return static_cast<quint32>(h >> 32);
-}
-
-// Asking costs a file read each time: asked once.
-size_t workers()
-{
-    static const size_t count = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
-    return count;
-}
-
-// Runs part(0) .. part(parts - 1), spread over the cores.
-void inParallel(size_t parts, const std::function<void(size_t)>& part)
-{
-    const size_t threads = std::min(parts, workers());
-    const auto share = [&](size_t t) {
-        for (size_t p = parts * t / threads; p < parts * (t + 1) / threads; ++p)
-            part(p);
-    };
-    std::vector<std::thread> helpers;
-    for (size_t t = 1; t < threads; ++t)
-        helpers.emplace_back(share, t);
-    if (threads > 0)
-        share(0);
-    for (std::thread& t : helpers)
-        t.join();
-}
-
-}  // namespace
 
 std::vector<quint32> gramHashes(std::u32string_view text)
 {
@@ -78,9 +43,12 @@ qint32 RunIndex::sourceAt(quint32 at) const
                                - 1);
 }
 
-RunIndex::RunIndex(std::vector<Content> sources)
+RunIndex::RunIndex(std::vector<Content> sources, bool fingerprints)
 {
     setSources(std::move(sources));
+    fingerprinted_ = fingerprints;
+    if (!fingerprints)
+        return;
     // Each source's fingerprints, robust winnowing: a window keeps the
     // fingerprint of the window before when that is still its smallest hash,
     // else takes its rightmost smallest.
@@ -129,7 +97,7 @@ RunIndex::RunIndex(std::vector<Content> sources)
         }
     }
     const size_t buckets = bucketStart.size() - 1;
-    const size_t parts = workers();
+    const size_t parts = workerCount();
     inParallel(parts, [&](size_t part) {
         for (size_t b = buckets * part / parts; b < buckets * (part + 1) / parts; ++b)
             std::sort(entries_.begin() + qsizetype(bucketStart[b]),
@@ -165,12 +133,13 @@ void RunIndex::buildDirectory()
 
 std::vector<FoundRun> RunIndex::find(std::u32string_view paper, int minRun) const
 {
+    if (!fingerprinted_)
+        return findLiteral(sources_, paper, minRun);
     minRun = std::clamp(minRun, kMinRun, kMaxRun);
     std::vector<FoundRun> runs;
     if (entries_.empty() || paper.size() < size_t(minRun))
         return runs;
     const std::vector<quint32> hashes = gramHashes(paper);
-    const qsizetype n = qsizetype(paper.size());
     // The paper's end of the run found on each diagonal (source place minus
     // paper place), and per source the ends of its runs that may still cover
     // the places to come.
@@ -207,16 +176,8 @@ std::vector<FoundRun> RunIndex::find(std::u32string_view paper, int minRun) cons
             const std::u32string& text = *sources_[size_t(source)];
             const qsizetype at = qsizetype(e->at - starts_[size_t(source)]);
             const qsizetype size = qsizetype(sourceEnd - starts_[size_t(source)]);
-            if (at + kGram > size
-                || !std::equal(paper.begin() + i, paper.begin() + i + kGram, text.begin() + at))
-                continue;
-            qsizetype left = 0;
-            while (i - left > 0 && at - left > 0
-                   && paper[size_t(i - left - 1)] == text[size_t(at - left - 1)])
-                ++left;
-            qsizetype right = kGram;
-            while (i + right < n && at + right < size && paper[size_t(i + right)] == text[size_t(at + right)])
-                ++right;
+            const auto [left, right] =
+                agreementAt(paper, i, std::u32string_view(text).substr(0, size_t(size)), at);
             if (left + right < minRun)
                 continue;
             diagonalEnd[diagonal] = i + right;
@@ -269,6 +230,7 @@ std::optional<RunIndex> RunIndex::fromBytes(std::vector<Content> sources, QByteA
         index.entries_.push_back(e);
     }
     index.buildDirectory();
+    index.fingerprinted_ = true;
     return index;
 }
 

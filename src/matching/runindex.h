@@ -49,8 +49,10 @@ struct FoundRun {
 class RunIndex {
 public:
     RunIndex() = default;
-    // Sources beyond four thousand million content characters in all are left out.
-    explicit RunIndex(std::vector<Content> sources);
+    // Sources beyond four thousand million content characters in all are left
+    // out. Without `fingerprints`, find() walks every source (PaperSearch):
+    // for a check that builds the index only to use it once.
+    explicit RunIndex(std::vector<Content> sources, bool fingerprints = true);
 
     // Every maximal run of at least minRun (clamped to kMinRun..kMaxRun)
     // content characters shared with a source, by source, paper place, source place.
@@ -58,6 +60,7 @@ public:
 
     const std::vector<Content>& sources() const { return sources_; }
     size_t fingerprintCount() const { return entries_.size(); }
+    bool hasFingerprints() const { return fingerprinted_; }
 
     // The fingerprints as they are kept in a library's index; the contents are kept beside them.
     QByteArray fingerprintBytes() const;
@@ -78,7 +81,41 @@ private:
     std::vector<Entry> entries_;      // by hash, then place
     std::vector<quint32> directory_;  // first entry per top bits of the hash
     int directoryShift_ = 32;
+    bool fingerprinted_ = false;
 };
+
+// The hash of the k-gram at `p`.
+inline quint32 gramHash(const char32_t* p)
+{
+    quint64 h = 0x243F6A8885A308D3ULL;
+    for (int i = 0; i < kGram; ++i)
+        h = (h ^ p[i]) * 0x9E3779B97F4A7C15ULL;
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ULL;
+    return static_cast<quint32>(h >> 32);
+}
+
+// Where paper[i] and text[at] begin kGram equal characters: how far the two
+// agree before them and from them on (0 from them on when they differ).
+struct Agreement {
+    qsizetype left = 0;
+    qsizetype right = 0;
+};
+inline Agreement agreementAt(std::u32string_view paper, qsizetype i, std::u32string_view text, qsizetype at)
+{
+    Agreement a;
+    const qsizetype n = qsizetype(paper.size());
+    const qsizetype m = qsizetype(text.size());
+    if (at + kGram > m || i + kGram > n || paper.substr(size_t(i), kGram) != text.substr(size_t(at), kGram))
+        return a;
+    while (i - a.left > 0 && at - a.left > 0
+           && paper[size_t(i - a.left - 1)] == text[size_t(at - a.left - 1)])
+        ++a.left;
+    a.right = kGram;
+    while (i + a.right < n && at + a.right < m && paper[size_t(i + a.right)] == text[size_t(at + a.right)])
+        ++a.right;
+    return a;
+}
 
 // The hashes of the k-grams of `text` (text.size() - kGram + 1 of them).
 std::vector<quint32> gramHashes(std::u32string_view text);

@@ -13,18 +13,9 @@ namespace {
 // Past the largest character fold() gives.
 constexpr char32_t kCharacters = 0x323B0;
 
-quint64 childKey(qint32 node, char32_t c) { return (quint64(quint32(node)) << 32) | c; }
+quint64 childKey(qint32 node, char32_t c) { return (quint64(quint32(node) + 1) << 32) | c; }
 
-// Tokens of a seed: a reworded run holds at least this many.
-constexpr int kSeed = 3;
-
-quint64 seedHash(const std::vector<Synonyms::Token>& tokens, size_t at)
-{
-    quint64 h = 0x9E3779B97F4A7C15ULL;
-    for (int i = 0; i < kSeed; ++i)
-        h = (h ^ tokens[at + size_t(i)].key) * 0xBF58476D1CE4E5B9ULL;
-    return h ^ (h >> 31);
-}
+size_t slotOf(quint64 key, size_t mask) { return size_t((key * 0x9E3779B97F4A7C15ULL) >> 32) & mask; }
 
 }  // namespace
 
@@ -44,17 +35,16 @@ Synonyms::Synonyms(const QStringList& lines)
                 // Into the tree of words, character by character.
                 qint32 node = -1;
                 for (size_t i = 0; i < word.size(); ++i) {
-                    qint32* slot = nullptr;
-                    if (i == 0) {
-                        slot = &rootChild_[word[0]];
-                    } else {
-                        slot = &children_.try_emplace(childKey(node, word[i]), -1).first->second;
-                    }
-                    if (*slot < 0) {
-                        *slot = qint32(nodeWord_.size());
+                    qint32 next = i == 0 ? rootChild_[word[0]] : child(node, word[i]);
+                    if (next < 0) {
+                        next = qint32(nodeWord_.size());
                         nodeWord_.push_back(-1);
+                        if (i == 0)
+                            rootChild_[word[0]] = next;
+                        else
+                            addChild(childKey(node, word[i]), next);
                     }
-                    node = *slot;
+                    node = next;
                 }
                 nodeWord_[size_t(node)] = it->second;
             }
@@ -70,6 +60,46 @@ Synonyms::Synonyms(const QStringList& lines)
     }
 }
 
+qint32 Synonyms::child(qint32 node, char32_t c) const
+{
+    if (childKeys_.empty())
+        return -1;
+    const quint64 key = childKey(node, c);
+    const size_t mask = childKeys_.size() - 1;
+    for (size_t slot = slotOf(key, mask);; slot = (slot + 1) & mask) {
+        if (childKeys_[slot] == key)
+            return childNodes_[slot];
+        if (childKeys_[slot] == 0)
+            return -1;
+    }
+}
+
+void Synonyms::addChild(quint64 key, qint32 node)
+{
+    if ((childCount_ + 1) * 2 > childKeys_.size()) {
+        // Twice as large, every child placed again.
+        std::vector<quint64> keys(std::max<size_t>(1024, childKeys_.size() * 2), 0);
+        std::vector<qint32> nodes(keys.size(), -1);
+        for (size_t i = 0; i < childKeys_.size(); ++i) {
+            if (childKeys_[i] == 0)
+                continue;
+            size_t slot = slotOf(childKeys_[i], keys.size() - 1);
+            while (keys[slot] != 0)
+                slot = (slot + 1) & (keys.size() - 1);
+            keys[slot] = childKeys_[i];
+            nodes[slot] = childNodes_[i];
+        }
+        childKeys_ = std::move(keys);
+        childNodes_ = std::move(nodes);
+    }
+    size_t slot = slotOf(key, childKeys_.size() - 1);
+    while (childKeys_[slot] != 0)
+        slot = (slot + 1) & (childKeys_.size() - 1);
+    childKeys_[slot] = key;
+    childNodes_[slot] = node;
+    ++childCount_;
+}
+
 qint32 Synonyms::wordAt(std::u32string_view content, size_t at, qint32& length) const
 {
     qint32 word = -1;
@@ -82,8 +112,7 @@ qint32 Synonyms::wordAt(std::u32string_view content, size_t at, qint32& length) 
         }
         if (++i >= content.size() || i - at >= size_t(kMaxWord))
             break;
-        const auto child = children_.find(childKey(node, content[i]));
-        node = child == children_.end() ? -1 : child->second;
+        node = child(node, content[i]);
     }
     return word;
 }
@@ -124,86 +153,6 @@ bool Synonyms::equal(const Token& a, const Token& b) const
             ++y;
     }
     return false;
-}
-
-std::vector<RewordedRun> findReworded(const Synonyms& synonyms, const std::vector<Content>& sources,
-                                      std::u32string_view paper, int minRun)
-{
-    minRun = std::clamp(minRun, kMinRun, kMaxRun);
-    const std::vector<Synonyms::Token> own = synonyms.tokens(paper);
-    if (own.size() < size_t(kSeed))
-        return {};
-    // The paper's seeds, and a filter of their hashes that most of a source's seeds fail.
-    std::unordered_multimap<quint64, size_t> seeds;
-    seeds.reserve(own.size());
-    std::vector<quint64> filter(std::bit_ceil(own.size()) / 4 + 1, 0);
-    const size_t filterBits = filter.size() * 64;
-    for (size_t p = 0; p + kSeed <= own.size(); ++p) {
-        const quint64 h = seedHash(own, p);
-        seeds.emplace(h, p);
-        filter[(h % filterBits) / 64] |= 1ULL << (h % 64);
-    }
-    const auto paperChars = [&](size_t first, size_t end) {
-        return own[end - 1].first + own[end - 1].length - own[first].first;
-    };
-    std::vector<std::vector<RewordedRun>> found(sources.size());
-    const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);  // asked once
-    const auto work = [&](size_t part) {
-        for (size_t s = sources.size() * part / threads; s < sources.size() * (part + 1) / threads; ++s) {
-            if (!sources[s] || sources[s]->size() < size_t(minRun))
-                continue;
-            const std::vector<Synonyms::Token> theirs = synonyms.tokens(*sources[s]);
-            std::unordered_map<qint64, size_t> diagonalEnd;  // source token minus paper token -> paper end
-            for (size_t j = 0; j + kSeed <= theirs.size(); ++j) {
-                const quint64 h = seedHash(theirs, j);
-                if (!(filter[(h % filterBits) / 64] >> (h % 64) & 1))
-                    continue;
-                const auto [from, to] = seeds.equal_range(h);
-                for (auto it = from; it != to; ++it) {
-                    const size_t p = it->second;
-                    const qint64 diagonal = qint64(j) - qint64(p);
-                    if (const auto d = diagonalEnd.find(diagonal); d != diagonalEnd.end() && d->second > p)
-                        continue;
-                    size_t left = 0;
-                    while (p - left > 0 && j - left > 0
-                           && synonyms.equal(own[p - left - 1], theirs[j - left - 1]))
-                        ++left;
-                    size_t right = 0;
-                    while (p + right < own.size() && j + right < theirs.size()
-                           && synonyms.equal(own[p + right], theirs[j + right]))
-                        ++right;
-                    const size_t first = p - left;
-                    const size_t end = p + right;
-                    diagonalEnd[diagonal] = end;
-                    if (end == first || paperChars(first, end) < minRun)
-                        continue;
-                    bool reworded = false;
-                    for (size_t t = first; t < end && !reworded; ++t)
-                        reworded = own[t].word != theirs[t + size_t(diagonal)].word;
-                    if (!reworded)
-                        continue;
-                    const Synonyms::Token& last = theirs[end - 1 + size_t(diagonal)];
-                    const qsizetype at = theirs[j - left].first;
-                    found[s].push_back({qint32(s), own[first].first, paperChars(first, end), at,
-                                        last.first + last.length - at});
-                }
-            }
-        }
-    };
-    std::vector<std::thread> helpers;
-    for (size_t t = 1; t < threads; ++t)
-        helpers.emplace_back(work, t);
-    work(0);
-    for (std::thread& t : helpers)
-        t.join();
-    std::vector<RewordedRun> out;
-    for (std::vector<RewordedRun>& runs : found) {
-        std::sort(runs.begin(), runs.end(), [](const RewordedRun& a, const RewordedRun& b) {
-            return a.paper != b.paper ? a.paper < b.paper : a.at < b.at;
-        });
-        out.insert(out.end(), runs.begin(), runs.end());
-    }
-    return out;
 }
 
 }  // namespace matching

@@ -9,7 +9,8 @@
 // thesaurus whose lines chain thousands of words together makes no large
 // class of them. A reworded run is a maximal stretch of equal tokens of at
 // least N content characters in the paper that holds at least one word the
-// source has in another form.
+// source has in another form. A source that shares not one k-gram (kGram
+// content characters) with the paper is not looked at.
 
 #include "matching/runindex.h"
 
@@ -40,10 +41,15 @@ public:
 
 private:
     qint32 wordAt(std::u32string_view content, size_t at, qint32& length) const;
-    std::vector<qint32> rootChild_;                 // by folded first character: node, or -1
-    std::unordered_map<quint64, qint32> children_;  // (node << 32 | character) -> node
-    std::vector<qint32> nodeWord_;                  // word ending at each node, or -1
-    std::vector<quint32> lineStart_;                // per word: its lines in lines_
+    std::vector<qint32> rootChild_;  // by folded first character: node, or -1
+    // (node + 1) << 32 | character -> node, open addressing (0: empty)
+    qint32 child(qint32 node, char32_t c) const;
+    void addChild(quint64 key, qint32 node);
+    std::vector<quint64> childKeys_;
+    std::vector<qint32> childNodes_;
+    size_t childCount_ = 0;
+    std::vector<qint32> nodeWord_;    // word ending at each node, or -1
+    std::vector<quint32> lineStart_;  // per word: its lines in lines_
     std::vector<quint32> lineCount_;
     std::vector<quint32> lines_;  // each word's lines, ascending
 };

@@ -43,7 +43,7 @@ LibraryResult expectedResult(const QString& paper, const QStringList& sources)
         if (own.empty())
             continue;
         all.insert(all.end(), own.begin(), own.end());
-        SourceFinds finds{static_cast<qint32>(i), 0, joined(std::move(own))};
+        SourceFinds finds{static_cast<qint32>(i), 0, joined(std::move(own)), 0, 0, {}};
         finds.chars = totalLength(finds.stretches);
         expected.sources.push_back(std::move(finds));
     }
@@ -315,7 +315,7 @@ private slots:
         LibraryResult result;
         result.paperLength = 800;
         result.markedChars = 500;  // 0.625 -> 0.62, a tie to the even neighbour
-        result.sources = {{0, 300, {}}, {1, 500, {}}, {2, 300, {}}};
+        result.sources = {{0, 300, {}, 0, 0, {}}, {1, 500, {}, 0, 0, {}}, {2, 300, {}, 0, 0, {}}};
         QCOMPARE(libraryCaption(result),
                  u(u"你的文章一共 800 字，其中 500 字与文献库中 3 篇文献重复\r\n"
                    u"        重复部分占你的文章的： 62 %"));
@@ -486,9 +486,10 @@ private slots:
         Library library;
         library.folder = QStringLiteral("/some/folder");
         const QString text = u(u"第一句话在这里。第二句话在那里。第一句话在这里。");
-        library.files.push_back({QStringLiteral("a/论文.txt"), 12, 34, {}, sentenceKeys(text)});
-        library.files.push_back({QStringLiteral("b.pdf"), 5, 6, u(u"坏了"), {}});
-        library.files.push_back({QStringLiteral("c.txt"), 7, 8, {}, sentenceKeys(u(u"第二句话在那里。"))});
+        library.files.push_back({QStringLiteral("a/论文.txt"), 12, 34, {}, sentenceKeys(text), {}});
+        library.files.push_back({QStringLiteral("b.pdf"), 5, 6, u(u"坏了"), {}, {}});
+        library.files.push_back(
+            {QStringLiteral("c.txt"), 7, 8, {}, sentenceKeys(u(u"第二句话在那里。")), {}});
         const QString path = indexPath(data.path(), library.folder);
         QVERIFY(path.startsWith(data.filePath(QStringLiteral("library/"))));
         QVERIFY(path != indexPath(data.path(), QStringLiteral("/other/folder")));

@@ -180,6 +180,7 @@ private slots:
             const RunIndex index(sources);
             const std::vector<FoundRun> expected = plainRuns(present, paper, minRun);
             QCOMPARE(index.find(paper, minRun), expected);
+            QCOMPARE(RunIndex(sources, false).find(paper, minRun), expected);  // every source walked
             found += expected.size();
             // Kept and read back, the fingerprints find the same.
             const std::optional<RunIndex> again = RunIndex::fromBytes(sources, index.fingerprintBytes());

@@ -103,7 +103,8 @@ int library(const QStringList& args)
             QStringLiteral("%1 holds no document to compare with (.txt, .rtf, .doc, .docx, .wps, "
                            ".odt, .pdf, .htm, .html)")
                 .arg(QDir::toNativeSeparators(arguments->at(1))));
-    const LibraryResult result = library.table().findIn(*paper, settings);
+    // One check: every source walked once, no fingerprints sorted for it.
+    const LibraryResult result = library.table(false).findIn(*paper, settings);
     print(libraryCaption(result));
     const std::vector<SourceRow> rows = sourceRows(result, library.paths());
     // The sources whose sentences were found, in the order they always had.

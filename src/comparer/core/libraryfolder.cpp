@@ -121,7 +121,7 @@ QStringList Library::paths() const
     return out;
 }
 
-LibraryTable Library::table() const
+LibraryTable Library::table(bool fingerprints) const
 {
     std::vector<const std::vector<SentenceKey>*> keys;
     std::vector<matching::Content> contents;
@@ -131,7 +131,7 @@ LibraryTable Library::table() const
         keys.push_back(&f.keys);
         contents.push_back(f.content);
     }
-    return LibraryTable(keys, std::move(contents));
+    return LibraryTable(keys, std::move(contents), fingerprints);
 }
 
 Stretch ShownSource::stretchOf(const Passage& passage, QStringView paper) const
@@ -228,7 +228,7 @@ Result<ReadOutcome> readLibrary(const QString& folder, Library earlier, const Do
         for (qsizetype i; !progress.cancel && (i = next++) < paths.size();) {
             const QString absolute = dir.filePath(paths[i]);
             const QFileInfo info(absolute);
-            SourceFile file{paths[i], info.size(), modifiedOf(info), {}, {}};
+            SourceFile file{paths[i], info.size(), modifiedOf(info), {}, {}, {}};
             SourceFile* kept = before.value(paths[i]);
             if (kept && kept->size == file.size && kept->modified == file.modified) {
                 done[static_cast<size_t>(i)] = std::move(*kept);

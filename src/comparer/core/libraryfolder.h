@@ -32,7 +32,9 @@ struct Library {
     QString folder;                 // absolute
     std::vector<SourceFile> files;  // by path
     QStringList paths() const;
-    LibraryTable table() const;  // the read files' keys and contents; a skipped file has none
+    // The read files' keys and contents (a skipped file has none); with
+    // fingerprints unless the table serves one check and is not kept.
+    LibraryTable table(bool fingerprints = true) const;
 };
 
 // A document's text as the editor would hold it (CR LF line breaks), or why
@@ -101,7 +103,7 @@ struct StoredLibrary {
 };
 // An absent, damaged or foreign index reads as an empty library of that folder.
 StoredLibrary loadIndex(const QString& path, const QString& folder);
-// `table` must be library.table().
+// `table` must be library.table() (with fingerprints).
 Result<void> saveIndex(const Library& library, const LibraryTable& table, const QString& path);
 
 }  // namespace comparer::library

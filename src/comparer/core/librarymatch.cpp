@@ -128,8 +128,8 @@ qint64 totalLength(const std::vector<Stretch>& joinedStretches)
 // faster than sorting millions of entries at once, and no second copy of
 // the table). A sentence that stands twice in one source is kept once.
 LibraryTable::LibraryTable(const std::vector<const std::vector<SentenceKey>*>& keysOf,
-                           std::vector<matching::Content> contents)
-    : runs_(contents.empty() ? matching::RunIndex() : matching::RunIndex(std::move(contents)))
+                           std::vector<matching::Content> contents, bool fingerprints)
+    : runs_(contents.empty() ? matching::RunIndex() : matching::RunIndex(std::move(contents), fingerprints))
 {
     constexpr int kBucketBits = 16;
     const auto bucketOf = [](quint64 head) { return static_cast<size_t>(head >> (61 - kBucketBits)); };

@@ -104,9 +104,10 @@ public:
     LibraryTable() = default;
     // keysOf[i] are the keys of source i (as sentenceKeys() gives them); with
     // `contents` (source i's folded content characters, as foldContent() gives
-    // them), runs are looked for too.
+    // them), runs are looked for too: through fingerprints, or without
+    // `fingerprints` (a table used for one check) by walking every source.
     explicit LibraryTable(const std::vector<const std::vector<SentenceKey>*>& keysOf,
-                          std::vector<matching::Content> contents = {});
+                          std::vector<matching::Content> contents = {}, bool fingerprints = true);
 
     // All levels: sentences, and when the table has contents, literal and reworded runs.
     LibraryResult findIn(QStringView paper, const RunSettings& settings = {}) const;
