@@ -76,7 +76,7 @@ Result<QString> readUtf8File(const QString& path)
 void reserveHeap(qint64 bytes)
 {
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
-    // The largest threshold glibc takes: buffers below it come from the heap.
+    // Buffers below 32 MB come from the heap; a larger one keeps a mapping of its own.
     constexpr size_t kMapped = 32 * 1024 * 1024;
     constexpr size_t kBlock = kMapped / 2;
     constexpr uintptr_t kLarge = 2 * 1024 * 1024;  // a large page
