@@ -73,7 +73,7 @@ Result<QString> readUtf8File(const QString& path)
     return text;
 }
 
-void reserveHeap(qint64 bytes)
+void reserveHeap(qint64 bytes, qint64 surelyUsed)
 {
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
     // Buffers below 32 MB come from the heap; a larger one keeps a mapping of its own.
@@ -110,12 +110,20 @@ void reserveHeap(qint64 bytes)
         const uintptr_t end = (reinterpret_cast<uintptr_t>(blocks.back()) + kBlock) & ~(kLarge - 1);
         if (end > boundary)
             madvise(reinterpret_cast<void*>(boundary), end - boundary, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE
+        // What the run will surely write is made present in one call, not a
+        // fault a page (also where the system has no large page to give).
+        const uintptr_t used = std::min<uintptr_t>(end - boundary, (surelyUsed + kLarge - 1) & ~(kLarge - 1));
+        if (end > boundary && used > 0)
+            madvise(reinterpret_cast<void*>(boundary), used, MADV_POPULATE_WRITE);
+#endif
     }
 #endif
     for (char* block : blocks)
         std::free(block);
 #else
     Q_UNUSED(bytes);
+    Q_UNUSED(surelyUsed);
 #endif
 }
 

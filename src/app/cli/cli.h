@@ -32,8 +32,9 @@ Result<QByteArray> readBytes(const QString& path);
 // tables: one heap for every thread, grown once, in large pages where the
 // system offers them, and freed memory kept in it. A fresh page costs a
 // fault, which in a virtual machine can cost 15 µs: a million-character
-// compare touched 5,000 of them, more time than its search.
-void reserveHeap(qint64 bytes);
+// compare touched 5,000 of them, more time than its search. The first
+// `surelyUsed` bytes are made present at once.
+void reserveHeap(qint64 bytes, qint64 surelyUsed = 0);
 // Reads a kept check (the file the program keeps to continue a check); the
 // reason names the file and says that it is not a usable saved check.
 Result<SavedCheck> readCheck(const QString& path);

@@ -101,7 +101,8 @@ int compare(const QStringList& args)
     // The texts as UTF-16, the reference's sentences and trie, the marks and
     // the tables that grow to hold them come to a few times the files' bytes
     // (only what is touched is taken).
-    reserveHeap(6 * (QFileInfo((*files)[0]).size() + QFileInfo((*files)[1]).size()) + (16 << 20));
+    const qint64 bytes = QFileInfo((*files)[0]).size() + QFileInfo((*files)[1]).size();
+    reserveHeap(6 * bytes + (16 << 20), 3 * bytes + (2 << 20));
     // The reference is read and made ready on a second thread while the paper is read.
     using Prepared = std::pair<qsizetype, comparer::PreparedReference>;
     auto preparing = std::async(std::launch::async, [path = (*files)[1]]() -> Result<Prepared> {
