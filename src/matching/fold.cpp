@@ -137,9 +137,11 @@ FoldedText foldText(QStringView text)
 
 std::u32string foldContent(QStringView text)
 {
-    std::u32string out;
-    out.reserve(size_t(text.size()));
-    forEachContent(text, [&](char32_t f, qsizetype, qsizetype) { out.push_back(f); });
+    std::u32string out(size_t(text.size()), U'\0');
+    size_t n = 0;
+    forEachContent(text, [&](char32_t f, qsizetype, qsizetype) { out[n++] = f; });
+    out.resize(n);
+    out.shrink_to_fit();
     return out;
 }
 

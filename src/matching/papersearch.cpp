@@ -169,16 +169,20 @@ std::vector<RewordedRun> PaperSearch::reworded(qint32 source, std::u32string_vie
     std::vector<RewordedRun> found;
     if (!synonyms_ || tokens_.size() < size_t(kSeed) || content.size() < size_t(minRun_))
         return found;
-    // A source that shares not even one k-gram with the paper is left alone:
-    // tokens cost far more than a look at its k-grams.
+    // A source that shares no stretch of kMinRun content characters with the
+    // paper, ideographs among them, is left alone: tokens cost far more than a
+    // look at its k-grams, and a passage reworded from it keeps such stretches.
     bool shares = false;
     for (size_t j = 0; j + kGram <= content.size() && !shares; ++j) {
+        if (content[j] < 0x3400)
+            continue;
         const quint32* end = nullptr;
         qint32 id = 0;
         for (const quint32* place = grams_.find(gramHash(content.data() + j), end, id);
-             place != end && !shares; ++place)
-            shares = std::equal(content.begin() + qsizetype(j), content.begin() + qsizetype(j) + kGram,
-                                paper_.begin() + *place);
+             place != end && !shares; ++place) {
+            const Agreement a = agreementAt(paper_, qsizetype(*place), content, qsizetype(j));
+            shares = a.left + a.right >= kMinRun;
+        }
     }
     if (!shares)
         return found;
