@@ -169,9 +169,9 @@ std::vector<RewordedRun> PaperSearch::reworded(qint32 source, std::u32string_vie
     std::vector<RewordedRun> found;
     if (!synonyms_ || tokens_.size() < size_t(kSeed) || content.size() < size_t(minRun_))
         return found;
-    // A source that shares no stretch of kMinRun content characters with the
-    // paper, ideographs among them, is left alone: tokens cost far more than a
-    // look at its k-grams, and a passage reworded from it keeps such stretches.
+    // A source that shares no k-gram beginning with an ideograph with the
+    // paper is left alone: tokens cost far more than a look at its k-grams
+    // (and a shared option name or path says nothing of reworded prose).
     bool shares = false;
     for (size_t j = 0; j + kGram <= content.size() && !shares; ++j) {
         if (content[j] < 0x3400)
@@ -179,10 +179,8 @@ std::vector<RewordedRun> PaperSearch::reworded(qint32 source, std::u32string_vie
         const quint32* end = nullptr;
         qint32 id = 0;
         for (const quint32* place = grams_.find(gramHash(content.data() + j), end, id);
-             place != end && !shares; ++place) {
-            const Agreement a = agreementAt(paper_, qsizetype(*place), content, qsizetype(j));
-            shares = a.left + a.right >= kMinRun;
-        }
+             place != end && !shares; ++place)
+            shares = agreementAt(paper_, qsizetype(*place), content, qsizetype(j)).right > 0;
     }
     if (!shares)
         return found;

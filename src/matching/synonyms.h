@@ -9,9 +9,8 @@
 // thesaurus whose lines chain thousands of words together makes no large
 // class of them. A reworded run is a maximal stretch of equal tokens of at
 // least N content characters in the paper that holds at least one word the
-// source has in another form. A source that shares no stretch of kMinRun
-// content characters with the paper, beginning with an ideograph, is not
-// looked at.
+// source has in another form. A source that shares no k-gram (kGram content
+// characters) beginning with an ideograph with the paper is not looked at.
 
 #include "matching/runindex.h"
 
