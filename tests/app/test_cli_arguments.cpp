@@ -90,6 +90,11 @@ private slots:
         const Run r = clirunner::run({"compare", paper, file("ref.txt", sentence.toUtf8())});
         QCOMPARE(r.exitCode, 0);
         QVERIFY2(r.out.endsWith("0\t7\n9\t7\n19\t7\n"), qPrintable(r.out));
+        // A line feed first, and two in a row.
+        const QString fed = file("fed.txt", ("\n" + sentence + "\n\n" + sentence).toUtf8());
+        const Run f = clirunner::run({"compare", fed, file("ref.txt", sentence.toUtf8())});
+        QCOMPARE(f.exitCode, 0);
+        QVERIFY2(f.out.endsWith("2\t7\n13\t7\n"), qPrintable(f.out));
     }
 
     // A command that reads no PDF starts with QtCore alone: no Qt Gui, PDF,

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -76,17 +77,17 @@ Result<QString> readUtf8File(const QString& path)
 void reserveHeap(qint64 bytes, qint64 surelyUsed)
 {
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
-    // Buffers below 32 MB come from the heap; a larger one keeps a mapping of its own.
-    constexpr size_t kMapped = 32 * 1024 * 1024;
-    constexpr size_t kBlock = kMapped / 2;
     constexpr uintptr_t kLarge = 2 * 1024 * 1024;  // a large page
+    const size_t size = static_cast<size_t>(std::clamp<qint64>(bytes, kLarge, qint64(1) << 30));
     mallopt(M_ARENA_MAX, 1);
-    mallopt(M_MMAP_THRESHOLD, kMapped);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    // Buffers up to the reserve's size come from the heap.
+    if (mallopt(M_MMAP_THRESHOLD, static_cast<int>(size + kLarge)) == 0)
+        return;
     // What comes next from the heap starts on a large page's boundary: the
     // memory before it stays taken and untouched, so that no allocation
     // lands on small pages there.
-    void* probe = std::malloc(kBlock);
+    void* probe = std::malloc(size);
     if (!probe)
         return;
     const auto next = reinterpret_cast<uintptr_t>(probe);
@@ -95,32 +96,25 @@ void reserveHeap(qint64 bytes, qint64 surelyUsed)
     [[maybe_unused]] static void* volatile heldBack = nullptr;  // kept for good, never written
     if (boundary - next > 64)
         heldBack = std::malloc(boundary - next - 32);
-    // The heap grown once by the blocks the run will need, side by side, then
-    // given back to it: they stay in the heap, marked for large pages.
-    std::vector<char*> blocks;
-    for (qint64 left = std::min<qint64>(bytes, qint64(1) << 32); left > 0; left -= qint64(kBlock)) {
-        char* block = static_cast<char*>(std::malloc(kBlock));
-        // Side by side in one heap, or not at all.
-        if (!block || (!blocks.empty() && (block < blocks.back() || block - blocks.back() > qint64(kMapped))))
-            break;
-        blocks.push_back(block);
-    }
+    // The heap grown once by one block of the run's size, then given back to
+    // it: it stays in the heap, marked for large pages.
+    char* block = static_cast<char*>(std::malloc(size));
+    if (!block)
+        return;
 #ifdef MADV_HUGEPAGE
-    if (!blocks.empty()) {
-        const uintptr_t end = (reinterpret_cast<uintptr_t>(blocks.back()) + kBlock) & ~(kLarge - 1);
-        if (end > boundary)
-            madvise(reinterpret_cast<void*>(boundary), end - boundary, MADV_HUGEPAGE);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(kLarge - 1);
+    if (end > boundary) {
+        madvise(reinterpret_cast<void*>(boundary), end - boundary, MADV_HUGEPAGE);
 #ifdef MADV_POPULATE_WRITE
         // What the run will surely write is made present in one call, not a
         // fault a page (also where the system has no large page to give).
         const uintptr_t used = std::min<uintptr_t>(end - boundary, (surelyUsed + kLarge - 1) & ~(kLarge - 1));
-        if (end > boundary && used > 0)
+        if (used > 0)
             madvise(reinterpret_cast<void*>(boundary), used, MADV_POPULATE_WRITE);
 #endif
     }
 #endif
-    for (char* block : blocks)
-        std::free(block);
+    std::free(block);
 #else
     Q_UNUSED(bytes);
     Q_UNUSED(surelyUsed);
