@@ -20,12 +20,25 @@ bool readPages(const QString& path, QStringList& pages, QString& error)
     return true;
 }
 
+QtMessageHandler earlierHandler = nullptr;
+
+// The offscreen platform wants a runtime folder it never uses; a script's
+// stderr is for the command's own lines.
+void withoutRuntimeFolderWarning(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    if (earlierHandler)
+        earlierHandler(type, context, message);
+}
+
 int runInGuiApplication(int& argc, char** argv, int (*body)(void*), void* context)
 {
-    // A script or a server has no display: text is laid out all the same.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    // Text is laid out the same without a display (a script, a server, ssh):
+    // no window is shown, so no display is asked for.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    earlierHandler = qInstallMessageHandler(withoutRuntimeFolderWarning);
     QGuiApplication app(argc, argv);
     return body(context);
 }
