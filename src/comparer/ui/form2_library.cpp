@@ -121,8 +121,8 @@ SideBySideView::Place placeOf(QStringView paper, const ShownSource& source, cons
     SidePane right;
     if (there.length > 0) {
         right = paneAround(source.text, there, colour);
-        right.caption =
-            QStringLiteral(u"%1：第 %2 字起 %3 字").arg(path).arg(there.start + 1).arg(there.length);
+        right.caption = QStringLiteral(u"%1：第 %2 字起 %3 字")
+                            .arg(path, QString::number(there.start + 1), QString::number(there.length));
     } else {
         right.caption = path + QStringLiteral(u"：文献中已找不到这段文字");
     }
