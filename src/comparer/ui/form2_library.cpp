@@ -299,6 +299,10 @@ void Form2::libraryWindow_SourceClicked(qint32 source)
     const SourceFinds* picked = findsOf(libraryResult_, source);
     if (!picked || picked->passages.empty())
         return;
+    // Events go through while the paper is coloured: nothing may replace the
+    // result `picked` points into, nor move the paper under the marks.
+    comparing_ = true;
+    RichTextBox1->setReadOnly(true);
     if (const SourceFinds* before = findsOf(libraryResult_, highlightedSource_)) {
         std::vector<PaperMark> back;
         for (const auto& [stretch, level] : clipped(levelMarks(libraryResult_), paperStretches(*before))) {
@@ -309,6 +313,8 @@ void Form2::libraryWindow_SourceClicked(qint32 source)
     }
     colourPaper(RichTextBox1->document(), paperMarks(paperStretches(*picked), kPicked), false,
                 letEventsThrough);
+    RichTextBox1->setReadOnly(false);
+    comparing_ = false;
     highlightedSource_ = source;
     shownSource_.reset();  // read again when shown: the document may have changed meanwhile
     RichTextBox1->setSelStart(static_cast<int>(picked->passages.front().paper.start));
