@@ -131,10 +131,24 @@ PaperSearch::PaperSearch(std::u32string_view paper, int minRun, const Synonyms* 
     seeds_.build(std::move(seeds), kSeedCap);
 }
 
-std::vector<FoundRun> PaperSearch::literal(qint32 source, std::u32string_view content) const
+bool PaperSearch::sharesGram(std::u32string_view content, size_t j, const quint32* place,
+                             const quint32* end) const
+{
+    if (content[j] < 0x3400)
+        return false;
+    for (; place != end; ++place) {
+        if (agreementAt(paper_, qsizetype(*place), content, qsizetype(j)).right > 0)
+            return true;
+    }
+    return false;
+}
+
+std::vector<FoundRun> PaperSearch::literal(qint32 source, std::u32string_view content, bool* shares) const
 {
     std::vector<FoundRun> runs;
-    if (content.size() < size_t(kGram) || paper_.size() < size_t(minRun_))
+    if (shares)
+        *shares = false;
+    if (content.size() < size_t(kGram))
         return runs;
     HitCounts& hits = hitCounts(grams_.distinct());
     // The source's end of the run found on each diagonal (source place minus paper place).
@@ -144,7 +158,11 @@ std::vector<FoundRun> PaperSearch::literal(qint32 source, std::u32string_view co
         const quint32* end = nullptr;
         qint32 id = 0;
         const quint32* place = grams_.find(gramHash(content.data() + j), end, id);
-        if (place == end || !hits.take(id, kCap))
+        if (place == end)
+            continue;
+        if (shares && !*shares)
+            *shares = sharesGram(content, size_t(j), place, end);
+        if (!hits.take(id, kCap) || paper_.size() < size_t(minRun_))
             continue;
         for (; place != end; ++place) {
             const qsizetype i = qsizetype(*place);
@@ -164,7 +182,8 @@ std::vector<FoundRun> PaperSearch::literal(qint32 source, std::u32string_view co
     return runs;
 }
 
-std::vector<RewordedRun> PaperSearch::reworded(qint32 source, std::u32string_view content) const
+std::vector<RewordedRun> PaperSearch::reworded(qint32 source, std::u32string_view content,
+                                               std::optional<bool> shares) const
 {
     std::vector<RewordedRun> found;
     if (!synonyms_ || tokens_.size() < size_t(kSeed) || content.size() < size_t(minRun_))
@@ -172,17 +191,18 @@ std::vector<RewordedRun> PaperSearch::reworded(qint32 source, std::u32string_vie
     // A source that shares no k-gram beginning with an ideograph with the
     // paper is left alone: tokens cost far more than a look at its k-grams
     // (and a shared option name or path says nothing of reworded prose).
-    bool shares = false;
-    for (size_t j = 0; j + kGram <= content.size() && !shares; ++j) {
-        if (content[j] < 0x3400)
-            continue;
-        const quint32* end = nullptr;
-        qint32 id = 0;
-        for (const quint32* place = grams_.find(gramHash(content.data() + j), end, id);
-             place != end && !shares; ++place)
-            shares = agreementAt(paper_, qsizetype(*place), content, qsizetype(j)).right > 0;
+    if (!shares) {
+        shares = false;
+        for (size_t j = 0; j + kGram <= content.size() && !*shares; ++j) {
+            if (content[j] < 0x3400)
+                continue;
+            const quint32* end = nullptr;
+            qint32 id = 0;
+            const quint32* place = grams_.find(gramHash(content.data() + j), end, id);
+            shares = sharesGram(content, j, place, end);
+        }
     }
-    if (!shares)
+    if (!*shares)
         return found;
     const std::vector<Synonyms::Token> theirs = synonyms_->tokens(content);
     const std::vector<Synonyms::Token>& own = tokens_;
@@ -243,6 +263,26 @@ std::vector<FoundRun> findLiteral(const std::vector<Content>& sources, std::u32s
     for (const std::vector<FoundRun>& runs : found)
         out.insert(out.end(), runs.begin(), runs.end());
     return out;
+}
+
+void findLiteralAndReworded(const Synonyms& synonyms, const std::vector<Content>& sources,
+                            std::u32string_view paper, int minRun, std::vector<FoundRun>& literal,
+                            std::vector<RewordedRun>& reworded)
+{
+    const PaperSearch search(paper, minRun, &synonyms);
+    std::vector<std::vector<FoundRun>> literalOf(sources.size());
+    std::vector<std::vector<RewordedRun>> rewordedOf(sources.size());
+    inParallel(sources.size(), [&](size_t s) {
+        if (!sources[s])
+            return;
+        bool shares = false;
+        literalOf[s] = search.literal(qint32(s), *sources[s], &shares);
+        rewordedOf[s] = search.reworded(qint32(s), *sources[s], shares);
+    });
+    for (size_t s = 0; s < sources.size(); ++s) {
+        literal.insert(literal.end(), literalOf[s].begin(), literalOf[s].end());
+        reworded.insert(reworded.end(), rewordedOf[s].begin(), rewordedOf[s].end());
+    }
 }
 
 std::vector<RewordedRun> findReworded(const Synonyms& synonyms, const std::vector<Content>& sources,

@@ -14,6 +14,7 @@
 #include "matching/runindex.h"
 #include "matching/synonyms.h"
 
+#include <optional>
 #include <vector>
 
 namespace matching {
@@ -44,10 +45,15 @@ public:
     // Without `synonyms` (not owned), no reworded runs.
     PaperSearch(std::u32string_view paper, int minRun, const Synonyms* synonyms);
 
-    std::vector<FoundRun> literal(qint32 source, std::u32string_view content) const;
-    std::vector<RewordedRun> reworded(qint32 source, std::u32string_view content) const;
+    // `shares`, when given, is set to whether the source shares a k-gram that
+    // begins with an ideograph with the paper (what reworded() asks first).
+    std::vector<FoundRun> literal(qint32 source, std::u32string_view content, bool* shares = nullptr) const;
+    // `shares`: that answer when it is known already.
+    std::vector<RewordedRun> reworded(qint32 source, std::u32string_view content,
+                                      std::optional<bool> shares = {}) const;
 
 private:
+    bool sharesGram(std::u32string_view content, size_t j, const quint32* place, const quint32* end) const;
     std::u32string_view paper_;
     int minRun_;
     const Synonyms* synonyms_;
@@ -58,5 +64,9 @@ private:
 
 // Every source through one PaperSearch, on the cores; by source, then paper place.
 std::vector<FoundRun> findLiteral(const std::vector<Content>& sources, std::u32string_view paper, int minRun);
+// Both levels in one walk of each source.
+void findLiteralAndReworded(const Synonyms& synonyms, const std::vector<Content>& sources,
+                            std::u32string_view paper, int minRun, std::vector<FoundRun>& literal,
+                            std::vector<RewordedRun>& reworded);
 
 }  // namespace matching

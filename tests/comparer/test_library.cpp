@@ -126,7 +126,7 @@ QString edited(QRandomGenerator& random, QString text)
     return text;
 }
 
-LibraryTable tableOf(const QStringList& sources)
+LibraryTable tableOf(const QStringList& sources, bool fingerprints = true)
 {
     std::vector<std::vector<SentenceKey>> keys;
     std::vector<matching::Content> contents;
@@ -137,7 +137,7 @@ LibraryTable tableOf(const QStringList& sources)
     std::vector<const std::vector<SentenceKey>*> pointers;
     for (const auto& k : keys)
         pointers.push_back(&k);
-    return LibraryTable(pointers, contents);
+    return LibraryTable(pointers, contents, fingerprints);
 }
 
 void write(const QString& path, const QByteArray& bytes)
@@ -266,6 +266,9 @@ private slots:
             QStringList{u(u"研究,探究"), u(u"表明,显示"), u(u"提高,提升")});
         const LibraryResult result = tableOf(sources).findIn(paper, settings);
         const auto at = [&](const QString& text) { return paper.indexOf(text); };
+        // Without fingerprints (every source walked once) the same.
+        const LibraryResult walked = tableOf(sources, false).findIn(paper, settings);
+        QVERIFY(walked.literal == result.literal && walked.rewordedStretches == result.rewordedStretches);
         // Sentences: the copy is one of its source's sentences.
         QVERIFY(result.stretches == (std::vector<Stretch>{{at(copied), 18}}));
         // Literal: the copy; 高校扩招 … 逐年 (14, with the 、 between); the

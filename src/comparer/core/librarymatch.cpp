@@ -3,6 +3,7 @@
 #include "comparer/core/localcompare.h"
 #include "comparer/core/referencesentences.h"
 #include "matching/fold.h"
+#include "matching/papersearch.h"
 
 #include <QtEndian>
 #include <algorithm>
@@ -387,15 +388,23 @@ void LibraryTable::addRuns(LibraryResult& result, QStringView paper, const RunSe
     const matching::FoldedText folded = matching::foldText(paper);
     std::vector<std::vector<Passage>> literalOf(runs_.sources().size());
     std::vector<std::vector<Passage>> rewordedOf(runs_.sources().size());
-    for (const matching::FoundRun& run : runs_.find(folded.content, n))
+    std::vector<matching::FoundRun> literalRuns;
+    std::vector<matching::RewordedRun> rewordedRuns;
+    if (settings.thesaurus && !runs_.hasFingerprints()) {
+        // No fingerprints: one walk of each source finds both levels.
+        matching::findLiteralAndReworded(*settings.thesaurus, runs_.sources(), folded.content, n, literalRuns,
+                                         rewordedRuns);
+    } else {
+        literalRuns = runs_.find(folded.content, n);
+        if (settings.thesaurus)
+            rewordedRuns = matching::findReworded(*settings.thesaurus, runs_.sources(), folded.content, n);
+    }
+    for (const matching::FoundRun& run : literalRuns)
         literalOf[size_t(run.source)].push_back(
             {Level::Literal, paperStretch(folded, run.paper, run.length), run.at, run.length});
-    if (settings.thesaurus) {
-        for (const matching::RewordedRun& run :
-             matching::findReworded(*settings.thesaurus, runs_.sources(), folded.content, n))
-            rewordedOf[size_t(run.source)].push_back(
-                {Level::Reworded, paperStretch(folded, run.paper, run.paperLength), run.at, run.length});
-    }
+    for (const matching::RewordedRun& run : rewordedRuns)
+        rewordedOf[size_t(run.source)].push_back(
+            {Level::Reworded, paperStretch(folded, run.paper, run.paperLength), run.at, run.length});
     std::vector<Stretch> allLiteral;
     std::vector<Stretch> allReworded;
     for (size_t s = 0; s < literalOf.size(); ++s) {
