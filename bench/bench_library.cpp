@@ -13,7 +13,8 @@
 // of its own and 64 copied from the library, eight for each of eight edits.
 //
 // bench_library [SOURCES [CHARACTERS]] changes the library's size;
-// bench_library accuracy measures the levels alone.
+// bench_library accuracy measures the levels alone; bench_library window
+// [SOURCES [CHARACTERS]] the in-process figures on the manual pages alone.
 
 #include "comparer/core/libraryfolder.h"
 #include "comparer/core/rewrite.h"
@@ -454,23 +455,32 @@ void accuracy()
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    accuracy();
-    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("accuracy"))
+    QStringList args = app.arguments().mid(1);
+    // "window": the in-process figures alone (index, a new window's check), on the manual pages.
+    const bool windowOnly = !args.isEmpty() && args.first() == QStringLiteral("window");
+    if (windowOnly)
+        args.removeFirst();
+    else
+        accuracy();
+    if (!args.isEmpty() && args.first() == QStringLiteral("accuracy"))
         return 0;
-    const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000;
-    const qsizetype length = argc > 2 ? QString::fromLocal8Bit(argv[2]).toLongLong() : 50000;
+    const int count = !args.isEmpty() ? args[0].toInt() : 1000;
+    const qsizetype length = args.size() > 1 ? args[1].toLongLong() : 50000;
     QTemporaryDir dir;
     const QString thesaurus = writeThesaurus(dir.path());
 
-    QStringList madeUp;
-    for (int i = 0; i < count; ++i)
-        madeUp << madeUpProse(length, 1000 + i);
-    const Input first = writeInput(dir.filePath(QStringLiteral("madeup")), madeUp, madeUpProse(kPaperOwn, 1));
-    madeUp.clear();
-    std::printf("made-up prose: %d sources of %lld characters\n", count, static_cast<long long>(length));
-    std::fflush(stdout);
-    farmBench(first, thesaurus);
-    inProcess(first, thesaurus);
+    if (!windowOnly) {
+        QStringList madeUp;
+        for (int i = 0; i < count; ++i)
+            madeUp << madeUpProse(length, 1000 + i);
+        const Input first =
+            writeInput(dir.filePath(QStringLiteral("madeup")), madeUp, madeUpProse(kPaperOwn, 1));
+        madeUp.clear();
+        std::printf("made-up prose: %d sources of %lld characters\n", count, static_cast<long long>(length));
+        std::fflush(stdout);
+        farmBench(first, thesaurus);
+        inProcess(first, thesaurus);
+    }
 
     if (!QFile::exists(kManualPages)) {
         std::printf("%s is missing: install manpages-zh (scripts/deps.sh does)\n", qPrintable(kManualPages));
@@ -485,7 +495,8 @@ int main(int argc, char* argv[])
     std::printf("\nDebian's Chinese manual pages: %d sources of %lld characters\n", count,
                 static_cast<long long>(length));
     std::fflush(stdout);
-    farmBench(second, thesaurus);
+    if (!windowOnly)
+        farmBench(second, thesaurus);
     inProcess(second, thesaurus);
     return 0;
 }

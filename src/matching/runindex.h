@@ -18,9 +18,11 @@
 // everywhere), and a place of the paper that kDepth runs of one source
 // already cover is not extended there again.
 
+#include "matching/largepages.h"
 #include "matching/runs.h"
 
 #include <QByteArray>
+#include <QIODevice>
 
 #include <memory>
 #include <optional>
@@ -66,6 +68,8 @@ public:
     QByteArray fingerprintBytes() const;
     // Empty when the bytes are no fingerprints of these sources.
     static std::optional<RunIndex> fromBytes(std::vector<Content> sources, QByteArrayView bytes);
+    // The same, `bytes` read from `device` straight into the index's memory.
+    static std::optional<RunIndex> read(std::vector<Content> sources, QIODevice& device, quint64 bytes);
 
 private:
     struct Entry {
@@ -73,12 +77,15 @@ private:
         quint32 at;  // place in all sources back to back
     };
     void setSources(std::vector<Content> sources);
+    using Entries = std::vector<Entry, matching::LargePageAllocator<Entry>>;
+    static_assert(sizeof(Entry) == 8);  // as kept on disk, little-endian
     void buildDirectory();
+    static std::optional<RunIndex> fromEntries(std::vector<Content> sources, Entries entries);
     qint32 sourceAt(quint32 at) const;
 
     std::vector<Content> sources_;
     std::vector<quint64> starts_;     // each source's first place, and the end
-    std::vector<Entry> entries_;      // by hash, then place
+    Entries entries_;                 // by hash, then place
     std::vector<quint32> directory_;  // first entry per top bits of the hash
     int directoryShift_ = 32;
     bool fingerprinted_ = false;

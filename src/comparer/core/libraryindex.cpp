@@ -76,11 +76,7 @@ StoredLibrary loadIndex(const QString& path, const QString& folder)
     if (in.status() != QDataStream::Ok || tableBytes > rest || contentBytes > rest || fingerprintBytes > rest
         || tableBytes + contentBytes + fingerprintBytes != rest)
         return stored;
-    QByteArray bytes = file.read(static_cast<qint64>(tableBytes));
-    if (static_cast<quint64>(bytes.size()) != tableBytes)
-        return stored;
-    std::optional<LibraryTable> table = LibraryTable::fromBytes(bytes, files.size());
-    bytes = QByteArray();
+    std::optional<LibraryTable> table = LibraryTable::read(file, tableBytes, files.size());
     if (!table)
         return stored;
     // Each document's content: its length in characters, then the characters (32 bits, little-endian).
@@ -110,10 +106,7 @@ StoredLibrary loadIndex(const QString& path, const QString& folder)
     }
     if (contentLeft != 0)
         return stored;
-    bytes = file.read(static_cast<qint64>(fingerprintBytes));
-    if (static_cast<quint64>(bytes.size()) != fingerprintBytes)
-        return stored;
-    std::optional<matching::RunIndex> runs = matching::RunIndex::fromBytes(contents, bytes);
+    std::optional<matching::RunIndex> runs = matching::RunIndex::read(contents, file, fingerprintBytes);
     if (!runs)
         return stored;
     table->setRunIndex(std::move(*runs));

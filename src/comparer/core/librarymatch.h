@@ -117,8 +117,9 @@ public:
 
     // Kept on disk as it is, so that a window opened later need not sort it again.
     QByteArray toBytes() const;
-    // Empty when the bytes are no table of `sources` sources.
-    static std::optional<LibraryTable> fromBytes(QByteArrayView bytes, size_t sources);
+    // The table toBytes() wrote, `bytes` of it read from `device`; empty when
+    // they are no table of `sources` sources.
+    static std::optional<LibraryTable> read(QIODevice& device, quint64 bytes, size_t sources);
     // Each source's keys again, each sentence once.
     std::vector<std::vector<SentenceKey>> keysBySource(size_t sources) const;
 
@@ -129,6 +130,9 @@ private:
         quint32 length;
         qint32 source;
     };
+    using Entries = std::vector<Entry, matching::LargePageAllocator<Entry>>;
+    static_assert(sizeof(Entry) == 24);  // as kept on disk, little-endian
+    static std::optional<LibraryTable> fromEntries(Entries entries, size_t sources);
     struct Mark {
         size_t entry;  // the first entry of its sentence
         qsizetype start;
@@ -140,7 +144,7 @@ private:
     bool mayStart(quint64 head) const;
     void buildFilter();
 
-    std::vector<Entry> entries_;  // by head, length, hash, source; each (sentence, source) once
+    Entries entries_;  // by head, length, hash, source; each (sentence, source) once
     std::vector<quint64> headFilter_;
     matching::RunIndex runs_;
 };
