@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 dir=build; extra=()
 if [ "${1:-}" = "--sanitize" ]; then
-  dir=build-sanitize; extra=(-DTROVALIS_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+  dir=build-sanitize; extra=(-DTROVALIS_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DTROVALIS_BENCH=OFF)
   # Leaks: Qt and WebEngine keep process-lifetime allocations. new_delete_type_mismatch:
   # Debian's WebEngine frees some of its own objects with a sized delete of another
   # size (inside the library, not our code); every other report stops the test.
