@@ -103,29 +103,7 @@ std::vector<SentenceKey> sentenceKeys(QString text)
     return keys;
 }
 
-std::vector<Stretch> joined(std::vector<Stretch> stretches)
-{
-    std::sort(stretches.begin(), stretches.end(),
-              [](const Stretch& a, const Stretch& b) { return a.start < b.start; });
-    std::vector<Stretch> out;
-    for (const Stretch& s : stretches) {
-        if (!out.empty() && s.start <= out.back().start + out.back().length) {
-            Stretch& last = out.back();
-            last.length = std::max(last.length, s.start + s.length - last.start);
-        } else {
-            out.push_back(s);
-        }
-    }
-    return out;
-}
-
-qint64 totalLength(const std::vector<Stretch>& joinedStretches)
-{
-    qint64 total = 0;
-    for (const Stretch& s : joinedStretches)
-        total += s.length;
-    return total;
-}
+qint64 totalLength(const std::vector<Stretch>& joinedStretches) { return matching::covered(joinedStretches); }
 
 // The heads are hashes, spread evenly: each key goes straight into a bucket
 // by its head's top bits, and only the small buckets are sorted (three times

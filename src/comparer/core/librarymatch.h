@@ -13,6 +13,7 @@
 // (violet, outside both).
 
 #include "matching/runindex.h"
+#include "matching/runs.h"
 #include "matching/synonyms.h"
 
 #include <QList>
@@ -37,14 +38,11 @@ struct SentenceKey {
 // characters or more), in the order of the text.
 std::vector<SentenceKey> sentenceKeys(QString text);
 
-struct Stretch {
-    qsizetype start = 0;
-    qsizetype length = 0;
-    friend bool operator==(const Stretch&, const Stretch&) = default;
-};
+// A stretch of a text in UTF-16 units, as the matching library gives its runs.
+using Stretch = matching::Span;
 
 // Sorted, overlapping or touching stretches joined.
-std::vector<Stretch> joined(std::vector<Stretch> stretches);
+using matching::joined;
 qint64 totalLength(const std::vector<Stretch>& joinedStretches);
 
 // The stretches of `joinedStretches` outside every one of `excluded` (joined too).
