@@ -316,9 +316,12 @@ int main(int argc, char* argv[])
         const QString program = folder.filePath(QStringLiteral("program"));
         QDir().mkpath(sources);
         QDir().mkpath(program);
-        comparer::writeThesaurusFile(program + QStringLiteral("/ciku.txt"),
-                                     {QStringLiteral(u"采用,使用,运用"), QStringLiteral(u"方法,办法,手段"),
-                                      QStringLiteral(u"数据,资料"), QStringLiteral(u"重要,关键,主要")});
+        const Result<void> thesaurus = comparer::writeThesaurusFile(
+            program + QStringLiteral("/ciku.txt"),
+            {QStringLiteral(u"采用,使用,运用"), QStringLiteral(u"方法,办法,手段"),
+             QStringLiteral(u"数据,资料"), QStringLiteral(u"重要,关键,主要")});
+        if (!thesaurus)
+            qWarning("no thesaurus for the library window's picture: %s", qPrintable(thesaurus.error()));
         const auto write = [&](const QString& name, const QString& text) {
             QFile file(sources + u'/' + name);
             if (file.open(QIODevice::WriteOnly))

@@ -540,7 +540,7 @@ private slots:
         QCOMPARE(form->Label1->text(), expectedFor(paper, editedTexts_, 8).caption);
 
         // A kept N out of bounds or no number at all: the default.
-        for (const QByteArray kept : {QByteArray("51\n"), QByteArray("7"), QByteArray("十三")}) {
+        for (const QByteArray& kept : {QByteArray("51\n"), QByteArray("7"), QByteArray("十三")}) {
             testdata::writeFile(editedData_ + QStringLiteral("/library/runlength.txt"), kept);
             next->Form_Load();
             QCOMPARE(next->libraryWindow->runLength->value(), 13);
